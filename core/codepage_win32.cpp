@@ -1,0 +1,10 @@
+#include "core/codepage.h"
+
+#include <windows.h>
+
+const char kPathSeparator = '\\';
+
+const char* platformNextChar(const char* p)
+{
+    return *p ? CharNextA(p) : p;
+}

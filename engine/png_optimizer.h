@@ -1,0 +1,129 @@
+#pragma once
+// The engine's interface: the conversion request with its result fields, the
+// option bits, the progress callback, and the optimizer object.
+//
+// A caller fills every in field of a ConvertRequest, calls PngOptimizer::convert
+// and reads the out fields only after it returned 1. convert runs entirely on
+// the calling thread, including every progress callback. The only datum another
+// thread may touch meanwhile is the 16-bit flag behind cancelFlag (set non-zero
+// to stop; plain loads and stores, no lock).
+
+#include <cstdint>
+
+#include "core/byte_buffer.h"
+
+// ConvertOptions bits. No other bit reaches the optimizer.
+constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no filter trials
+constexpr uint16_t OPT_NO_DEFLATE_COMPARE = 0x2;  // window bits 15, memory level 8, measured once
+constexpr uint16_t OPT_NO_8BIT_COMPARE = 0x4;     // a 1/2/4-bit palette image is not also tried at 8 bits
+
+// Filter choices (ConvertRequest::filter).
+enum FilterChoice : int32_t {
+    FILTER_NONE = 0,
+    FILTER_SUB = 1,
+    FILTER_UP = 2,
+    FILTER_AVERAGE = 3,
+    FILTER_PAETH = 4,
+    FILTER_MIN_SUM = 5,
+};
+constexpr int kFilterChoiceCount = 6;
+// Display names of the filter choices, indexed by choice (system code page).
+extern const char* const kFilterChoiceNames[kFilterChoiceCount];
+
+// ProgressSink callback: (bit depth, window bits, memory level, filter, size,
+// userData). -1 marks an argument that does not apply. Events:
+//   bit depth starts      (depth, -1, -1, -1, -1)
+//   filter trial starts   (-1, -1, -1, f, -1)     done: (-1, -1, -1, f, size)
+//   parameter trial starts (-1, w, m, -1, -1)     done: (-1, w, m, -1, size)
+using ProgressCallback = void (*)(int32_t bitDepth, int32_t windowBits, int32_t memLevel,
+                                  int32_t filter, int32_t size, void* userData);
+
+struct ConvertRequest {
+    // in
+    const uint8_t* pixels = nullptr;   // DibImage bits: bottom row first, BGRA, width * 4 bytes per row
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t transparentColour = -1;    // 0x00RRGGBB, or -1 for none
+    int16_t hasAlpha = 0;              // non-zero: output is 32-bit RGBA
+    uint16_t options = 0;              // OPT_* bits
+    // out (ConvertResult)
+    int32_t windowBits = 0;
+    int32_t memLevel = 0;
+    int32_t filter = 0;
+    int32_t dataSize = 0;              // IDAT payload bytes
+    int32_t bitDepth = 0;              // 1, 2, 4, 8, 24 or 32
+    uint32_t fileSize = 0;             // exact size of the file written (or that would be)
+    // in (ProgressSink and control)
+    ProgressCallback callback = nullptr;
+    void* userData = nullptr;
+    volatile int16_t* cancelFlag = nullptr;   // must stay valid for the call
+    uint32_t sizeToBeat = 0xFFFFFFFFu;        // write only when fileSize < sizeToBeat
+    // out
+    int16_t notWritten = 0;            // 1: an output path was given but the file did not beat sizeToBeat
+};
+
+// The best encoding found at one bit depth.
+struct TrialOutcome {
+    int32_t windowBits = 15;
+    int32_t memLevel = 8;
+    int32_t filter = 0;
+    int32_t size = 0;   // compressed bytes (IDAT payload)
+};
+
+class FileHandle;
+
+// The optimizer: chooses the colour layout, searches the row filter and the
+// deflate parameters by compressing the whole image for every candidate, and
+// writes the winner as a PNG file.
+//
+// One object may run convert any number of times, one call at a time; each call
+// allocates its buffers afresh. Not copyable. The work buffers are owned and
+// released in the destructor (deflate scratch, then palette, then filtered rows).
+class PngOptimizer {
+public:
+    PngOptimizer() = default;
+    virtual ~PngOptimizer() = default;
+    PngOptimizer(const PngOptimizer&) = delete;
+    PngOptimizer& operator=(const PngOptimizer&) = delete;
+
+    // Runs the search on request's image and fills its result fields. When
+    // outputPath is not null and the predicted file size is below
+    // request.sizeToBeat, writes the PNG there: into a temporary file beside the
+    // target that replaces the target only once it is complete, so a failure
+    // leaves any existing file untouched. Returns 1 on success (written, test run
+    // or notWritten), 0 on failure or cancellation.
+    int convert(const char* outputPath, ConvertRequest& request);
+
+protected:
+    // Compressed length of data as one zlib stream at level 9 with the given
+    // parameters; 0 for failure. Called for every trial, never for the final
+    // write. Overridable so that the search logic can be driven with chosen
+    // sizes; an override must be deterministic.
+    virtual uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
+                                  int32_t memLevel);
+
+private:
+    bool selectEncoding(int32_t bitDepth);
+    bool trialBitDepth(int32_t bitDepth, TrialOutcome& outcome);
+    int32_t searchFilter(const uint8_t* packedRows, uint32_t imageBytes);
+    bool searchDeflateParams(uint32_t imageBytes, TrialOutcome& outcome);
+    void applyFilterChoice(const uint8_t* packedRows, int32_t choice, int32_t bitDepth);
+    uint32_t predictFileSize() const;
+    bool writeOutput(const char* outputPath);
+    bool writePng(FileHandle& file);
+    bool paletteEntryZeroIsTransparent() const;
+    bool cancelled() const;
+    void report(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                int32_t size) const;
+
+    ConvertRequest* request_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t colourCount_ = 0;      // palette entries; 0 for more than 256 colours
+    uint32_t stride_ = 0;          // bytes per packed row, filter-type byte included
+    uint32_t rowBytes_ = 0;        // stride_ - 1, the row filters' row length
+    uint32_t bytesPerPixel_ = 0;   // the row filters' "left" distance
+    ByteBuffer filteredRows_;      // height * stride bytes of the current best
+    ByteBuffer palette_;           // 768 bytes: 256 entries red, green, blue
+    ByteBuffer deflateScratch_;    // 32768 bytes for the final IDAT stream
+};

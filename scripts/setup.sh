@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run.
+# Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+    build-essential cmake ninja-build pkg-config \
+    zlib1g-dev libgtest-dev libpng-dev imagemagick \
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
+    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev \
+    wine wine64 xvfb xauth locales fonts-ipafont-gothic \
+    clang libclang-rt-14-dev strace
+
+# Wine reads the ANSI code page from the locale: ja_JP.UTF-8 gives code page 932.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
+    $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen
+fi

@@ -1,0 +1,80 @@
+// Independent PNG decoding through libpng, used to check what the program
+// writes and reads. The classic interface is used so that no gamma or colour
+// space conversion takes place: samples come out as stored.
+
+#include "tests/common/test_support.h"
+
+#include <png.h>
+
+#include <cstring>
+
+namespace {
+
+struct MemoryReader {
+    const std::vector<uint8_t>* bytes;
+    size_t position;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (reader->position + count > reader->bytes->size())
+        png_error(png, "read past end");
+    std::memcpy(out, reader->bytes->data() + reader->position, count);
+    reader->position += count;
+}
+
+void silentWarning(png_structp, png_const_charp) {}
+
+// Decodes with the data source already set up by `prepare`.
+template <typename Prepare>
+bool decode(RgbaImage& out, Prepare prepare)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_bytep> rows;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        return false;
+    }
+    prepare(png);
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    out.width = png_get_image_width(png, info);
+    out.height = png_get_image_height(png, info);
+    if (png_get_rowbytes(png, info) != size_t(out.width) * 4)
+        png_error(png, "unexpected row size");
+    out.pixels.assign(size_t(out.width) * out.height * 4, 0);
+    rows.resize(out.height);
+    for (uint32_t y = 0; y < out.height; ++y)
+        rows[y] = &out.pixels[size_t(y) * out.width * 4];
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool decodePngWithLibpng(const std::string& path, RgbaImage& out)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    bool ok = decode(out, [file](png_structp png) { png_init_io(png, file); });
+    std::fclose(file);
+    return ok;
+}
+
+bool decodePngBytesWithLibpng(const std::vector<uint8_t>& bytes, RgbaImage& out)
+{
+    MemoryReader reader{&bytes, 0};
+    return decode(out, [&reader](png_structp png) { png_set_read_fn(png, &reader, readFromMemory); });
+}
