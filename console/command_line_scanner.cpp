@@ -1,0 +1,100 @@
+#include "console/command_line_scanner.h"
+
+#include <cstring>
+
+#include "core/codepage.h"
+
+namespace {
+
+// First character at or after p whose lead byte is ch; null when the text ends first.
+const char* findChar(const char* p, char ch)
+{
+    while (*p != 0) {
+        if (*p == ch)
+            return p;
+        p = nextChar(p);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void CommandLineScanner::setup(char switchChar, const char* commandLine)
+{
+    switchChar_ = switchChar;
+    line_.assign(commandLine != nullptr ? commandLine : "");
+}
+
+bool CommandLineScanner::find(const char* name, TextString* value) const
+{
+    const char* p = line_.c_str();
+    const size_t nameLength = std::strlen(name);
+
+    for (;;) {
+        if (*p == 0)
+            return false;
+        while (*p == ' ')
+            ++p;
+
+        // A quoted stretch is skipped whole, whatever it holds.
+        if (*p == '"') {
+            const char* closing = findChar(nextChar(p), '"');
+            if (closing == nullptr)
+                return false;
+            p = nextChar(closing);
+        }
+
+        if (*p != switchChar_) {
+            const char* space = findChar(p, ' ');
+            if (space == nullptr)
+                return false;
+            p = space;
+            continue;
+        }
+
+        const char* wordStart = nextChar(p);
+        const char* space = findChar(wordStart, ' ');
+        const char* wordEnd = space != nullptr ? space : wordStart + std::strlen(wordStart);
+        const bool equal = static_cast<size_t>(wordEnd - wordStart) == nameLength &&
+                           std::memcmp(wordStart, name, nameLength) == 0;
+        if (!equal) {
+            if (space == nullptr)
+                return false;
+            p = space + 1;
+            continue;
+        }
+        if (value == nullptr)
+            return true;
+        if (space == nullptr)
+            return false;
+
+        p = space;
+        while (*p == ' ')
+            ++p;
+        if (*p == switchChar_)
+            return false;
+
+        const char* valueStart = p;
+        const char* valueEnd;
+        if (*p == '"') {
+            valueStart = nextChar(p);
+            valueEnd = findChar(valueStart, '"');
+        } else {
+            valueEnd = findChar(valueStart, ' ');
+        }
+        if (valueEnd == nullptr)
+            valueEnd = valueStart + std::strlen(valueStart);
+
+        const int start = static_cast<int>(valueStart - line_.c_str());
+        line_.substring(*value, start, static_cast<int>(valueEnd - valueStart));
+        return true;
+    }
+}
+
+bool CommandLineScanner::getValue(const char* name, TextString& value, const char* defaultValue) const
+{
+    if (find(name, &value))
+        return true;
+    value.assign(defaultValue);
+    return false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The console converter's run: reading the switches, converting one image and
+// printing the report.
+//
+// Everything runs on the calling thread. The report goes to the given stream
+// (the program passes stdout); it is flushed as it grows so that the progress
+// dots show during the conversion.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/text_string.h"
+
+// Run flags: the low three bits are the ConvertOptions bits of the engine.
+constexpr uint16_t RUN_NO_FILTER_COMPARE = 0x1;   // "-nf"
+constexpr uint16_t RUN_NO_DEFLATE_COMPARE = 0x2;  // "-nd"
+constexpr uint16_t RUN_NO_8BIT_COMPARE = 0x4;     // "-nc"
+constexpr uint16_t RUN_TIME_STAMPS = 0x8;         // "-ts"
+constexpr uint16_t RUN_CONVERT_OPTION_MASK = 0x7;
+
+// Exit status of the program: success when the run did what its report says
+// (converted, copied, or nothing needed); failure for usage, a missing input,
+// an unreadable input or an output error.
+constexpr int CONSOLE_EXIT_SUCCESS = 0;
+constexpr int CONSOLE_EXIT_FAILURE = 1;
+
+struct ConsoleOptions {
+    TextString inputPath;
+    TextString outputPath;   // derived from inputPath when "-o" gives none
+    uint16_t runFlags = 0;   // RUN_* bits
+};
+
+// Reads the switches of commandLine (program name first, quotes kept) into
+// options. On failure prints the message to out and returns false.
+bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* out);
+
+// Converts options.inputPath into options.outputPath and prints the report.
+// Returns the exit status.
+int runConversion(const ConsoleOptions& options, FILE* out);
+
+// The whole program: usage text when argc < 2, otherwise the options and the
+// conversion. Returns the exit status.
+int runConsole(int argc, const char* commandLine, FILE* out);
+
+// The progress printer (a ProgressSink callback): prints "." for each start of
+// a filter or deflate-parameter trial. userData is the FILE* to print to, or
+// null for stdout.
+void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                        int32_t size, void* userData);

@@ -1,0 +1,14 @@
+// tolvarinxc: converts one image file named on the command line into the
+// smallest PNG the optimizer finds, and prints what it did.
+
+#include <cstdio>
+
+#include "console/command_line.h"
+#include "console/console_run.h"
+
+int main(int argc, char** argv)
+{
+    TextString commandLine;
+    rawCommandLine(commandLine, argc, argv);
+    return runConsole(argc, commandLine.c_str(), stdout);
+}
