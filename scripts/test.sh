@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the project needs, builds everything and runs every test:
+#   1. the native build and its test suites (CTest),
+#   2. the Windows cross builds (x86_64 and i686); the x86_64 tests run under Wine.
+# Usage: bash scripts/test.sh            (from anywhere inside the repository)
+# Environment: TOLVARINX_SKIP_SETUP=1 skips the package installation.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+if [ "${TOLVARINX_SKIP_SETUP:-0}" != "1" ]; then
+    echo "== Installing packages"
+    bash scripts/setup.sh
+fi
+
+echo "== Native build"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+
+echo "== Native tests"
+ctest --preset native -j "$jobs"
+
+for preset in mingw64 mingw32; do
+    echo "== Windows cross build ($preset)"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+done
+
+if [ -x scripts/wine-test.sh ]; then
+    echo "== Windows tests under Wine (x86_64)"
+    bash scripts/wine-test.sh build/mingw64
+fi

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "core/file_handle.h"
+#include "core/replacing_file.h"
+#include "tests/common/test_support.h"
+
+TEST(FileHelpers, HardLinkIsTheSameFile)
+{
+    TempDir dir;
+    const std::string a = dir.file("a.png");
+    ASSERT_TRUE(writeFileBytes(a, {1, 2}));
+    ASSERT_EQ(link(a.c_str(), dir.file("hard.png").c_str()), 0);
+    EXPECT_TRUE(isSameFile(a.c_str(), dir.file("hard.png").c_str()));
+}
+
+// A write that the system cuts short (file-size limit) must fail and leave the
+// target as it was, with no temporary file behind. Runs in a child process so
+// the limit does not reach the test runner.
+TEST(ReplacingFile, ShortWriteFailsAndKeepsTarget)
+{
+    TempDir dir;
+    const std::string target = dir.file("keep.png");
+    const std::vector<uint8_t> original(100, 0xAB);
+    ASSERT_TRUE(writeFileBytes(target, original));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ReplacingFile out;
+        if (!out.begin(target.c_str()))
+            _exit(2);
+        std::vector<uint8_t> block(10000, 1);
+        const uint32_t written = out.file().write(block.data(), static_cast<uint32_t>(block.size()));
+        if (written == block.size())
+            _exit(3);   // the limit did not bite: the test proves nothing
+        out.abandon();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFileBytes(target), original);
+    EXPECT_EQ(countEntries(dir.path()), 1u);
+}
+
