@@ -1,0 +1,453 @@
+#include "core/png_reader.h"
+
+#include <cstring>
+
+#include <zlib.h>
+
+#include "core/dib_image.h"
+#include "core/size_limits.h"
+
+namespace {
+
+const uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+// A chunk length at or above this is forbidden by the format; meeting one ends
+// the chunk walk instead of seeking by a negative distance.
+constexpr uint32_t kMaxChunkLength = 0x7FFFFFFFu;
+
+// Input for inflate is read in pieces of this size, whatever a chunk's length.
+constexpr uint32_t kInputBufferBytes = 0x8000;
+
+constexpr int kColourGrey = 0;
+constexpr int kColourRgb = 2;
+constexpr int kColourPalette = 3;
+constexpr int kColourRgba = 6;
+
+uint32_t readBE32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+uint8_t paeth(uint8_t a, uint8_t b, uint8_t c)
+{
+    const int p = int(a) + int(b) - int(c);
+    const int pa = p > a ? p - a : a - p;
+    const int pb = p > b ? p - b : b - p;
+    const int pc = p > c ? p - c : c - p;
+    if (pa <= pb && pa <= pc)
+        return a;
+    if (pb <= pc)
+        return b;
+    return c;
+}
+
+// Index of pixel x in a row of packed indices (1, 2, 4 or 8 bits, most
+// significant bits first).
+uint8_t indexAt(const uint8_t* row, uint32_t x, int bits)
+{
+    if (bits == 8)
+        return row[x];
+    const uint32_t perByte = 8u / uint32_t(bits);
+    const int shift = 8 - bits * int(1 + x % perByte);
+    return uint8_t((row[x / perByte] >> shift) & ((1u << bits) - 1));
+}
+
+int32_t paletteColour(const PngInfo& info, uint32_t index)
+{
+    if (index >= info.paletteCount)
+        return 0;   // out-of-range indices show as black
+    const uint8_t* entry = info.palette.data + index * 3;
+    return int32_t((uint32_t(entry[0]) << 16) | (uint32_t(entry[1]) << 8) | entry[2]);
+}
+
+uint8_t paletteEntryAlpha(const PngInfo& info, uint32_t index)
+{
+    if (index >= info.paletteCount || !info.paletteAlpha.data)
+        return 255;
+    return info.paletteAlpha.data[index];
+}
+
+void storePixel(uint8_t* dst, uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha)
+{
+    dst[0] = blue;
+    dst[1] = green;
+    dst[2] = red;
+    dst[3] = alpha;
+}
+
+}  // namespace
+
+bool PngReader::skip(uint32_t n)
+{
+    while (n > 0) {
+        const uint32_t step = n > 0x40000000u ? 0x40000000u : n;
+        if (file_.seek(int32_t(step), SeekOrigin::Current) == 0xFFFFFFFFu)
+            return false;
+        n -= step;
+    }
+    return true;
+}
+
+bool PngReader::findChunk(const char* type, uint32_t& length)
+{
+    for (;;) {
+        uint32_t chunkLength = 0;
+        if (file_.readUInt32BE(chunkLength) != 4)
+            return false;
+        if (chunkLength > kMaxChunkLength)
+            return false;
+        uint8_t chunkType[4];
+        if (file_.read(chunkType, 4) != 4)
+            return false;
+        if (std::memcmp(chunkType, type, 4) == 0) {
+            length = chunkLength;
+            return true;
+        }
+        if (headerDone_ && std::memcmp(chunkType, "tRNS", 4) == 0) {
+            readTransparency(chunkLength);
+            continue;
+        }
+        if (!skip(chunkLength) || !skip(4))
+            return false;
+    }
+}
+
+void PngReader::readTransparency(uint32_t length)
+{
+    PngInfo& info = *info_;
+    uint8_t data[256];
+    uint32_t wanted = 0;
+    if (colourType_ == kColourPalette)
+        wanted = length < info.paletteCount ? length : info.paletteCount;
+    else if (colourType_ == kColourGrey)
+        wanted = length < 2 ? length : 2;
+    else
+        wanted = length < 6 ? length : 6;
+    const uint32_t got = wanted ? file_.read(data, wanted) : 0;
+
+    if (colourType_ == kColourPalette) {
+        // Before PLTE there are no entries to apply it to (wanted is 0 then).
+        if (info.paletteCount > 0 && info.paletteAlpha.data) {
+            std::memset(info.paletteAlpha.data, 255, info.paletteAlpha.size);
+            std::memcpy(info.paletteAlpha.data, data, got);
+            paletteTransparency_ = true;
+            for (uint32_t i = 0; i < got; ++i) {
+                if (data[i] == 0) {
+                    info.transparentColour = paletteColour(info, i);
+                    break;
+                }
+            }
+        }
+    } else if (colourType_ == kColourGrey) {
+        // The whole 16-bit sample must name a grey of the image's depth;
+        // anything else matches no pixel.
+        if (got == 2) {
+            const uint32_t sample = (uint32_t(data[0]) << 8) | data[1];
+            if (sample < info.paletteCount)
+                info.transparentColour = paletteColour(info, sample);
+        }
+    } else if (colourType_ == kColourRgb) {
+        // Samples above 255 match no 8-bit pixel, so they give no colour.
+        if (got == 6 && data[0] == 0 && data[2] == 0 && data[4] == 0)
+            info.transparentColour = int32_t((uint32_t(data[1]) << 16) | (uint32_t(data[3]) << 8) | data[5]);
+    }
+    // RGBA: tRNS is not allowed beside an alpha channel and is ignored; the
+    // pixels' own alpha says everything.
+
+    skip(length - got);
+    skip(4);
+}
+
+bool PngReader::readHeader(PngInfo& info)
+{
+    uint32_t length = 0;
+    if (!findChunk("IHDR", length) || length < 13)
+        return false;
+    uint8_t header[13];
+    if (file_.read(header, 13) != 13)
+        return false;
+    info.width = readBE32(header);
+    info.height = readBE32(header + 4);
+    bitDepth_ = header[8];
+    colourType_ = header[9];
+    if (bitDepth_ != 1 && bitDepth_ != 2 && bitDepth_ != 4 && bitDepth_ != 8)
+        return false;
+    switch (colourType_) {
+    case kColourGrey:
+    case kColourPalette:
+        info.pixelBits = bitDepth_;
+        break;
+    case kColourRgb:
+        info.pixelBits = 24;
+        break;
+    case kColourRgba:
+        info.pixelBits = 32;
+        info.hasAlpha = 1;
+        break;
+    default:
+        return false;
+    }
+    if (header[10] != 0 || header[11] != 0 || header[12] != 0)
+        return false;
+    if (!skip(length - 13) || !skip(4))
+        return false;
+
+    // The picture must fit a DibImage (4 bytes per pixel in one block), which
+    // also bounds the filtered rows below.
+    uint32_t pixelCount = 0;
+    uint32_t dibBytes = 0;
+    if (info.width == 0 || info.height == 0 || !checkedMul(info.width, info.height, pixelCount) ||
+        !checkedMul(pixelCount, 4, dibBytes))
+        return false;
+    uint32_t sampleBytes = 0;
+    if (info.pixelBits >= 8) {
+        if (!checkedMul(info.width, info.pixelBits / 8u, sampleBytes))
+            return false;
+    } else {
+        const uint32_t perByte = 8u / info.pixelBits;
+        sampleBytes = info.width / perByte + (info.width % perByte ? 1 : 0);
+    }
+    uint32_t rowBytes = 0;
+    uint32_t totalBytes = 0;
+    if (!checkedAdd(sampleBytes, 1, rowBytes) || !checkedMul(rowBytes, info.height, totalBytes))
+        return false;
+    info.rowBytes = int32_t(rowBytes);
+    headerDone_ = true;
+    return true;
+}
+
+bool PngReader::readPalette(PngInfo& info)
+{
+    if (!info.palette.allocate(768, true))
+        return false;
+    if (colourType_ == kColourGrey) {
+        const uint32_t count = 1u << bitDepth_;
+        const uint32_t step = 256 / (count - 1);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t grey = i * step > 255 ? 255 : i * step;
+            std::memset(info.palette.data + i * 3, int(grey), 3);
+        }
+        info.paletteCount = uint16_t(count);
+        return true;
+    }
+    uint32_t length = 0;
+    if (!findChunk("PLTE", length) || length > 768)
+        return false;
+    if (length > 0 && file_.read(info.palette.data, length) != length)
+        return false;
+    info.paletteCount = uint16_t(length / 3);
+    // Bytes of an incomplete last entry are not part of the palette.
+    std::memset(info.palette.data + info.paletteCount * 3, 0, 768 - info.paletteCount * 3u);
+    if (!info.paletteAlpha.allocate(256, false))
+        return false;
+    std::memset(info.paletteAlpha.data, 255, 256);
+    return skip(4);
+}
+
+bool PngReader::inflateImageData(PngInfo& info)
+{
+    const uint32_t totalBytes = uint32_t(info.rowBytes) * info.height;   // checked in readHeader
+    ByteBuffer input;
+    if (!info.imageData.allocate(totalBytes, true) || !input.allocate(kInputBufferBytes, true))
+        return false;
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (inflateInit(&stream) != Z_OK)
+        return false;
+    stream.next_out = info.imageData.data;
+    stream.avail_out = totalBytes;
+
+    bool ok = true;
+    bool done = false;
+    uint32_t length = 0;
+    while (!done && findChunk("IDAT", length)) {
+        uint32_t remaining = length;
+        do {
+            const uint32_t wanted = remaining < input.size ? remaining : input.size;
+            const uint32_t got = wanted ? file_.read(input.data, wanted) : 0;
+            if (wanted > 0 && got == 0) {
+                done = true;   // the file ends inside the chunk: keep what was decoded
+                break;
+            }
+            remaining -= got;
+            stream.next_in = input.data;
+            stream.avail_in = got;
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            if (result == Z_STREAM_END) {
+                done = true;
+                break;
+            }
+            if (result == Z_BUF_ERROR && stream.avail_out == 0) {
+                done = true;   // every row is complete; compressed data beyond it is ignored
+                break;
+            }
+            if (result != Z_OK) {
+                // Corrupt data, a dictionary request, or no progress (an empty
+                // IDAT while rows are still missing).
+                ok = false;
+                done = true;
+                break;
+            }
+            if (got < wanted) {
+                done = true;
+                break;
+            }
+        } while (remaining > 0);
+        if (!done && !skip(4))
+            done = true;
+    }
+    inflateEnd(&stream);
+    return ok;
+}
+
+void PngReader::unfilterRows(PngInfo& info)
+{
+    const uint32_t bpp = (info.pixelBits + 7u) / 8u;
+    const uint32_t stride = uint32_t(info.rowBytes);
+    const uint32_t count = stride - 1;
+    const uint8_t* above = nullptr;
+    for (uint32_t y = 0; y < info.height; ++y) {
+        uint8_t* row = info.imageData.data + size_t(y) * stride;
+        const uint8_t type = row[0];
+        uint8_t* x = row + 1;
+        switch (type) {
+        case 1:
+            for (uint32_t i = bpp; i < count; ++i)
+                x[i] = uint8_t(x[i] + x[i - bpp]);
+            break;
+        case 2:
+            if (above)
+                for (uint32_t i = 0; i < count; ++i)
+                    x[i] = uint8_t(x[i] + above[i]);
+            break;
+        case 3:
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint32_t a = i >= bpp ? x[i - bpp] : 0;
+                const uint32_t b = above ? above[i] : 0;
+                x[i] = uint8_t(x[i] + ((a + b) >> 1));
+            }
+            break;
+        case 4:
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint8_t a = i >= bpp ? x[i - bpp] : 0;
+                const uint8_t b = above ? above[i] : 0;
+                const uint8_t c = (above && i >= bpp) ? above[i - bpp] : 0;
+                x[i] = uint8_t(x[i] + paeth(a, b, c));
+            }
+            break;
+        default:
+            break;   // type 0, and unknown types leave the row as stored
+        }
+        above = x;
+    }
+}
+
+void PngReader::resolvePaletteTransparency(PngInfo& info)
+{
+    // Which entries the pixels use, out-of-range indices included.
+    bool used[256] = {};
+    for (uint32_t y = 0; y < info.height; ++y) {
+        const uint8_t* row = info.imageData.data + size_t(y) * uint32_t(info.rowBytes) + 1;
+        for (uint32_t x = 0; x < info.width; ++x)
+            used[indexAt(row, x, info.pixelBits)] = true;
+    }
+
+    bool partial = false;
+    bool severalTransparent = false;
+    int32_t transparent = -1;   // the one colour of the fully transparent entries in use
+    for (uint32_t i = 0; i < 256; ++i) {
+        if (!used[i])
+            continue;
+        const uint8_t alpha = paletteEntryAlpha(info, i);
+        if (alpha != 0 && alpha != 255)
+            partial = true;
+        if (alpha == 0) {
+            const int32_t colour = paletteColour(info, i);
+            if (transparent != -1 && transparent != colour)
+                severalTransparent = true;
+            transparent = colour;
+        }
+    }
+    auto opaquePixelsHave = [&](int32_t colour) {
+        for (uint32_t i = 0; i < 256; ++i)
+            if (used[i] && paletteEntryAlpha(info, i) == 255 && paletteColour(info, i) == colour)
+                return true;
+        return false;
+    };
+
+    if (partial || severalTransparent || (transparent != -1 && opaquePixelsHave(transparent))) {
+        info.hasAlpha = 1;
+        info.transparentColour = -1;
+    } else if (transparent != -1) {
+        info.transparentColour = transparent;
+    } else if (info.transparentColour != -1 && opaquePixelsHave(info.transparentColour)) {
+        // No pixel is transparent; naming an opaque pixel's colour would make it so.
+        info.transparentColour = -1;
+    }
+}
+
+bool PngReader::read(const char* path, PngInfo& info)
+{
+    info_ = &info;
+    info.paletteCount = 0;
+    info.transparentColour = -1;
+    info.hasAlpha = 0;
+    headerDone_ = false;
+    paletteTransparency_ = false;
+    if (!file_.openRead(path))
+        return false;
+
+    bool ok = false;
+    uint8_t signature[8];
+    if (file_.read(signature, 8) == 8 && std::memcmp(signature, kSignature, 8) == 0 && readHeader(info) &&
+        (info.pixelBits > 8 || readPalette(info)) && inflateImageData(info)) {
+        unfilterRows(info);
+        if (paletteTransparency_)
+            resolvePaletteTransparency(info);
+        ok = true;
+    }
+    file_.close();
+    info_ = nullptr;
+    return ok;
+}
+
+void PngReader::convertToImage(const PngInfo& info, DibImage& image)
+{
+    const uint32_t stride = uint32_t(info.rowBytes);
+    uint8_t table[256][4];
+    if (info.pixelBits <= 8) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            const int32_t colour = paletteColour(info, i);
+            storePixel(table[i], uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour),
+                       info.hasAlpha ? paletteEntryAlpha(info, i) : 255);
+        }
+    }
+    for (uint32_t y = 0; y < info.height; ++y) {
+        const uint8_t* src = info.imageData.data + size_t(y) * stride + 1;
+        uint8_t* dst = image.rowAt(int32_t(y));
+        if (info.pixelBits <= 8) {
+            for (uint32_t x = 0; x < info.width; ++x)
+                std::memcpy(dst + x * 4, table[indexAt(src, x, info.pixelBits)], 4);
+        } else if (info.pixelBits == 24) {
+            for (uint32_t x = 0; x < info.width; ++x, src += 3)
+                storePixel(dst + x * 4, src[0], src[1], src[2], 255);
+        } else {
+            for (uint32_t x = 0; x < info.width; ++x, src += 4)
+                storePixel(dst + x * 4, src[0], src[1], src[2], src[3]);
+        }
+    }
+}
+
+bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour)
+{
+    PngReader reader;
+    PngInfo info;
+    if (!reader.read(path, info))
+        return false;
+    if (!image.create(int32_t(info.width), int32_t(info.height)))
+        return false;
+    PngReader::convertToImage(info, image);
+    image.hasAlpha = info.hasAlpha;
+    transparentColour = info.transparentColour;
+    return true;
+}

@@ -1,0 +1,106 @@
+#pragma once
+// PNG reader: turns a PNG file into a DibImage plus the file's transparent colour.
+//
+// Accepted: greyscale and palette images of 1, 2, 4 or 8 bits, RGB and RGBA at
+// 8 bits per sample, not interlaced. Refused: 16-bit samples, greyscale with
+// alpha, interlaced images, unknown colour types and methods. Chunk CRCs are not
+// checked. The file is walked chunk by chunk with seeks; only the inflated rows
+// are held in memory.
+//
+// Transparency. Whenever one transparent colour describes the file's
+// transparency exactly, the image loads opaque and that colour is reported
+// (RGB colour key, the greyscale tRNS grey, a palette whose transparent entries
+// in use share one colour that no opaque entry in use has). A palette image
+// whose transparency one colour cannot express (partial alphas in use, fully
+// transparent entries of different colours, or a transparent colour that opaque
+// pixels also have) loads with each pixel's own alpha instead: `hasAlpha` is set
+// and the transparent colour is -1, so that no pixel changes on conversion.
+//
+// Malformed data: a palette index at or above the palette's entry count gives
+// opaque black. A file that ends inside or before the image data loads with
+// what was decoded; the missing filtered bytes count as zeros.
+//
+// A PngReader is used by one thread at a time; separate readers are independent.
+
+#include <cstdint>
+
+#include "core/byte_buffer.h"
+#include "core/file_handle.h"
+
+class DibImage;
+
+// What the reader fills; owned by the caller.
+struct PngInfo {
+    // Bits per stored pixel: the bit depth (1, 2, 4, 8) for greyscale and
+    // palette images, 24 for RGB, 32 for RGBA.
+    uint16_t pixelBits = 0;
+    // Entries in `palette`; for greyscale images the synthesized grey ramp;
+    // 0 for RGB and RGBA.
+    uint16_t paletteCount = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    // Bytes of one filtered row including its leading filter-type byte.
+    int32_t rowBytes = 0;
+    // -1 for none, else 0x00RRGGBB.
+    int32_t transparentColour = -1;
+    // True when the image carries per-pixel alpha: RGBA images, and palette
+    // images whose transparency one colour cannot express (see above).
+    int16_t hasAlpha = 0;
+    // `height` rows of `rowBytes` bytes, unfiltered in place (each row still
+    // starts with its filter-type byte).
+    ByteBuffer imageData;
+    // 256 entries of red, green, blue (768 bytes) for greyscale and palette
+    // images; the first `paletteCount` are valid, the rest are zero.
+    ByteBuffer palette;
+    // 256 alpha bytes, one per palette entry (255 where tRNS says nothing);
+    // allocated for palette images only.
+    ByteBuffer paletteAlpha;
+};
+
+class PngReader {
+public:
+    PngReader() = default;
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+
+    // Reads the file at path into info. False when the file cannot be opened,
+    // is not a PNG of a supported kind, is too large, or its image data is
+    // corrupt; the content of info is then unspecified.
+    bool read(const char* path, PngInfo& info);
+    // Writes the decoded rows into image, which the caller has created at
+    // info.width x info.height. Alpha 255 unless info.hasAlpha is set.
+    static void convertToImage(const PngInfo& info, DibImage& image);
+
+private:
+    bool readHeader(PngInfo& info);
+    bool readPalette(PngInfo& info);
+    bool inflateImageData(PngInfo& info);
+    // Reconstructs the filtered rows of info.imageData in place.
+    static void unfilterRows(PngInfo& info);
+    // Settles transparentColour / hasAlpha of a palette image from the alphas
+    // of the entries its pixels use.
+    static void resolvePaletteTransparency(PngInfo& info);
+
+    // Finds the next chunk of the given type from the current file position,
+    // reading any tRNS passed on the way. On success the file is positioned at
+    // the chunk's data and its length is stored.
+    bool findChunk(const char* type, uint32_t& length);
+    // Reads a tRNS chunk's data (file at its start) and then skips the rest of
+    // the chunk and its CRC.
+    void readTransparency(uint32_t length);
+    // Moves forward by n bytes; false when that is not possible.
+    bool skip(uint32_t n);
+
+    FileHandle file_;
+    PngInfo* info_ = nullptr;     // the record being filled during read
+    uint8_t bitDepth_ = 0;
+    uint8_t colourType_ = 0;
+    bool headerDone_ = false;     // tRNS is only read after the header
+    bool paletteTransparency_ = false;   // a palette tRNS has been read
+};
+
+// Loads a PNG file into image: read, create at the file's size, convert, set
+// hasAlpha, and report the transparent colour (-1 for none). On a failed read
+// the image and transparentColour are left untouched; when the image cannot
+// be created the image is empty. False on any failure.
+bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour);
