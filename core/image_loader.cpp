@@ -1,0 +1,69 @@
+// loadImageFile: signature sniffing and dispatch to the readers.
+
+#include "core/image_loader.h"
+
+#include <cstring>
+
+#include "core/dib_image.h"
+#include "core/file_handle.h"
+#include "core/gif_reader.h"
+#include "core/png_reader.h"
+
+namespace {
+
+constexpr uint32_t kSignatureBytes = 8;
+constexpr uint8_t kPngSignature[kSignatureBytes] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+enum class ImageKind { Unknown, Bmp, Png, Gif };
+
+// Compares only when the file holds the whole signature.
+bool startsWith(const uint8_t* head, uint32_t headBytes, const void* signature, uint32_t signatureBytes)
+{
+    return headBytes >= signatureBytes && std::memcmp(head, signature, signatureBytes) == 0;
+}
+
+ImageKind classify(const uint8_t* head, uint32_t headBytes)
+{
+    if (startsWith(head, headBytes, "BM", 2))
+        return ImageKind::Bmp;
+    if (startsWith(head, headBytes, kPngSignature, kSignatureBytes))
+        return ImageKind::Png;
+    if (startsWith(head, headBytes, "GIF", 3))
+        return ImageKind::Gif;
+    return ImageKind::Unknown;
+}
+
+}  // namespace
+
+bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour)
+{
+    image.hasAlpha = 0;
+    transparentColour = -1;
+
+    uint8_t head[kSignatureBytes] = {};
+    uint32_t headBytes = 0;
+    {
+        FileHandle file;
+        if (!file.openRead(path))
+            return false;
+        // A read may deliver fewer bytes than asked before the end of the file.
+        while (headBytes < kSignatureBytes) {
+            const uint32_t got = file.read(head + headBytes, kSignatureBytes - headBytes);
+            if (got == 0)
+                break;
+            headBytes += got;
+        }
+    }
+
+    switch (classify(head, headBytes)) {
+    case ImageKind::Bmp:
+        return loadBmpFile(image, path, transparentColour);
+    case ImageKind::Png:
+        return loadPngFile(path, image, transparentColour);
+    case ImageKind::Gif:
+        return loadGifFile(path, image, transparentColour);
+    case ImageKind::Unknown:
+        break;
+    }
+    return false;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Turning an image file into a DibImage: the one entry point both programs use.
+//
+// The reader is chosen by the file's first bytes, never by its name: "BM" is a
+// BMP, the 8-byte PNG signature a PNG, "GIF" a GIF. Beside the image the
+// loader reports the source's transparent colour: -1 for none, else 0x00RRGGBB.
+//
+// Failures are reported only through the result; nothing is shown to the user.
+// Used by one thread at a time per image.
+
+#include <cstdint>
+
+class DibImage;
+
+// Loads the file at path into image. hasAlpha is cleared first and set again
+// only for a PNG that carries per-pixel alpha; transparentColour is -1 unless
+// the file names a transparent colour. False when the file cannot be opened,
+// its signature is unknown, or the reader refuses it.
+bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour);
+
+// The platform's BMP path (image_loader_bmp_posix.cpp / _win32.cpp): the file
+// as a 32-bit picture with every alpha byte 255 and transparent colour -1.
+// False when the file is not a bitmap the platform can load.
+bool loadBmpFile(DibImage& image, const char* path, int32_t& transparentColour);
