@@ -1,0 +1,66 @@
+#include "app/logic/app_settings.h"
+
+#include "app/logic/settings_file.h"
+#include "core/replacing_file.h"
+
+AppSettings appSettings;
+
+namespace {
+
+// Room reserved for each folder string at load; longer values grow it.
+constexpr int kFolderReserve = 255;
+
+}  // namespace
+
+void settingsPath(TextString& out)
+{
+    if (!out.setToModuleFolder(kSettingsFileName))
+        out.clear();
+}
+
+WindowPosition loadSettingsFrom(const char* path, AppSettings& settings)
+{
+    SettingsFile file;
+    file.load(path);   // a missing or unreadable file leaves no lines: all defaults
+    file.selectSection(kSettingsSection);
+
+    WindowPosition position;
+    position.x = file.getInt("WinX", kNoWindowPosition);
+    position.y = file.getInt("WinY", kNoWindowPosition);
+    settings.OptFlag = static_cast<uint16_t>(file.getInt("OptFlag", kDefaultOptFlag));
+    settings.DirFlag = static_cast<uint16_t>(file.getInt("DirFlag", kDefaultDirFlag));
+    settings.OpenDir.reserve(kFolderReserve);
+    file.getString("OpenDir", settings.OpenDir, "");
+    settings.SaveDir.reserve(kFolderReserve);
+    file.getString("SaveDir", settings.SaveDir, "");
+    return position;
+}
+
+bool saveSettingsTo(const char* path, const AppSettings& settings, WindowPosition position)
+{
+    if (!path || !path[0])
+        return false;
+    ReplacingFile output;
+    if (!output.begin(path))
+        return false;
+    FileHandle& file = output.file();
+    const bool written = file.writeText("[Tolvarinx3]\r\n") &&
+                         file.writeKeyInt("WinX", position.x) &&
+                         file.writeKeyInt("WinY", position.y) &&
+                         file.writeKeyInt("OptFlag", settings.OptFlag) &&
+                         file.writeKeyInt("DirFlag", settings.DirFlag) &&
+                         file.writeKeyText("OpenDir", settings.OpenDir.c_str()) &&
+                         file.writeKeyText("SaveDir", settings.SaveDir.c_str());
+    if (!written) {
+        output.abandon();
+        return false;
+    }
+    return output.commit();
+}
+
+WindowPosition loadSettings()
+{
+    TextString path;
+    settingsPath(path);
+    return loadSettingsFrom(path.c_str(), appSettings);
+}

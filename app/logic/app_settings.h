@@ -1,0 +1,68 @@
+#pragma once
+// The desktop program's settings: the process-wide AppSettings record and the
+// settings file Tolvarinx.ini beside the program that keeps it between runs.
+//
+// The record is read once before the main window exists and written once when
+// the main window closes; in between it changes only in memory, on the window
+// thread. Conversion workers read OptFlag/DirFlag while a modal dialog keeps
+// the menus that change them out of reach, so no lock is needed.
+
+#include <cstdint>
+
+#include "core/text_string.h"
+#include "engine/png_optimizer.h"
+
+// OptFlag bits. The low three are the engine's ConvertOptions bits and are the
+// only ones a conversion request receives; other bits are kept as read.
+constexpr uint16_t OPT_ENGINE_BITS = OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE;
+constexpr uint16_t OPT_OPEN_DIALOG_PREVIEW = 0x0100;   // the open-file dialog previews files
+constexpr uint16_t OPT_CLOSE_OUTPUT_DIALOG = 0x0200;   // the output dialog closes after success
+
+// DirFlag bits: the folder conversion's options.
+constexpr uint16_t DIR_SUBFOLDERS = 0x0001;
+constexpr uint16_t DIR_KEEP_TIMESTAMP = 0x0002;
+constexpr uint16_t DIR_KEEP_TRANSPARENT = 0x0004;
+constexpr uint16_t DIR_BMP = 0x0040;
+constexpr uint16_t DIR_PNG = 0x0080;
+constexpr uint16_t DIR_GIF = 0x0100;
+
+constexpr uint16_t kDefaultOptFlag = OPT_OPEN_DIALOG_PREVIEW;
+constexpr uint16_t kDefaultDirFlag = 0;
+// WinX/WinY value meaning "no stored position": the window is centred.
+constexpr int32_t kNoWindowPosition = -10000;
+
+constexpr const char* kSettingsFileName = "Tolvarinx.ini";
+constexpr const char* kSettingsSection = "Tolvarinx3";
+
+struct AppSettings {
+    uint16_t OptFlag = 0;
+    uint16_t DirFlag = 0;
+    TextString OpenDir;   // folder of the last opened file, no trailing separator
+    TextString SaveDir;   // folder of the last saved file, no trailing separator
+};
+
+// The program's settings, one per process (window thread).
+extern AppSettings appSettings;
+
+// The stored main-window position (left and top of its restored rectangle).
+struct WindowPosition {
+    int32_t x = kNoWindowPosition;
+    int32_t y = kNoWindowPosition;
+};
+
+// out = the settings file's full path beside the program, or empty when the
+// program's own path cannot be had (the file is then neither read nor written).
+void settingsPath(TextString& out);
+
+// Fills settings from the file at path; every key that is missing, and every
+// key when the file cannot be read or has no "[Tolvarinx3]" section, takes its
+// default. Returns the stored window position.
+WindowPosition loadSettingsFrom(const char* path, AppSettings& settings);
+
+// Writes the seven lines of the settings file. The file is replaced only when
+// it was written completely, so a failed write keeps the previous settings.
+// False (nothing changed) when path is empty or the file cannot be written.
+bool saveSettingsTo(const char* path, const AppSettings& settings, WindowPosition position);
+
+// loadSettingsFrom(settingsPath(), appSettings).
+WindowPosition loadSettings();

@@ -1,0 +1,25 @@
+#include "app/logic/output_dialog_rules.h"
+
+#include "app/logic/app_settings.h"
+
+const char* const kOutputFailedText = "出力に失敗しました";
+
+uint16_t engineOptionsOf(uint16_t optFlag)
+{
+    return optFlag & OPT_ENGINE_BITS;
+}
+
+CompletionAction completionAction(bool succeeded, bool cancelRequested, bool closeBoxChecked)
+{
+    if (!succeeded)
+        return cancelRequested ? CompletionAction::EndWithFailure : CompletionAction::ReportFailure;
+    return closeBoxChecked ? CompletionAction::EndWithSuccess : CompletionAction::OfferClose;
+}
+
+uint16_t optFlagAfterOutputDialog(uint16_t optFlag, bool closeBoxChecked)
+{
+    optFlag &= static_cast<uint16_t>(~OPT_CLOSE_OUTPUT_DIALOG);
+    if (closeBoxChecked)
+        optFlag |= OPT_CLOSE_OUTPUT_DIALOG;
+    return optFlag;
+}

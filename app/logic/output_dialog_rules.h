@@ -1,0 +1,27 @@
+#pragma once
+// The output dialog's decisions that do not depend on the platform: which
+// option bits a run passes to the engine, what the completion message leads
+// to, and how the dialog's "終了後、閉じる" box is carried into OptFlag.
+//
+// Pure functions; window thread (engineOptionsOf also on the worker).
+
+#include <cstdint>
+
+// The message shown when a run fails (not when it was stopped).
+extern const char* const kOutputFailedText;
+
+// The ConvertOptions bits of a run: OptFlag's engine bits, every other bit 0.
+uint16_t engineOptionsOf(uint16_t optFlag);
+
+// What the dialog does when the worker reports its end.
+enum class CompletionAction {
+    ReportFailure,   // show kOutputFailedText, then end with result 0
+    EndWithFailure,  // the user stopped the run: end with result 0, no message
+    EndWithSuccess,  // the close box is ticked: end with result 1 at once
+    OfferClose,      // stay open with the log; the button becomes "閉じる"
+};
+CompletionAction completionAction(bool succeeded, bool cancelRequested, bool closeBoxChecked);
+
+// OptFlag once the dialog ends: OPT_CLOSE_OUTPUT_DIALOG equals the box, every
+// other bit as it was.
+uint16_t optFlagAfterOutputDialog(uint16_t optFlag, bool closeBoxChecked);

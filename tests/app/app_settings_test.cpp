@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/logic/app_settings.h"
+#include "core/codepage.h"
+#include "core/file_handle.h"
+#include "tests/common/test_support.h"
+
+namespace {
+
+std::string readText(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = readFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool writeText(const std::string& path, const std::string& text)
+{
+    return writeFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// Settings with values other than the defaults, to see that a load overwrites them.
+void scribble(AppSettings& settings)
+{
+    settings.OptFlag = 0x1234;
+    settings.DirFlag = 0x4321;
+    settings.OpenDir.assign("stale open");
+    settings.SaveDir.assign("stale save");
+}
+
+void expectDefaults(const AppSettings& settings, WindowPosition position)
+{
+    EXPECT_EQ(position.x, kNoWindowPosition);
+    EXPECT_EQ(position.y, kNoWindowPosition);
+    EXPECT_EQ(settings.OptFlag, 256);
+    EXPECT_EQ(settings.DirFlag, 0);
+    EXPECT_STREQ(settings.OpenDir.c_str(), "");
+    EXPECT_STREQ(settings.SaveDir.c_str(), "");
+}
+
+}  // namespace
+
+TEST(AppSettingsLoad, MissingFileGivesDefaults)
+{
+    TempDir dir;
+    AppSettings settings;
+    scribble(settings);
+    expectDefaults(settings, loadSettingsFrom(dir.file("Tolvarinx.ini").c_str(), settings));
+}
+
+TEST(AppSettingsLoad, EmptyPathGivesDefaults)
+{
+    AppSettings settings;
+    scribble(settings);
+    expectDefaults(settings, loadSettingsFrom("", settings));
+}
+
+TEST(AppSettingsLoad, LowerCaseHeaderGivesDefaults)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    ASSERT_TRUE(writeText(path, "[tolvarinx3]\r\nWinX=1\r\nWinY=2\r\nOptFlag=7\r\nDirFlag=3\r\n"
+                                "OpenDir=a\r\nSaveDir=b\r\n"));
+    AppSettings settings;
+    scribble(settings);
+    expectDefaults(settings, loadSettingsFrom(path.c_str(), settings));
+}
+
+TEST(AppSettingsLoad, ReadsAllKeysAndReservesFolderRoom)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    ASSERT_TRUE(writeText(path, "[Tolvarinx3]\nWinX=-1200\nWinY=35\nOptFlag=519\nDirFlag=449\n"
+                                "OpenDir=C:\\Users\\me\\Pictures\nSaveDir=\n"));
+    AppSettings settings;
+    const WindowPosition position = loadSettingsFrom(path.c_str(), settings);
+    EXPECT_EQ(position.x, -1200);
+    EXPECT_EQ(position.y, 35);
+    EXPECT_EQ(settings.OptFlag, 519);
+    EXPECT_EQ(settings.DirFlag, 449);
+    EXPECT_STREQ(settings.OpenDir.c_str(), "C:\\Users\\me\\Pictures");
+    EXPECT_STREQ(settings.SaveDir.c_str(), "");
+    EXPECT_GE(settings.OpenDir.capacity(), 255);
+    EXPECT_GE(settings.SaveDir.capacity(), 255);
+}
+
+TEST(AppSettingsLoad, OneMissingCoordinateStaysTheSentinel)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    ASSERT_TRUE(writeText(path, "[Tolvarinx3]\r\nWinX = 100\r\nWinY=200\r\n"));
+    AppSettings settings;
+    const WindowPosition position = loadSettingsFrom(path.c_str(), settings);
+    EXPECT_EQ(position.x, kNoWindowPosition);
+    EXPECT_EQ(position.y, 200);
+    EXPECT_EQ(settings.OptFlag, 256);   // missing key: default
+}
+
+TEST(AppSettingsLoad, LongFolderGrowsTheString)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    const std::string folder = "D:\\" + std::string(600, 'x');
+    ASSERT_TRUE(writeText(path, "[Tolvarinx3]\r\nSaveDir=" + folder + "\r\n"));
+    AppSettings settings;
+    loadSettingsFrom(path.c_str(), settings);
+    EXPECT_EQ(settings.SaveDir.c_str(), folder);
+}
+
+TEST(AppSettingsSave, WritesExactlySevenLines)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    AppSettings settings;
+    settings.OptFlag = 0x0203;
+    settings.DirFlag = 0x01C7;
+    settings.OpenDir.assign("C:\\in dir");
+    settings.SaveDir.assign("");
+    ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, WindowPosition{-8, 120}));
+    EXPECT_EQ(readText(path),
+              "[Tolvarinx3]\r\nWinX=-8\r\nWinY=120\r\nOptFlag=515\r\nDirFlag=455\r\n"
+              "OpenDir=C:\\in dir\r\nSaveDir=\r\n");
+}
+
+TEST(AppSettingsSave, DefaultPositionIsWrittenAsTheSentinel)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    AppSettings settings;
+    ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, WindowPosition{}));
+    EXPECT_NE(readText(path).find("\r\nWinX=-10000\r\nWinY=-10000\r\n"), std::string::npos);
+}
+
+TEST(AppSettingsRoundTrip, OptFlagKeepsLow16BitsAndUnknownBits)
+{
+    struct Case {
+        const char* stored;
+        uint16_t read;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"70000", 4464, "OptFlag=4464\r\n"},
+        {"-1", 0xFFFF, "OptFlag=65535\r\n"},
+        {"33024", 0x8100, "OptFlag=33024\r\n"},   // 0x8000 has no meaning and survives
+        {"12abc", 12, "OptFlag=12\r\n"},
+        {"abc", 0, "OptFlag=0\r\n"},
+    };
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    for (const Case& c : cases) {
+        ASSERT_TRUE(writeText(path, std::string("[Tolvarinx3]\r\nOptFlag=") + c.stored + "\r\n"));
+        AppSettings settings;
+        const WindowPosition position = loadSettingsFrom(path.c_str(), settings);
+        EXPECT_EQ(settings.OptFlag, c.read) << c.stored;
+        ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, position));
+        EXPECT_NE(readText(path).find(c.written), std::string::npos) << c.stored;
+    }
+}
+
+TEST(AppSettingsRoundTrip, SavedFileLoadsBackUnchanged)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    AppSettings saved;
+    saved.OptFlag = 0xFFFF;
+    saved.DirFlag = 0x8001;
+    saved.OpenDir.assign("\xE7\x94\xBB\xE5\x83\x8F \\ [x]=y");   // UTF-8 text, brackets, '='
+    saved.SaveDir.assign("/home/me/out");
+    ASSERT_TRUE(saveSettingsTo(path.c_str(), saved, WindowPosition{-32000, 2147483647}));
+
+    AppSettings loaded;
+    const WindowPosition position = loadSettingsFrom(path.c_str(), loaded);
+    EXPECT_EQ(position.x, -32000);
+    EXPECT_EQ(position.y, 2147483647);
+    EXPECT_EQ(loaded.OptFlag, saved.OptFlag);
+    EXPECT_EQ(loaded.DirFlag, saved.DirFlag);
+    EXPECT_STREQ(loaded.OpenDir.c_str(), saved.OpenDir.c_str());
+    EXPECT_STREQ(loaded.SaveDir.c_str(), saved.SaveDir.c_str());
+}
+
+TEST(AppSettingsSave, ReplacesAnOldFileCompletely)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    ASSERT_TRUE(writeText(path, std::string(5000, 'z')));
+    AppSettings settings;
+    ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, WindowPosition{1, 2}));
+    EXPECT_EQ(readText(path).rfind("[Tolvarinx3]\r\n", 0), 0u);
+    EXPECT_EQ(readText(path).size(), std::string("[Tolvarinx3]\r\nWinX=1\r\nWinY=2\r\nOptFlag=0\r\n"
+                                                 "DirFlag=0\r\nOpenDir=\r\nSaveDir=\r\n")
+                                          .size());
+    EXPECT_EQ(countEntries(dir.path()), 1u);   // no temporary file left behind
+}
+
+TEST(AppSettingsSave, MissingFolderWritesNothing)
+{
+    TempDir dir;
+    AppSettings settings;
+    EXPECT_FALSE(saveSettingsTo(dir.file("gone").append("/Tolvarinx.ini").c_str(), settings,
+                                WindowPosition{}));
+    EXPECT_EQ(countEntries(dir.path()), 0u);
+}
+
+TEST(AppSettingsSave, EmptyPathWritesNothing)
+{
+    AppSettings settings;
+    EXPECT_FALSE(saveSettingsTo("", settings, WindowPosition{}));
+}
+
+TEST(AppSettingsPath, LiesBesideTheProgram)
+{
+    TextString path;
+    settingsPath(path);
+    const std::string text = path.c_str();
+    const std::string name = std::string(1, kPathSeparator) + "Tolvarinx.ini";
+    ASSERT_GT(text.size(), name.size());
+    EXPECT_EQ(text.substr(text.size() - name.size()), name);
+    EXPECT_TRUE(isDirectory(text.substr(0, text.size() - name.size()).c_str()));
+}

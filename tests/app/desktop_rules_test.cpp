@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/logic/app_settings.h"
+#include "app/logic/main_window_rules.h"
+#include "app/logic/output_dialog_rules.h"
+#include "core/dib_image.h"
+#include "core/text_string.h"
+
+namespace {
+
+struct SaveOutcome {
+    SaveAction action;
+    std::string suggested;
+};
+
+SaveOutcome save(bool loaded, bool saveAs, const char* path)
+{
+    TextString input(path);
+    TextString suggested("left over");
+    const SaveAction action = decideSave(loaded, saveAs, input, suggested);
+    return {action, suggested.c_str()};
+}
+
+}  // namespace
+
+TEST(SaveDecision, OverwriteWritesOverPngInputsInAnyCase)
+{
+    for (const char* path : {"C:\\pics\\a.png", "C:\\pics\\a.PNG", "/tmp/b.Png"}) {
+        const SaveOutcome outcome = save(true, false, path);
+        EXPECT_EQ(outcome.action, SaveAction::OverwriteInput) << path;
+    }
+}
+
+TEST(SaveDecision, OverwriteOfOtherInputsAsksWithTheBaseName)
+{
+    SaveOutcome outcome = save(true, false, "C:\\pics\\a.bmp");
+    EXPECT_EQ(outcome.action, SaveAction::AskForName);
+    EXPECT_EQ(outcome.suggested, "a");
+    outcome = save(true, false, "C:\\pics\\anim.gif");
+    EXPECT_EQ(outcome.action, SaveAction::AskForName);
+    EXPECT_EQ(outcome.suggested, "anim");
+    // ".png" in a folder name is no extension of the file.
+    outcome = save(true, false, "C:\\x.png\\picture");
+    EXPECT_EQ(outcome.action, SaveAction::AskForName);
+    EXPECT_EQ(outcome.suggested, "picture");
+    // "pngx" or "apng" is not "png".
+    EXPECT_EQ(save(true, false, "a.pngx").action, SaveAction::AskForName);
+    EXPECT_EQ(save(true, false, "a.apng").action, SaveAction::AskForName);
+}
+
+TEST(SaveDecision, SaveAsAlwaysAsks)
+{
+    const SaveOutcome outcome = save(true, true, "C:\\pics\\photo.final.png");
+    EXPECT_EQ(outcome.action, SaveAction::AskForName);
+    EXPECT_EQ(outcome.suggested, "photo.final");
+}
+
+TEST(SaveDecision, ClipboardInputAsksWithAnEmptyName)
+{
+    for (bool saveAs : {false, true}) {
+        const SaveOutcome outcome = save(true, saveAs, "");
+        EXPECT_EQ(outcome.action, SaveAction::AskForName);
+        EXPECT_EQ(outcome.suggested, "");
+    }
+}
+
+TEST(SaveDecision, NothingWithoutAnImage)
+{
+    EXPECT_EQ(save(false, false, "a.png").action, SaveAction::Nothing);
+    EXPECT_EQ(save(false, true, "a.png").action, SaveAction::Nothing);
+}
+
+class TransparencyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(image.create(2, 2));
+        image.setPixelAt(0, 0, 0x80112233u);   // top-left
+        image.setPixelAt(1, 0, 0xFF445566u);
+        image.setPixelAt(0, 1, 0xFF778899u);   // bottom-left, first in memory
+        image.setPixelAt(1, 1, 0xFFAABBCCu);
+    }
+    DibImage image;
+};
+
+TEST_F(TransparencyTest, NoSourceColourTakesTheTopLeftPixel)
+{
+    image.hasAlpha = 0;
+    const TransparencyControls controls = transparencyAfterLoad(image, -1);
+    EXPECT_TRUE(controls.checkEnabled);
+    EXPECT_FALSE(controls.checked);
+    EXPECT_EQ(controls.swatchRgb, 0x112233u);
+}
+
+TEST_F(TransparencyTest, SourceColourTicksTheBox)
+{
+    image.hasAlpha = 0;
+    const TransparencyControls controls = transparencyAfterLoad(image, 0x0A141E);
+    EXPECT_TRUE(controls.checkEnabled);
+    EXPECT_TRUE(controls.checked);
+    EXPECT_EQ(controls.swatchRgb, 0x0A141Eu);
+}
+
+TEST_F(TransparencyTest, AlphaImageDisablesTheBox)
+{
+    image.hasAlpha = 1;
+    const TransparencyControls controls = transparencyAfterLoad(image, -1);
+    EXPECT_FALSE(controls.checkEnabled);
+    EXPECT_FALSE(controls.checked);
+    EXPECT_EQ(controls.swatchRgb, 0x112233u);
+}
+
+TEST(TransparencyForRun, TheBoxDecides)
+{
+    EXPECT_EQ(transparentColourForRun(false, 0x123456), -1);
+    EXPECT_EQ(transparentColourForRun(true, 0x123456), 0x123456);
+    EXPECT_EQ(transparentColourForRun(true, 0xFF123456u), 0x123456);   // never a stray alpha byte
+    EXPECT_EQ(transparentColourForRun(true, 0xFFFFFF), 0xFFFFFF);       // white stays a colour, not -1
+}
+
+TEST(OptionCommands, EachMenuItemTogglesItsBit)
+{
+    EXPECT_EQ(optionBitOfCommand(40003), 0x0001);
+    EXPECT_EQ(optionBitOfCommand(40004), 0x0002);
+    EXPECT_EQ(optionBitOfCommand(40006), 0x0004);
+    EXPECT_EQ(optionBitOfCommand(40007), 0x0200);
+    for (int other : {40001, 40002, 40005, 1051, 2, 0})
+        EXPECT_EQ(optionBitOfCommand(other), 0) << other;
+    uint16_t bits = 0;
+    for (int i = 0; i < kOptionCommandCount; ++i)
+        bits |= optionBitOfCommand(optionCommandAt(i));
+    EXPECT_EQ(bits, 0x0207);
+}
+
+TEST(ColourPicker, ClickMapsThroughZoomAndScroll)
+{
+    int32_t ix = -1;
+    int32_t iy = -1;
+    ASSERT_TRUE(pickerPixelAt(10, 20, 7, 9, 100, 100, ix, iy));
+    EXPECT_EQ(ix, 11);
+    EXPECT_EQ(iy, 22);
+    ASSERT_TRUE(pickerPixelAt(0, 0, 0, 0, 1, 1, ix, iy));
+    EXPECT_EQ(ix, 0);
+    EXPECT_EQ(iy, 0);
+    ASSERT_TRUE(pickerPixelAt(0, 0, 79, 79, 20, 20, ix, iy));
+    EXPECT_EQ(ix, 19);
+    EXPECT_EQ(iy, 19);
+}
+
+TEST(ColourPicker, ClickBeyondTheImagePicksNothing)
+{
+    int32_t ix = -1;
+    int32_t iy = -1;
+    EXPECT_FALSE(pickerPixelAt(0, 0, 80, 0, 20, 20, ix, iy));   // grey area right of a 20 px image
+    EXPECT_FALSE(pickerPixelAt(0, 0, 0, 80, 20, 20, ix, iy));
+    EXPECT_FALSE(pickerPixelAt(15, 0, 20, 0, 20, 20, ix, iy));
+    EXPECT_FALSE(pickerPixelAt(0, 0, -1, 0, 20, 20, ix, iy));
+    EXPECT_EQ(ix, -1);
+    EXPECT_EQ(iy, -1);
+}
+
+TEST(OutputDialogRules, EngineGetsOnlyTheThreeCompareBits)
+{
+    EXPECT_EQ(engineOptionsOf(0xFFFF), 0x0007);
+    EXPECT_EQ(engineOptionsOf(0x0305), 0x0005);
+    EXPECT_EQ(engineOptionsOf(0x0100), 0x0000);
+}
+
+TEST(OutputDialogRules, CompletionOutcomes)
+{
+    // Failure: a message only when the user did not stop the run; the box does not matter.
+    for (bool box : {false, true}) {
+        EXPECT_EQ(completionAction(false, false, box), CompletionAction::ReportFailure);
+        EXPECT_EQ(completionAction(false, true, box), CompletionAction::EndWithFailure);
+    }
+    // Success: a stop pressed too late does not turn it into a failure.
+    for (bool cancelled : {false, true}) {
+        EXPECT_EQ(completionAction(true, cancelled, true), CompletionAction::EndWithSuccess);
+        EXPECT_EQ(completionAction(true, cancelled, false), CompletionAction::OfferClose);
+    }
+    EXPECT_STREQ(kOutputFailedText, "出力に失敗しました");
+}
+
+TEST(OutputDialogRules, CloseBoxIsCopiedIntoOptFlag)
+{
+    EXPECT_EQ(optFlagAfterOutputDialog(0x0000, true), 0x0200);
+    EXPECT_EQ(optFlagAfterOutputDialog(0x0200, false), 0x0000);
+    EXPECT_EQ(optFlagAfterOutputDialog(0x8107, true), 0x8307);
+    EXPECT_EQ(optFlagAfterOutputDialog(0x8307, false), 0x8107);
+    EXPECT_EQ(optFlagAfterOutputDialog(0xFFFF, true), 0xFFFF);
+}
