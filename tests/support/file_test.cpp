@@ -78,7 +78,7 @@ TEST(FileHandle, WriteReadSeekAndBigEndian)
         EXPECT_TRUE(file.writeNewline());
         EXPECT_TRUE(file.writeKeyInt("WinX", -12));
         EXPECT_TRUE(file.writeKeyText("OpenDir", "C:\\x"));
-        EXPECT_EQ(file.tell(), 8u + 4u + 9u + 12u);
+        EXPECT_EQ(file.tell(), 8u + 4u + 10u + 14u);
         EXPECT_TRUE(file.close());
         EXPECT_FALSE(file.close());
     }
