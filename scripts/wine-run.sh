@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs one Windows program (a cross-built test suite, tolvarinxc.exe, ...) under
+# 64-bit Wine with the environment of the target systems: code page 932,
+# Japanese fonts, no Wine debug output. Needs an X display (DISPLAY); see
+# scripts/wine-test.sh, which provides one with xvfb-run.
+# Usage: scripts/wine-run.sh program.exe [arguments...]
+# The program's exit code is returned.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/wine-env.sh"
+
+if [ $# -lt 1 ]; then
+    echo "usage: $0 program.exe [arguments...]" >&2
+    exit 2
+fi
+if [ -z "${DISPLAY:-}" ]; then
+    echo "wine-run.sh: no X display; run under xvfb-run (bash scripts/wine-test.sh <build dir> does)" >&2
+    exit 2
+fi
+wine_ensure_prefix
+exec "$WINE" "$@"
