@@ -105,9 +105,8 @@ protected:
 private:
     bool selectEncoding(int32_t bitDepth);
     bool trialBitDepth(int32_t bitDepth, TrialOutcome& outcome);
-    int32_t searchFilter(const uint8_t* packedRows, uint32_t imageBytes);
+    int32_t searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t imageBytes);
     bool searchDeflateParams(uint32_t imageBytes, TrialOutcome& outcome);
-    void applyFilterChoice(const uint8_t* packedRows, int32_t choice, int32_t bitDepth);
     uint32_t predictFileSize() const;
     bool writeOutput(const char* outputPath);
     bool writePng(FileHandle& file);
@@ -121,8 +120,6 @@ private:
     int32_t height_ = 0;
     int32_t colourCount_ = 0;      // palette entries; 0 for more than 256 colours
     uint32_t stride_ = 0;          // bytes per packed row, filter-type byte included
-    uint32_t rowBytes_ = 0;        // stride_ - 1, the row filters' row length
-    uint32_t bytesPerPixel_ = 0;   // the row filters' "left" distance
     ByteBuffer filteredRows_;      // height * stride bytes of the current best
     ByteBuffer palette_;           // 768 bytes: 256 entries red, green, blue
     ByteBuffer deflateScratch_;    // 32768 bytes for the final IDAT stream

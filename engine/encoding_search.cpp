@@ -1,0 +1,260 @@
+// The encoding search of PngOptimizer: bit depth, then filter at window bits 15
+// and memory level 8, then the deflate parameters on the winning filter's rows.
+
+#include <cstring>
+
+#include "core/replacing_file.h"
+#include "core/size_limits.h"
+#include "engine/colour_analysis.h"
+#include "engine/deflate_stream.h"
+#include "engine/png_optimizer.h"
+#include "engine/row_filters.h"
+
+namespace {
+
+constexpr int32_t kDefaultWindowBits = 15;
+constexpr int32_t kDefaultMemLevel = 8;
+constexpr int32_t kSmallestWindowBits = 8;
+constexpr int32_t kLargestMemLevel = 9;
+constexpr int32_t kSmallestMemLevel = 4;
+// A pass whose best is more than this many bytes worse than the previous pass's
+// best ends the parameter search.
+constexpr int32_t kEarlyStopMargin = 100;
+
+void swapBuffers(ByteBuffer& a, ByteBuffer& b)
+{
+    uint8_t* data = a.data;
+    const uint32_t size = a.size;
+    a.data = b.data;
+    a.size = b.size;
+    b.data = data;
+    b.size = size;
+}
+
+}   // namespace
+
+uint32_t PngOptimizer::measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
+                                    int32_t memLevel)
+{
+    return measureDeflate(data, size, windowBits, memLevel);
+}
+
+bool PngOptimizer::cancelled() const
+{
+    return request_->cancelFlag && *request_->cancelFlag != 0;
+}
+
+void PngOptimizer::report(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                          int32_t size) const
+{
+    if (request_->callback)
+        request_->callback(bitDepth, windowBits, memLevel, filter, size, request_->userData);
+}
+
+int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
+{
+    request_ = &request;
+    if (request.cancelFlag)
+        *request.cancelFlag = 0;
+    request.notWritten = 0;
+    width_ = request.width;
+    height_ = request.height;
+    colourCount_ = 0;
+    stride_ = 0;
+
+    // Pixel memory that cannot be one block cannot be real; refuse it before any
+    // work. Each packing checks its own size again.
+    uint32_t pixelRowBytes = 0;
+    uint32_t pixelBytes = 0;
+    if (!request.pixels || width_ <= 0 ||
+        !checkedMul(static_cast<uint32_t>(width_), 4, pixelRowBytes) ||
+        !imageByteCount(height_, pixelRowBytes, pixelBytes))
+        return 0;
+
+    if (!deflateScratch_.allocate(kDeflateScratchBytes, false) ||
+        !palette_.allocate(kPaletteBytes, true))
+        return 0;
+    const int32_t bitDepth = chooseBitDepth(request, palette_.data, colourCount_);
+    if (!selectEncoding(bitDepth))
+        return 0;
+    if (outputPath) {
+        if (request.sizeToBeat > request.fileSize) {
+            if (!writeOutput(outputPath))
+                return 0;
+        } else {
+            request.notWritten = 1;
+        }
+    }
+    filteredRows_.release();
+    palette_.release();
+    deflateScratch_.release();
+    return 1;
+}
+
+bool PngOptimizer::selectEncoding(int32_t bitDepth)
+{
+    TrialOutcome best;
+    if (!trialBitDepth(bitDepth, best))
+        return false;
+    if (bitDepth <= 4 && !(request_->options & OPT_NO_8BIT_COMPARE)) {
+        // Set the smaller depth's rows aside without copying them.
+        ByteBuffer saved;
+        swapBuffers(saved, filteredRows_);
+        const uint32_t savedStride = stride_;
+        TrialOutcome other;
+        if (!trialBitDepth(8, other))
+            return false;
+        if (other.size < best.size) {
+            best = other;
+            bitDepth = 8;
+        } else {
+            // Equal sizes keep the smaller depth: the palette, and so every
+            // other chunk, is the same for both.
+            swapBuffers(saved, filteredRows_);
+            stride_ = savedStride;
+        }
+    }
+    request_->windowBits = best.windowBits;
+    request_->memLevel = best.memLevel;
+    request_->filter = best.filter;
+    request_->dataSize = best.size;
+    request_->bitDepth = bitDepth;
+    const uint32_t fileSize = predictFileSize();
+    if (fileSize == 0)
+        return false;
+    request_->fileSize = fileSize;
+    return true;
+}
+
+bool PngOptimizer::trialBitDepth(int32_t bitDepth, TrialOutcome& outcome)
+{
+    report(bitDepth, -1, -1, -1, -1);
+    ByteBuffer packed;
+    uint32_t imageBytes = 0;
+    if (!packRows(*request_, palette_.data, colourCount_, bitDepth, packed, stride_) ||
+        !imageByteCount(height_, stride_, imageBytes) ||
+        !filteredRows_.allocate(imageBytes, false))
+        return false;
+
+    const int32_t filter = searchFilter(packed.data, bitDepth, imageBytes);
+    if (filter < 0)
+        return false;
+    if (filter == FILTER_NONE)
+        std::memcpy(filteredRows_.data, packed.data, imageBytes);   // type bytes are already 0
+    else
+        applyFilter(packed.data, filteredRows_.data, static_cast<uint32_t>(height_), stride_, filter,
+                    bitDepth);
+    packed.release();
+    outcome.filter = filter;
+    return searchDeflateParams(imageBytes, outcome);
+}
+
+int32_t PngOptimizer::searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t imageBytes)
+{
+    if (request_->options & OPT_NO_FILTER_COMPARE)
+        return FILTER_NONE;
+    int64_t bestSize = -1;
+    int32_t bestFilter = FILTER_NONE;
+    for (int32_t filter = 0; filter < kFilterChoiceCount; ++filter) {
+        if (cancelled())
+            return -1;
+        report(-1, -1, -1, filter, -1);
+        applyFilter(packedRows, filteredRows_.data, static_cast<uint32_t>(height_), stride_, filter,
+                    bitDepth);
+        const uint32_t size =
+            measureTrial(filteredRows_.data, imageBytes, kDefaultWindowBits, kDefaultMemLevel);
+        if (size == 0 || size > kMaxBlockBytes)
+            return -1;
+        if (bestSize < 0 || size < bestSize) {   // ties keep the lower choice
+            bestSize = size;
+            bestFilter = filter;
+        }
+        report(-1, -1, -1, filter, static_cast<int32_t>(size));
+    }
+    return bestFilter;
+}
+
+bool PngOptimizer::searchDeflateParams(uint32_t imageBytes, TrialOutcome& outcome)
+{
+    const uint8_t* rows = filteredRows_.data;
+    if (request_->options & OPT_NO_DEFLATE_COMPARE) {
+        const uint32_t size = measureTrial(rows, imageBytes, kDefaultWindowBits, kDefaultMemLevel);
+        if (size == 0 || size > kMaxBlockBytes)
+            return false;
+        outcome.windowBits = kDefaultWindowBits;
+        outcome.memLevel = kDefaultMemLevel;
+        outcome.size = static_cast<int32_t>(size);
+        return true;
+    }
+    int64_t best = -1;
+    int32_t bestWindowBits = kDefaultWindowBits;
+    int32_t bestMemLevel = kDefaultMemLevel;
+    int64_t previousPassMinimum = -1;
+    // Window bits 8 reaches zlib as 8; see deflate_stream.h for what zlib makes of it.
+    for (int32_t windowBits = kDefaultWindowBits; windowBits >= kSmallestWindowBits; --windowBits) {
+        int64_t passMinimum = -1;
+        for (int32_t memLevel = kLargestMemLevel; memLevel >= kSmallestMemLevel; --memLevel) {
+            if (cancelled())
+                return false;
+            report(-1, windowBits, memLevel, -1, -1);
+            const uint32_t size = measureTrial(rows, imageBytes, windowBits, memLevel);
+            if (size == 0 || size > kMaxBlockBytes)
+                return false;
+            // Ties keep the earlier trial: larger window bits, then larger memory level.
+            if (best < 0 || size < best) {
+                best = size;
+                bestWindowBits = windowBits;
+                bestMemLevel = memLevel;
+            }
+            if (passMinimum < 0 || size < passMinimum)
+                passMinimum = size;
+            report(-1, windowBits, memLevel, -1, static_cast<int32_t>(size));
+        }
+        if (previousPassMinimum >= 0 && passMinimum > previousPassMinimum + kEarlyStopMargin)
+            break;
+        previousPassMinimum = passMinimum;
+    }
+    outcome.windowBits = bestWindowBits;
+    outcome.memLevel = bestMemLevel;
+    outcome.size = static_cast<int32_t>(best);
+    return true;
+}
+
+bool PngOptimizer::paletteEntryZeroIsTransparent() const
+{
+    const uint32_t colour = static_cast<uint32_t>(request_->transparentColour);
+    const uint8_t* entry = palette_.data;
+    return request_->transparentColour != -1 && colourCount_ > 0 &&
+           entry[0] == static_cast<uint8_t>(colour >> 16) &&
+           entry[1] == static_cast<uint8_t>(colour >> 8) && entry[2] == static_cast<uint8_t>(colour);
+}
+
+uint32_t PngOptimizer::predictFileSize() const
+{
+    const int32_t bitDepth = request_->bitDepth;
+    uint32_t overhead = 12 + 45;   // IDAT frame; signature, IHDR chunk, IEND chunk
+    if (bitDepth <= 8)
+        overhead += 12 + 3 * static_cast<uint32_t>(colourCount_);   // PLTE chunk
+    if (request_->transparentColour != -1) {
+        if (bitDepth == 24)
+            overhead += 12 + 6;
+        else if (bitDepth <= 8 && paletteEntryZeroIsTransparent())
+            overhead += 12 + 1;
+    }
+    uint32_t fileSize = 0;
+    if (!checkedAdd(static_cast<uint32_t>(request_->dataSize), overhead, fileSize, 0xFFFFFFFFu))
+        return 0;
+    return fileSize;
+}
+
+bool PngOptimizer::writeOutput(const char* outputPath)
+{
+    ReplacingFile output;
+    if (!output.begin(outputPath))
+        return false;
+    if (!writePng(output.file())) {
+        output.abandon();
+        return false;
+    }
+    return output.commit();
+}
