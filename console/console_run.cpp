@@ -3,11 +3,9 @@
 #include "console/command_line_scanner.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
+#include "core/image_loader.h"
 #include "core/replacing_file.h"
 #include "engine/png_optimizer.h"
-
-// TODO(loader header): replace with #include "core/image_loader.h" once it exists.
-bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour);
 
 namespace {
 
