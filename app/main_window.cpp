@@ -1,0 +1,271 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/about_dialog.h"
+#include "app/clipboard.h"
+#include "app/logic/app_settings.h"
+#include "app/logic/main_window_rules.h"
+#include "app/logic/output_dialog_rules.h"
+#include "app/logic/packed_dib.h"
+#include "app/open_file_dialog.h"
+#include "app/output_dialog.h"
+#include "app/resource.h"
+#include "core/file_handle.h"
+#include "core/image_loader.h"
+#include "framework/helpers.h"
+#include "framework/shell_dialogs.h"
+
+namespace {
+
+constexpr int kPathCapacity = 511;
+constexpr int kLabelColumnWidth = 70;
+constexpr int kValueColumnWidth = 250;
+constexpr const char* kLoadFailedText = "読み込みに失敗";
+constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定できません";
+// The save dialog's filter: one pair, ended by the literal's own NUL.
+constexpr const char kSaveFilter[] = "PNGﾌｧｲﾙ(*.png)\0*.png\0";
+constexpr int kSettingsMenuPosition = 1;
+
+}  // namespace
+
+bool MainWindow::create()
+{
+    if (!createModeless(IDD_MAIN, nullptr))
+        return false;
+    setIcon(ICON_BIG, loadIconResource(IDI_PROGRAM, 32));
+    setIcon(ICON_SMALL, loadIconResource(IDI_PROGRAM, 16));
+    initControls();
+    return true;
+}
+
+void MainWindow::initControls()
+{
+    previewPane.attachTo(hwnd, IDC_PREVIEW);
+    colourButton.bindDialogItem(hwnd, IDC_SWATCH);
+    colourButton.setColour(RGB(255, 255, 255));
+    infoList.bindDialogItem(hwnd, IDC_INFO_LIST);
+    infoList.setExtendedStyle(false, true, true);
+    infoList.insertColumn(0, "", kLabelColumnWidth, LVCFMT_LEFT);
+    infoList.insertColumn(1, "", kValueColumnWidth, LVCFMT_LEFT);
+    for (const char* label : kInfoRowLabels)
+        infoList.insertItem(-1, label, -1, 0);
+}
+
+void MainWindow::openImage(const char* givenPath)
+{
+    TextString chosen(kPathCapacity);
+    if (givenPath) {
+        chosen.assign(givenPath);
+        chosen.stripQuotes();
+    } else {
+        TextString filter(255);
+        filter.loadResource(IDS_OPEN_FILTER);
+        filter.replaceChar('\t', '\0');
+        PreviewPane dialogPreview;
+        if (!chooseOpenFile(hwnd, filter.c_str(), "png", appSettings.OpenDir.c_str(), chosen, dialogPreview))
+            return;
+        appSettings.OpenDir.assign(chosen.c_str());
+        appSettings.OpenDir.truncateToFolder();
+    }
+    if (!loadImageFile(image, chosen.c_str(), transparentColour)) {
+        warningBox(kLoadFailedText);
+        image.release();
+        return;
+    }
+    path.assign(chosen.c_str());
+    inputSize = static_cast<int32_t>(fileSizeByName(path.c_str()));
+    refreshView();
+}
+
+void MainWindow::pasteClipboard(bool withAlpha)
+{
+    const unsigned code = withAlpha ? pasteDib32(image) : pasteBitmap(image);
+    if (code != CLIPBOARD_OK) {
+        warningBoxById(IDS_CLIPBOARD_BASE + code);
+        if (code == CLIPBOARD_LOAD_FAILED)
+            image.release();
+        return;
+    }
+    path.clear();
+    inputSize = kNoInputSize;
+    transparentColour = -1;
+    refreshView();
+}
+
+void MainWindow::refreshView()
+{
+    previewPane.showImage(image);
+    showImageInfo();
+    const TransparencyControls controls = transparencyAfterLoad(image, transparentColour);
+    enableItem(IDC_USE_TRANSPARENT, controls.checkEnabled);
+    check(IDC_USE_TRANSPARENT, controls.checked ? BST_CHECKED : BST_UNCHECKED);
+    colourButton.setColourRgb(controls.swatchRgb);
+}
+
+void MainWindow::showImageInfo()
+{
+    facts.describeImage(path.c_str(), inputSize, image.width, image.height, image.hasAlpha != 0);
+    showFactRows(0, kInfoRowCount - 1);
+}
+
+void MainWindow::showFactRows(int first, int last)
+{
+    for (int row = first; row <= last; ++row)
+        infoList.setItemText(row, 1, facts.values[row].c_str());
+}
+
+void MainWindow::saveImage(bool saveAs)
+{
+    TextString target(kPathCapacity);
+    switch (decideSave(!image.isEmpty(), saveAs, path, target)) {
+    case SaveAction::Nothing:
+        return;
+    case SaveAction::OverwriteInput:
+        convertImage(path.c_str());
+        return;
+    case SaveAction::AskForName:
+        if (!chooseSaveFile(hwnd, kSaveFilter, "png", appSettings.SaveDir.c_str(), true, true, target))
+            return;
+        appSettings.SaveDir.assign(target.c_str());
+        appSettings.SaveDir.truncateToFolder();
+        convertImage(target.c_str());
+        return;
+    }
+}
+
+void MainWindow::convertImage(const char* outputPath)
+{
+    if (image.isEmpty())
+        return;
+    OutputDialog dialog;
+    dialog.image = &image;
+    dialog.transparentColour =
+        transparentColourForRun(isChecked(IDC_USE_TRANSPARENT) == BST_CHECKED, colourButton.colourRgb());
+    dialog.outputPath = outputPath;
+    const INT_PTR outcome = dialog.showModal(IDD_OUTPUT, hwnd);
+    if (outcome == 1) {
+        facts.describeResult(inputSize, dialog.result);
+        showFactRows(ROW_OUTPUT_SIZE, ROW_OUTPUT_FORMAT);
+    } else if (outcome == -1) {
+        warningBox(kOutputFailedText);   // the dialog itself could not be shown
+    }
+}
+
+void MainWindow::pickTransparentColour()
+{
+    if (image.isEmpty())
+        return;
+    if (image.hasAlpha) {
+        warningBox(kAlphaImageText);
+        return;
+    }
+    const RECT swatch = colourButton.windowRect();
+    colourPicker.open(hwnd, swatch.right, swatch.bottom, &colourButton, &image);
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog about;
+    about.showModal(IDD_ABOUT, hwnd);
+}
+
+int MainWindow::onClose()
+{
+    saveSettings(*this);
+    destroy();
+    return 1;
+}
+
+int MainWindow::onDestroy()
+{
+    PostQuitMessage(0);
+    return 1;
+}
+
+int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindowMenu)
+{
+    if (isWindowMenu)
+        return 0;
+    if (position == kSettingsMenuPosition) {
+        MenuRef settingsMenu;
+        settingsMenu.setHandle(menu);
+        for (int i = 0; i < kOptionCommandCount; ++i) {
+            const int id = optionCommandAt(i);
+            settingsMenu.checkItem(static_cast<UINT>(id), false,
+                                   (appSettings.OptFlag & optionBitOfCommand(id)) != 0);
+        }
+    }
+    return 1;
+}
+
+int MainWindow::onDropFiles(HDROP drop)
+{
+    char dropped[kPathCapacity + 1];
+    const UINT n = DragQueryFileA(drop, 0, dropped, sizeof dropped);
+    DragFinish(drop);
+    if (n == 0 || n >= sizeof dropped)
+        return 1;   // nothing usable was dropped
+    openImage(dropped);
+    SetForegroundWindow(hwnd);
+    return 1;
+}
+
+int MainWindow::onCommand(unsigned id, unsigned, HWND)
+{
+    if (const uint16_t bit = optionBitOfCommand(static_cast<int>(id))) {
+        appSettings.OptFlag ^= bit;
+        return 1;
+    }
+    switch (id) {
+    case IDCANCEL:
+    case IDM_EXIT:
+        send(WM_CLOSE);
+        return 1;
+    case IDC_OPEN_FILE:
+        openImage(nullptr);
+        return 1;
+    case IDC_PASTE_OPAQUE:
+        pasteClipboard(false);
+        return 1;
+    case IDC_PASTE_32BIT:
+        pasteClipboard(true);
+        return 1;
+    case IDC_SWATCH:
+        pickTransparentColour();
+        return 1;
+    case IDC_OVERWRITE:
+        saveImage(false);
+        return 1;
+    case IDC_SAVE_AS:
+        saveImage(true);
+        return 1;
+    case IDC_TEST:
+        convertImage(nullptr);
+        return 1;
+    case IDM_ABOUT:
+        showAbout();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int MainWindow::onDrawItem(DRAWITEMSTRUCT* item)
+{
+    return colourButton.drawSwatch(item);
+}
+
+void saveSettings(const WindowBase& mainWindow)
+{
+    TextString file;
+    settingsPath(file);
+    WindowPosition position;
+    int x = 0;
+    int y = 0;
+    if (mainWindow.normalPosition(x, y)) {
+        position.x = x;
+        position.y = y;
+    }
+    saveSettingsTo(file.c_str(), appSettings, position);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// MainWindow: the desktop program's one window, a modeless dialog (template
+// 101, menu 102). It holds the current image, shows its preview and facts,
+// lets the user pick a transparent colour, and starts conversions in the
+// output dialog. A static object of the program; window thread only.
+
+#include <cstdint>
+
+#include "app/colour_picker_window.h"
+#include "app/logic/image_facts.h"
+#include "app/preview_pane.h"
+#include "core/dib_image.h"
+#include "core/text_string.h"
+#include "framework/controls.h"
+#include "framework/dialog_base.h"
+
+class MainWindow : public DialogBase {
+public:
+    ColourButton colourButton;         // control 1054, the transparent colour swatch
+    ListViewControl infoList;          // control 1101, the seven rows of facts
+    PreviewPane previewPane;           // control 1001
+    ColourPickerWindow colourPicker;   // open only while picking
+    DibImage image;                    // the current image; empty until a load succeeds
+    int32_t transparentColour = -1;    // the colour the reader reported, or -1
+    int32_t inputSize = kNoInputSize;  // bytes of the input file; -1 for clipboard input
+    TextString path;                   // the input file as opened; empty for clipboard input
+
+    // Creates the (hidden) window with its icons and controls. False when the
+    // dialog cannot be created.
+    bool create();
+
+    // With a path (command line, drop): loads it, quotes stripped. Without:
+    // asks with the open-file dialog first. Shows its own failure message.
+    void openImage(const char* givenPath);
+
+    int onClose() override;
+    int onDestroy() override;
+    int onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindowMenu) override;
+    int onDropFiles(HDROP drop) override;
+    int onCommand(unsigned id, unsigned code, HWND control) override;
+    int onDrawItem(DRAWITEMSTRUCT* item) override;
+
+private:
+    void initControls();
+    void pasteClipboard(bool withAlpha);
+    void refreshView();
+    void showImageInfo();
+    void showFactRows(int first, int last);
+    void saveImage(bool saveAs);
+    void convertImage(const char* outputPath);
+    void pickTransparentColour();
+    void showAbout();
+
+    ImageFacts facts;   // what the info list shows
+};
+
+// Writes the settings file from appSettings and the window's restored position.
+void saveSettings(const WindowBase& mainWindow);

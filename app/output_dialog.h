@@ -1,0 +1,48 @@
+#pragma once
+// OutputDialog: the modal dialog "出力" in which one single-image conversion
+// runs. It starts a worker thread when it opens; the worker runs the
+// optimizer, appends every trial to the log, appends the result block and
+// posts WM_CONVERSION_DONE. The dialog ends with 1 after a successful run and
+// 0 after a failed or stopped one.
+//
+// The caller builds the object on its stack, fills image, transparentColour
+// and outputPath, runs showModal and reads `result` after a result of 1.
+// Sharing between the two threads: the worker reads the inputs and writes
+// `result` before it posts its message; the window thread reads `result` only
+// after that message, and the dialog cannot end before it (the stop button
+// only sets cancelRequested), so the object outlives every use by the worker.
+
+#include <cstdint>
+
+#include "app/logic/conversion_text.h"
+#include "framework/dialog_base.h"
+
+class DibImage;
+
+// Posted by the worker: wParam 1 when the conversion succeeded, else 0.
+constexpr UINT WM_CONVERSION_DONE = WM_USER + 1;
+
+class OutputDialog : public DialogBase {
+public:
+    int16_t finished = 0;                   // 1 once WM_CONVERSION_DONE has arrived
+    volatile int16_t cancelRequested = 0;   // the engine's cancel flag; set by the stop button
+    const DibImage* image = nullptr;        // owned by the main window
+    int32_t transparentColour = -1;         // 0x00RRGGBB or -1
+    const char* outputPath = nullptr;       // null: a test run that writes nothing
+    ConversionResult result;                // valid after a result of 1
+
+    int onInitDialog(LRESULT& result) override;
+    int onCommand(unsigned id, unsigned code, HWND control) override;
+    int onUserMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // Copies the close box into OptFlag and ends the dialog.
+    void finishDialog(INT_PTR dialogResult);
+    // Appends text at the end of the log. Called on the worker thread; the
+    // messages it sends are served by the window thread's modal loop.
+    void appendLog(const char* text);
+
+    static unsigned __stdcall runConversion(void* dialog);
+    static void logProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                            int32_t size, void* dialog);
+};
