@@ -14,26 +14,24 @@ namespace {
 constexpr uint32_t kSignatureBytes = 8;
 constexpr uint8_t kPngSignature[kSignatureBytes] = {137, 80, 78, 71, 13, 10, 26, 10};
 
-enum class ImageKind { Unknown, Bmp, Png, Gif };
-
 // Compares only when the file holds the whole signature.
 bool startsWith(const uint8_t* head, uint32_t headBytes, const void* signature, uint32_t signatureBytes)
 {
     return headBytes >= signatureBytes && std::memcmp(head, signature, signatureBytes) == 0;
 }
 
-ImageKind classify(const uint8_t* head, uint32_t headBytes)
+}  // namespace
+
+ImageFileKind imageFileKind(const uint8_t* head, uint32_t headBytes)
 {
     if (startsWith(head, headBytes, "BM", 2))
-        return ImageKind::Bmp;
+        return ImageFileKind::Bmp;
     if (startsWith(head, headBytes, kPngSignature, kSignatureBytes))
-        return ImageKind::Png;
+        return ImageFileKind::Png;
     if (startsWith(head, headBytes, "GIF", 3))
-        return ImageKind::Gif;
-    return ImageKind::Unknown;
+        return ImageFileKind::Gif;
+    return ImageFileKind::Unknown;
 }
-
-}  // namespace
 
 bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour)
 {
@@ -55,14 +53,14 @@ bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour
         }
     }
 
-    switch (classify(head, headBytes)) {
-    case ImageKind::Bmp:
+    switch (imageFileKind(head, headBytes)) {
+    case ImageFileKind::Bmp:
         return loadBmpFile(image, path, transparentColour);
-    case ImageKind::Png:
+    case ImageFileKind::Png:
         return loadPngFile(path, image, transparentColour);
-    case ImageKind::Gif:
+    case ImageFileKind::Gif:
         return loadGifFile(path, image, transparentColour);
-    case ImageKind::Unknown:
+    case ImageFileKind::Unknown:
         break;
     }
     return false;

@@ -12,6 +12,13 @@
 
 class DibImage;
 
+// The reader for a file by its first bytes: "BM" a BMP, the 8-byte PNG
+// signature a PNG, "GIF" a GIF, in that order. head holds the first headBytes
+// bytes of the file (all of it when the file is shorter than 8 bytes); a
+// signature longer than that does not match.
+enum class ImageFileKind { Unknown, Bmp, Png, Gif };
+ImageFileKind imageFileKind(const uint8_t* head, uint32_t headBytes);
+
 // Loads the file at path into image. hasAlpha is cleared first and set again
 // only for a PNG that carries per-pixel alpha; transparentColour is -1 unless
 // the file names a transparent colour. False when the file cannot be opened,
