@@ -16,9 +16,16 @@
 // pixels also have) loads with each pixel's own alpha instead: `hasAlpha` is set
 // and the transparent colour is -1, so that no pixel changes on conversion.
 //
+// tRNS beside an alpha channel (not allowed by the format) is ignored, and so
+// are RGB and grey samples that no pixel of the image's depth can have. Of
+// several palette tRNS chunks the last one counts.
+//
 // Malformed data: a palette index at or above the palette's entry count gives
 // opaque black. A file that ends inside or before the image data loads with
-// what was decoded; the missing filtered bytes count as zeros.
+// what was decoded; the missing filtered bytes count as zeros. Compressed data
+// beyond the last row is ignored. Corrupt compressed data, and an empty IDAT
+// chunk met while rows are still missing, fail the read. A chunk length of
+// 2^31 or more ends the chunk walk (as the end of the file does).
 //
 // A PngReader is used by one thread at a time; separate readers are independent.
 
