@@ -392,6 +392,7 @@ bool PngReader::read(const char* path, PngInfo& info)
     info.paletteCount = 0;
     info.transparentColour = -1;
     info.hasAlpha = 0;
+    info.paletteAlpha.release();
     headerDone_ = false;
     paletteTransparency_ = false;
     if (!file_.openRead(path))
