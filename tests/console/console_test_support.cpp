@@ -213,11 +213,17 @@ bool parseResultBlock(const std::string& report, ReportedResult& result)
     const size_t start = report.find("<result>\n");
     if (start == std::string::npos)
         return false;
-    const std::string format = "insize: %u\noutsize: %u (%d)\n出力形式: %dBIT filter %d zw %d zm %d\n";
-    int fields = std::sscanf(report.c_str() + start + 9, format.c_str(), &result.inSize, &result.outSize,
-                             &result.change, &result.bitDepth, &result.filter, &result.windowBits,
-                             &result.memLevel);
-    return fields == 7;
+    if (std::sscanf(report.c_str() + start + 9, "insize: %u\noutsize: %u (%d)\n", &result.inSize,
+                    &result.outSize, &result.change) != 3)
+        return false;
+    // The format line is matched as bytes: the runtime's scanf need not take
+    // multi-byte text in its format.
+    const std::string formatLabel = "出力形式: ";
+    const size_t format = report.find(formatLabel, start);
+    if (format == std::string::npos)
+        return false;
+    return std::sscanf(report.c_str() + format + formatLabel.size(), "%dBIT filter %d zw %d zm %d\n",
+                       &result.bitDepth, &result.filter, &result.windowBits, &result.memLevel) == 4;
 }
 
 bool fileExistsAt(const std::string& path)
