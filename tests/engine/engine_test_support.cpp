@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
 
 TestPicture::TestPicture(int32_t w, int32_t h)
@@ -200,4 +201,70 @@ uint32_t ScriptedOptimizer::measureTrial(const uint8_t* data, uint32_t size, int
 {
     calls.push_back({data, size, windowBits, memLevel});
     return sizeFor_(calls.back(), calls.size() - 1);
+}
+
+void convertTo(const std::string& path, TestPicture& picture, int32_t transparent, bool hasAlpha,
+               uint16_t options, WrittenFile& out, uint32_t sizeToBeat)
+{
+    PngOptimizer optimizer;
+    out.request = picture.request(transparent, hasAlpha);
+    out.request.options = options;
+    out.request.sizeToBeat = sizeToBeat;
+    volatile int16_t cancel = 0;
+    out.log.attach(out.request, &cancel);
+    out.result = optimizer.convert(path.c_str(), out.request);
+    out.request.cancelFlag = nullptr;
+    out.request.userData = nullptr;
+    out.bytes = readFileBytes(path);
+    parsePngChunks(out.bytes, out.chunks);
+}
+
+TestPicture cyclingPicture(int32_t width, int32_t height, int colours, uint32_t salt)
+{
+    std::vector<uint32_t> list;
+    for (int i = 0; i < colours; ++i)
+        list.push_back((0x3A1F07u * static_cast<uint32_t>(i + 1) + salt) & 0xFFFFFF);
+    TestPicture picture(width, height);
+    picture.fillCycling(list);
+    return picture;
+}
+
+namespace {
+
+uint32_t bigEndian(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return (uint32_t(bytes[at]) << 24) | (uint32_t(bytes[at + 1]) << 16) |
+           (uint32_t(bytes[at + 2]) << 8) | bytes[at + 3];
+}
+
+}   // namespace
+
+void expectSoundStructure(const WrittenFile& file, const TestPicture& picture)
+{
+    ASSERT_EQ(file.result, 1);
+    EXPECT_EQ(file.request.notWritten, 0);
+    ASSERT_EQ(file.bytes.size(), file.request.fileSize);
+    ASSERT_FALSE(file.chunks.empty());
+    for (const PngChunk& chunk : file.chunks)
+        EXPECT_TRUE(chunk.crcMatches) << chunk.type;
+    EXPECT_EQ(file.chunks.front().type, "IHDR");
+    EXPECT_EQ(file.chunks.back().type, "IEND");
+    const std::vector<uint8_t> iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    EXPECT_TRUE(std::equal(iend.begin(), iend.end(), file.bytes.end() - 12));
+    int idatCount = 0;
+    for (const PngChunk& chunk : file.chunks)
+        if (chunk.type == "IDAT") {
+            ++idatCount;
+            EXPECT_EQ(chunk.declaredLength, static_cast<uint32_t>(file.request.dataSize));
+        }
+    EXPECT_EQ(idatCount, 1);
+
+    const std::vector<uint8_t>& ihdr = file.chunks.front().data;
+    ASSERT_EQ(ihdr.size(), 13u);
+    EXPECT_EQ(bigEndian(ihdr, 0), static_cast<uint32_t>(picture.width));
+    EXPECT_EQ(bigEndian(ihdr, 4), static_cast<uint32_t>(picture.height));
+    const int32_t depth = file.request.bitDepth;
+    EXPECT_EQ(ihdr[8], depth > 8 ? 8 : depth);
+    EXPECT_EQ(ihdr[9], depth == 32 ? 6 : depth == 24 ? 2 : 3);
+    EXPECT_EQ(ihdr[10] | ihdr[11] | ihdr[12], 0);
 }

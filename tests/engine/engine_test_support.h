@@ -84,6 +84,26 @@ const PngChunk* findChunk(const std::vector<PngChunk>& chunks, const std::string
 // reports the first difference through gtest.
 ::testing::AssertionResult sameRgba(const RgbaImage& expected, const RgbaImage& actual);
 
+// A conversion with the real optimizer into a file, and the file read back.
+struct WrittenFile {
+    int result = 0;
+    ConvertRequest request;   // its callback data and cancel flag are gone after convertTo
+    std::vector<uint8_t> bytes;
+    std::vector<PngChunk> chunks;
+    EventLog log;
+};
+
+void convertTo(const std::string& path, TestPicture& picture, int32_t transparent, bool hasAlpha,
+               uint16_t options, WrittenFile& out, uint32_t sizeToBeat = 0xFFFFFFFFu);
+
+// A picture cycling through `colours` distinct colours (salt shifts them).
+TestPicture cyclingPicture(int32_t width, int32_t height, int colours, uint32_t salt = 0);
+
+// Checks everything about a written file that needs no decoder: success, size
+// equal to the predicted fileSize, chunk CRCs, IHDR first and IEND last with
+// its fixed bytes, one IDAT of dataSize bytes, the IHDR fields.
+void expectSoundStructure(const WrittenFile& file, const TestPicture& picture);
+
 // The optimizer with the trial measurement replaced: sizeFor decides every
 // trial's size from the call's parameters. Every call is recorded.
 class ScriptedOptimizer : public PngOptimizer {

@@ -75,10 +75,10 @@ Bytes filterOne(RowFilterOp op, const Bytes& row, const Bytes& above, uint32_t b
 Bytes randomRows(std::mt19937& random, uint32_t stride, uint32_t rows, bool smooth)
 {
     Bytes packed(static_cast<size_t>(stride) * rows, 0);
-    int level = 0;
+    uint32_t level = 0;
     for (uint32_t r = 0; r < rows; ++r)
         for (uint32_t k = 1; k < stride; ++k) {
-            level += smooth ? static_cast<int>(random() % 7) - 3 : static_cast<int>(random());
+            level += smooth ? static_cast<uint32_t>(random() % 7) - 3 : static_cast<uint32_t>(random());
             packed[r * stride + k] = static_cast<uint8_t>(level);
         }
     return packed;
