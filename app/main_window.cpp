@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/about_dialog.h"
-#include "app/clipboard.h"
+#include "app/logic/clipboard.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/main_window_rules.h"
 #include "app/logic/output_dialog_rules.h"

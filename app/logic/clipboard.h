@@ -1,7 +1,7 @@
 #pragma once
-// The desktop program's clipboard inputs. Each opens the clipboard without an
-// owner window, always closes it again, and returns a ClipboardResult code
-// (app/logic/packed_dib.h). Window thread.
+// The desktop program's clipboard inputs (Windows only). Each opens the
+// clipboard without an owner window, always closes it again, and returns a
+// ClipboardResult code (app/logic/packed_dib.h). Window thread.
 
 class DibImage;
 

@@ -1,4 +1,4 @@
-#include "app/clipboard.h"
+#include "app/logic/clipboard.h"
 
 #include <windows.h>
 
