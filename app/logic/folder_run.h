@@ -1,0 +1,126 @@
+#pragma once
+// FolderRun: the work of one folder conversion, independent of the windows
+// that show it. It walks a FolderFileList, mirrors the input folders under the
+// output folder, converts every listed file with the PNG optimizer and tells a
+// FolderRunView what to show: one row per file (newest on top, at most
+// kFolderResultRows), the progress, the trial under way and the summary.
+//
+// Threads: run() and processFile() run on the worker thread. The only data
+// another thread touches meanwhile are the two 16-bit flags passed to begin(),
+// which the user-interface thread sets to 1 to stop (plain stores, no lock).
+// The view's operations are called on the worker thread.
+
+#include <cstdint>
+
+#include "core/dib_image.h"
+#include "core/text_string.h"
+#include "engine/png_optimizer.h"
+
+class FolderFileList;
+
+// The results list holds the newest files only.
+constexpr int kFolderResultRows = 25;
+
+// What the run shows. Row texts go to the top row, which the last call of
+// insertTopRow made.
+class FolderRunView {
+public:
+    // Inserts a row at the top of the results list with name in its first
+    // column; returns the number of rows the list holds now.
+    virtual int insertTopRow(const char* name) = 0;
+    virtual void deleteRow(int index) = 0;
+    // Sets the text of column (FolderColumn) of the top row.
+    virtual void setTopRowCell(int column, const char* text) = 0;
+    // Advances the progress bar by one file.
+    virtual void stepProgress() = 0;
+    virtual void setStatus(const char* text) = 0;
+
+protected:
+    ~FolderRunView() = default;
+};
+
+struct FolderRunSettings {
+    const char* inputRoot = "";
+    const char* outputRoot = "";   // may equal inputRoot (compared without regard to case)
+    uint16_t dirFlag = 0;          // DIR_* bits
+    uint16_t optFlag = 0;          // only the engine's option bits are used
+};
+
+// How one file ended.
+enum class FolderFileOutcome {
+    ReadError,   // not readable as an image
+    Failed,      // conversion (or the copy of an unshrinkable PNG) failed
+    Copied,      // PNG not made smaller: copied unchanged to the output folder
+    NoOutput,    // PNG not made smaller, output in place: left alone
+    Converted,   // a new PNG was written
+    Stopped,     // the user stopped the run during this file; no result
+};
+
+class FolderRun {
+public:
+    FolderRun(PngOptimizer& optimizer, FolderRunView& view) : optimizer_(optimizer), view_(view) {}
+    FolderRun(const FolderRun&) = delete;
+    FolderRun& operator=(const FolderRun&) = delete;
+
+    // Prepares a run: the roots are copied, the counters cleared and the
+    // current folders set to the roots. cancelFlag is what the optimizer polls
+    // (it clears the flag when each conversion starts); stopFlag is the user's
+    // stop request for the whole run, which nothing here clears. Both must
+    // stay valid until the run ends.
+    void begin(const FolderRunSettings& settings, volatile int16_t* cancelFlag, volatile int16_t* stopFlag);
+    // Walks list from its read position to ITEM_END, then shows the summary.
+    // A stop request ends the walk before the next file, or at once when it
+    // interrupted a conversion.
+    void run(FolderFileList& list);
+    // Makes path (a folder of the input tree) the current input folder and
+    // its mirror under the output root the current output folder, creating
+    // that when entering a folder and the output tree is separate.
+    void setCurrentFolder(const char* path, bool entering);
+    // Converts file name of the current input folder into the current output
+    // folder and reports it as the top row of the view.
+    FolderFileOutcome processFile(const char* name);
+    // Shows the summary line of what was done so far.
+    void showSummary();
+
+    uint32_t processed = 0;
+    uint32_t errors = 0;
+    int64_t totalChange = 0;   // bytes, output minus input of the converted files
+    bool separateOutput = false;
+
+private:
+    static void showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                                int32_t size, void* userData);
+    bool stopRequested() const { return stopFlag_ && *stopFlag_ != 0; }
+    FolderFileOutcome finishUnchanged(const char* inputPath, const char* outputPath);
+    // Advances the progress bar and clears the status line after a file.
+    void finishRow();
+    void setCell(int column, const char* text) { view_.setTopRowCell(column, text); }
+
+    PngOptimizer& optimizer_;
+    FolderRunView& view_;
+    volatile int16_t* cancelFlag_ = nullptr;
+    volatile int16_t* stopFlag_ = nullptr;
+    uint16_t dirFlag_ = 0;
+    DibImage image_;
+    ConvertRequest request_;
+    TextString inputRoot_;
+    TextString outputRoot_;
+    TextString inputFolder_;
+    TextString outputFolder_;
+    TextString inputPath_;
+    TextString outputPath_;
+    TextString cell_;
+    TextString status_;
+};
+
+// Path rules of the run.
+
+// True when a and b are the same text without regard to case (the output
+// tree is then the input tree).
+bool isSameFolderText(const char* a, const char* b);
+// out = outputRoot followed by what path has beyond its first rootLength
+// bytes (the output tree mirrors the input tree; for the root itself nothing).
+void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength);
+// out = folder + separator + name with the text after the name's last '.'
+// replaced by "png" (photo.BMP becomes photo.png).
+void folderOutputPath(TextString& out, const char* folder, const char* name);
