@@ -1,0 +1,108 @@
+#include "app/folder_progress_dialog.h"
+
+#include <commctrl.h>
+#include <process.h>
+
+#include "app/logic/app_settings.h"
+#include "app/logic/folder_dialog_ids.h"
+#include "app/logic/folder_settings_rules.h"
+#include "app/logic/folder_text.h"
+
+int FolderProgressDialog::onInitDialog(LRESULT& result)
+{
+    cancelRequested = 0;
+    stopRequested = 0;
+    finished = 0;
+    resultsList_.bindDialogItem(hwnd, IDC_FOLDER_RESULTS);
+    for (int i = 0; i < kFolderColumnCount; ++i)
+        resultsList_.insertColumn(i, kFolderColumns[i].title, kFolderColumns[i].width, LVCFMT_LEFT);
+
+    const uint16_t dirFlag = settings_.DirFlag;
+    const bool listed =
+        fileList_.build(inputFolder.c_str(), folderTypeMask(dirFlag), (dirFlag & DIR_SUBFOLDERS) != 0);
+
+    progressBar_.bindDialogItem(hwnd, IDC_FOLDER_PROGRESS);
+    progressBar_.send(PBM_SETRANGE32, 0, static_cast<LPARAM>(fileList_.fileCount));
+    progressBar_.send(PBM_SETPOS, 0);
+    progressBar_.send(PBM_SETSTEP, 1);
+
+    FolderRunSettings runSettings;
+    runSettings.inputRoot = inputFolder.c_str();
+    runSettings.outputRoot = outputFolder.c_str();
+    runSettings.dirFlag = dirFlag;
+    runSettings.optFlag = settings_.OptFlag;
+    run_.begin(runSettings, &cancelRequested, &stopRequested);
+
+    // Without a complete list or a worker nothing is converted; the dialog
+    // shows the (empty) summary at once rather than wait for an end that
+    // would never come.
+    if (!listed || _beginthread(folderWorker, 0, this) == static_cast<uintptr_t>(-1)) {
+        run_.showSummary();
+        markFinished();
+    }
+    result = TRUE;
+    return 1;
+}
+
+int FolderProgressDialog::onCommand(unsigned id, unsigned, HWND)
+{
+    switch (id) {
+    case IDCANCEL:
+        if (finished) {
+            endDialog(0);
+        } else {
+            stopRequested = 1;
+            cancelRequested = 1;
+        }
+        return 1;
+    case ID_WORKER_DONE:
+        markFinished();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void FolderProgressDialog::markFinished()
+{
+    finished = 1;
+    setItemText(IDCANCEL, "終了");
+}
+
+void __cdecl FolderProgressDialog::folderWorker(void* argument)
+{
+    auto* dialog = static_cast<FolderProgressDialog*>(argument);
+    const HWND window = dialog->hwnd;
+    dialog->run_.run(dialog->fileList_);
+    // The dialog waits for this message and cannot end without it, so a full
+    // message queue is waited out rather than dropped. Nothing touches the
+    // dialog after a successful post.
+    while (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(ID_WORKER_DONE, 0), 0) && IsWindow(window))
+        Sleep(50);
+}
+
+int FolderProgressDialog::ProgressView::insertTopRow(const char* name)
+{
+    dialog_.resultsList_.insertItem(0, name, -1, 0);
+    return dialog_.resultsList_.itemCount();
+}
+
+void FolderProgressDialog::ProgressView::deleteRow(int index)
+{
+    dialog_.resultsList_.deleteItem(index);
+}
+
+void FolderProgressDialog::ProgressView::setTopRowCell(int column, const char* text)
+{
+    dialog_.resultsList_.setItemText(0, column, text);
+}
+
+void FolderProgressDialog::ProgressView::stepProgress()
+{
+    dialog_.progressBar_.send(PBM_STEPIT);
+}
+
+void FolderProgressDialog::ProgressView::setStatus(const char* text)
+{
+    SetDlgItemTextA(dialog_.hwnd, IDC_FOLDER_STATUS, text);
+}
