@@ -21,10 +21,15 @@ bool chooseSaveFile(HWND owner, const char* filter, const char* defaultExtension
     dialog.lpstrFilter = filter;
     dialog.lpstrInitialDir = initialFolder;
     dialog.lpstrDefExt = defaultExtension;
+    // The dialog needs a full-path buffer even when only the name is wanted;
+    // without one it refuses to open.
+    TextString fullPath(MAX_PATH);
     if (intoFileName) {
         dialog.lpstrFile = chosen.buffer();
         dialog.nMaxFile = static_cast<DWORD>(chosen.bufferSize());
     } else {
+        dialog.lpstrFile = fullPath.buffer();
+        dialog.nMaxFile = static_cast<DWORD>(fullPath.bufferSize());
         dialog.lpstrFileTitle = chosen.buffer();
         dialog.nMaxFileTitle = static_cast<DWORD>(chosen.bufferSize());
     }

@@ -17,20 +17,26 @@ export WINEDEBUG=-all
 # No Mono or Gecko download prompts in a new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Creates the prefix when it does not exist yet. Safe when several test
+# Creates the prefix when it is not ready yet. Safe when several test
 # processes start at once: the first creates it, the others wait for it.
+# The prefix runs programs in a 1024x768 virtual desktop: without a window
+# manager on the X display, Wine would otherwise wait for every top-level
+# window to be mapped by one.
 wine_ensure_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            echo "wine: creating prefix $WINEPREFIX (takes a while once)" >&2
+        if [ ! -f "$WINEPREFIX/.tolvarinx-ready" ]; then
+            echo "wine: preparing prefix $WINEPREFIX (takes a while once)" >&2
             "$WINE" wineboot -i >/dev/null 2>&1 || true
+            "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+            "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
             "$WINESERVER" -w
             if [ ! -f "$WINEPREFIX/system.reg" ]; then
                 echo "wine: could not create the prefix $WINEPREFIX" >&2
                 exit 1
             fi
+            touch "$WINEPREFIX/.tolvarinx-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
 }

@@ -306,6 +306,7 @@ TEST(WindowCreation, BindsFromCreationAndSeesRealMessages)
     Recorder<WindowBase> window;
     ASSERT_TRUE(window.createWindow(WS_EX_TOOLWINDOW, testWindowClass(), "created", WS_OVERLAPPEDWINDOW, 30, 40,
                                     300, 200, nullptr, nullptr));
+    WindowGuard guard(window.hwnd);
     ASSERT_NE(window.hwnd, nullptr);
     EXPECT_EQ(GetWindowLongPtrA(window.hwnd, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
     ASSERT_GE(window.calls.size(), 2u);

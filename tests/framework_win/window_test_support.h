@@ -46,6 +46,23 @@ private:
     bool timedOut_ = false;
 };
 
+// Destroys a window when the scope ends. Declare it after the window object so
+// that the window goes before the object its procedure points at.
+class WindowGuard {
+public:
+    explicit WindowGuard(HWND window) : window_(window) {}
+    ~WindowGuard()
+    {
+        if (IsWindow(window_))
+            DestroyWindow(window_);
+    }
+    WindowGuard(const WindowGuard&) = delete;
+    WindowGuard& operator=(const WindowGuard&) = delete;
+
+private:
+    HWND window_;
+};
+
 // Presses a dialog's button as the user would (BM_CLICK on the item).
 void clickButton(HWND dialog, int id);
 
