@@ -19,10 +19,53 @@ ColourBytes colourBytes(int32_t colour)
             static_cast<uint8_t>(value >> 16)};
 }
 
-bool entryMatches(const uint8_t* entry, const uint8_t* pixel)
+// A pixel's colour bytes as one key: 0x00RRGGBB.
+uint32_t pixelKey(const uint8_t* pixel)
 {
-    return entry[0] == pixel[2] && entry[1] == pixel[1] && entry[2] == pixel[0];
+    return uint32_t(pixel[2]) << 16 | uint32_t(pixel[1]) << 8 | pixel[0];
 }
+
+uint32_t entryKey(const uint8_t* entry)
+{
+    return uint32_t(entry[0]) << 16 | uint32_t(entry[1]) << 8 | entry[2];
+}
+
+// Palette index by colour: an open-addressing hash table with four times as
+// many slots as a palette has entries, so a lookup probes about one slot.
+class ColourIndex {
+public:
+    ColourIndex()
+    {
+        std::memset(keys_, 0, sizeof keys_);
+        std::memset(indices_, 0xFF, sizeof indices_);   // -1: empty slot
+    }
+
+    // The colour's index, or -1 when it has none.
+    int32_t find(uint32_t key) const { return indices_[slotOf(key)]; }
+
+    // Gives the colour an index, replacing any it had.
+    void set(uint32_t key, int32_t index)
+    {
+        const uint32_t slot = slotOf(key);
+        keys_[slot] = key;
+        indices_[slot] = static_cast<int16_t>(index);
+    }
+
+private:
+    static constexpr uint32_t kSlots = 4 * kMaxPaletteEntries;
+
+    // The colour's slot, or the empty slot where it would go.
+    uint32_t slotOf(uint32_t key) const
+    {
+        uint32_t slot = (key * 0x9E3779B1u) >> 22;   // the product's top 10 bits
+        while (indices_[slot] >= 0 && keys_[slot] != key)
+            slot = (slot + 1) % kSlots;
+        return slot;
+    }
+
+    uint32_t keys_[kSlots];
+    int16_t indices_[kSlots];
+};
 
 void swapEntries(uint8_t* palette, int32_t i, int32_t j)
 {
@@ -30,16 +73,6 @@ void swapEntries(uint8_t* palette, int32_t i, int32_t j)
     std::memcpy(saved, palette + i * 3, 3);
     std::memcpy(palette + i * 3, palette + j * 3, 3);
     std::memcpy(palette + j * 3, saved, 3);
-}
-
-// Index of the first of count entries equal to the pixel's colour, or -1.
-int32_t findEntry(const uint8_t* palette, int32_t count, const uint8_t* pixel)
-{
-    for (int32_t k = 0; k < count; ++k) {
-        if (entryMatches(palette + k * 3, pixel))
-            return k;
-    }
-    return -1;
 }
 
 // Pixel count of the request's image; false when the pixel memory would not fit
@@ -69,10 +102,12 @@ int32_t buildPalette(const ConvertRequest& request, uint8_t* palette)
     // Occurrences of each entry's colour after its first; only read when no
     // transparent colour is set (the transparent swap does not move them).
     uint32_t repeats[kMaxPaletteEntries] = {};
+    ColourIndex index;
     int32_t count = 0;
     const uint8_t* pixel = request.pixels;
     for (uint32_t i = 0; i < pixels; ++i, pixel += 4) {
-        const int32_t found = findEntry(palette, count, pixel);
+        const uint32_t key = pixelKey(pixel);
+        const int32_t found = index.find(key);
         if (found >= 0) {
             ++repeats[found];
             continue;
@@ -83,10 +118,14 @@ int32_t buildPalette(const ConvertRequest& request, uint8_t* palette)
         entry[0] = pixel[2];
         entry[1] = pixel[1];
         entry[2] = pixel[0];
+        index.set(key, count);
         ++count;
         if (hasTransparent && count > 1 && pixel[0] == transparent.blue &&
-            pixel[1] == transparent.green && pixel[2] == transparent.red)
+            pixel[1] == transparent.green && pixel[2] == transparent.red) {
+            index.set(entryKey(palette), count - 1);
+            index.set(key, 0);
             swapEntries(palette, 0, count - 1);
+        }
     }
     if (!hasTransparent && count > 0) {
         int32_t most = 0;
@@ -158,6 +197,13 @@ bool packRows(const ConvertRequest& request, const uint8_t* palette, int32_t col
     if (!rows)
         return false;
 
+    // The first entry of each colour, as a palette search from entry 0 finds it.
+    ColourIndex index;
+    for (int32_t k = 0; bitDepth <= 8 && k < colourCount; ++k) {
+        const uint32_t key = entryKey(palette + k * 3);
+        if (index.find(key) < 0)
+            index.set(key, k);
+    }
     const uint32_t width = static_cast<uint32_t>(request.width);
     const uint32_t height = static_cast<uint32_t>(request.height);
     for (uint32_t r = 0; r < height; ++r) {
@@ -179,7 +225,7 @@ bool packRows(const ConvertRequest& request, const uint8_t* palette, int32_t col
         uint8_t cachedIndex = 0;
         for (uint32_t x = 0; x < width; ++x, pixel += 4) {
             if (!cached || std::memcmp(cached, pixel, 3) != 0) {
-                const int32_t found = findEntry(palette, colourCount, pixel);
+                const int32_t found = index.find(pixelKey(pixel));
                 cachedIndex = static_cast<uint8_t>(found < 0 ? 0 : found);
                 cached = pixel;
             }

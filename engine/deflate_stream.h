@@ -3,6 +3,10 @@
 // search and as written into the IDAT chunk. Both use this one loop, so the
 // measured length is exactly the length written.
 //
+// The input may arrive in pieces: without flushing, zlib's output does not
+// depend on how its input is split across deflate calls, so a stream fed row
+// by row equals one fed the whole image at once.
+//
 // Window bits 8 is passed to zlib as it is; zlib 1.2.9 and later treat it as 9,
 // so a trial at 8 then measures the same as one at 9 (and the search keeps 9).
 
@@ -15,11 +19,21 @@ constexpr uint32_t kDeflateScratchBytes = 32768;
 // compression as failed.
 using DeflateSink = bool (*)(const uint8_t* bytes, uint32_t count, void* context);
 
-// Compresses size bytes of data at level 9, method 8, default strategy, with
-// windowBits and memLevel, passing the output to sink (may be null) in pieces
-// of at most scratchBytes through scratch (kDeflateScratchBytes bytes for the
-// program's streams). Stores the stream's length in total. False on any zlib
-// error, a sink failure, or a length above kMaxBlockBytes.
+// Hands out the next piece of input: sets piece and count, count 0 meaning the
+// input is complete. False stops the compression as failed. A piece stays
+// valid until the next call.
+using DeflateSource = bool (*)(void* context, const uint8_t*& piece, uint32_t& count);
+
+// Compresses the input that source hands out at level 9, method 8, default
+// strategy, with windowBits and memLevel, passing the output to sink (may be
+// null) in pieces of at most scratchBytes through scratch. Stores the stream's
+// length in total. False on any zlib error, a source or sink failure, or a
+// length above kMaxBlockBytes.
+bool deflateFrom(DeflateSource source, void* sourceContext, int32_t windowBits, int32_t memLevel,
+                 uint8_t* scratch, uint32_t scratchBytes, DeflateSink sink, void* sinkContext,
+                 uint32_t& total);
+
+// deflateFrom with size bytes of data as its one piece of input.
 bool deflateThrough(const uint8_t* data, uint32_t size, int32_t windowBits, int32_t memLevel,
                     uint8_t* scratch, uint32_t scratchBytes, DeflateSink sink, void* context,
                     uint32_t& total);
@@ -27,3 +41,21 @@ bool deflateThrough(const uint8_t* data, uint32_t size, int32_t windowBits, int3
 // The length of data compressed as above; 0 for failure. Uses a scratch buffer
 // of its own per call, so calls may run on several threads at once.
 uint32_t measureDeflate(const uint8_t* data, uint32_t size, int32_t windowBits, int32_t memLevel);
+
+// Deflate parameters that give exactly the same stream length as (windowBits,
+// memLevel) for every input of `length` bytes, chosen as the largest window
+// bits and then the largest memory level of their class. Two trials on the
+// same data whose parameters map to the same pair need only one compression.
+// The classes follow from how zlib's level-9 compressor works:
+//  - window bits 8 is taken as 9 (zlib 1.2.9 and later);
+//  - when length <= 2^w - 262 no match can reach beyond the window, so window
+//    bits w behaves as 15;
+//  - when every hash chain holds fewer than 1024 positions (length or the
+//    window's match distance 2^w - 262 below 1024) the chain limit never cuts
+//    a search short and hash collisions change nothing, so the matches do not
+//    depend on the memory level; a memory level whose symbol buffer
+//    (2^(m+6) - 1 symbols) never fills then emits the same single block, so all
+//    such levels behave as 9.
+// Only applied to the zlib releases these rules were verified on (1.2.9 to
+// 1.3.x, checked at run time); any other zlib gets every pair unchanged.
+void sameLengthParams(uint32_t length, int32_t& windowBits, int32_t& memLevel);

@@ -2,6 +2,8 @@
 // and memory level 8, then the deflate parameters on the winning filter's rows.
 
 #include <cstring>
+#include <memory>
+#include <typeinfo>
 
 #include "core/replacing_file.h"
 #include "core/size_limits.h"
@@ -9,6 +11,8 @@
 #include "engine/deflate_stream.h"
 #include "engine/png_optimizer.h"
 #include "engine/row_filters.h"
+#include "engine/trial_runner.h"
+#include "engine/worker_pool.h"
 
 namespace {
 
@@ -20,6 +24,25 @@ constexpr int32_t kSmallestMemLevel = 4;
 // A pass whose best is more than this many bytes worse than the previous pass's
 // best ends the parameter search.
 constexpr int32_t kEarlyStopMargin = 100;
+
+// One round of trials for as long as the scope lasts.
+class TrialRound {
+public:
+    TrialRound(TrialRunner& runner, const TrialRows& rows, const TrialSpec* trials, int count,
+               uint32_t knownDefaultSize)
+        : runner_(runner)
+    {
+        runner_.beginRound(rows, trials, count, knownDefaultSize);
+    }
+    ~TrialRound() { runner_.endRound(); }
+    TrialRound(const TrialRound&) = delete;
+    TrialRound& operator=(const TrialRound&) = delete;
+
+    uint32_t size(int index) { return runner_.size(index); }
+
+private:
+    TrialRunner& runner_;
+};
 
 void swapBuffers(ByteBuffer& a, ByteBuffer& b)
 {
@@ -37,6 +60,12 @@ uint32_t PngOptimizer::measureTrial(const uint8_t* data, uint32_t size, int32_t 
                                     int32_t memLevel)
 {
     return measureDeflate(data, size, windowBits, memLevel);
+}
+
+uint32_t PngOptimizer::measureThroughOverride(void* optimizer, const uint8_t* data, uint32_t size,
+                                              int32_t windowBits, int32_t memLevel)
+{
+    return static_cast<PngOptimizer*>(optimizer)->measureTrial(data, size, windowBits, memLevel);
 }
 
 bool PngOptimizer::cancelled() const
@@ -74,8 +103,19 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     if (!deflateScratch_.allocate(kDeflateScratchBytes, false) ||
         !palette_.allocate(kPaletteBytes, true))
         return 0;
+    // A derived class may have replaced measureTrial: then every trial goes
+    // through it (see png_optimizer.h).
+    const std::unique_ptr<TrialRunner> trials =
+        typeid(*this) == typeid(PngOptimizer)
+            ? makeCompressingTrialRunner(configuredWorkerCount())
+            : makeMeasuringTrialRunner(measureThroughOverride, this);
+    if (!trials)
+        return 0;
+    trials_ = trials.get();
     const int32_t bitDepth = chooseBitDepth(request, palette_.data, colourCount_);
-    if (!selectEncoding(bitDepth))
+    const bool selected = selectEncoding(bitDepth);
+    trials_ = nullptr;
+    if (!selected)
         return 0;
     if (outputPath) {
         if (request.sizeToBeat > request.fileSize) {
@@ -132,12 +172,14 @@ bool PngOptimizer::trialBitDepth(int32_t bitDepth, TrialOutcome& outcome)
     ByteBuffer packed;
     uint32_t imageBytes = 0;
     if (!packRows(*request_, palette_.data, colourCount_, bitDepth, packed, stride_) ||
-        !imageByteCount(height_, stride_, imageBytes) ||
-        !filteredRows_.allocate(imageBytes, false))
+        !imageByteCount(height_, stride_, imageBytes))
         return false;
 
-    const int32_t filter = searchFilter(packed.data, bitDepth, imageBytes);
-    if (filter < 0)
+    uint32_t filterSize = 0;
+    const int32_t filter = searchFilter(packed.data, bitDepth, filterSize);
+    // Only the winner's filtered rows are kept; the trials filtered theirs on
+    // the way into the compressor.
+    if (filter < 0 || !filteredRows_.allocate(imageBytes, false))
         return false;
     if (filter == FILTER_NONE)
         std::memcpy(filteredRows_.data, packed.data, imageBytes);   // type bytes are already 0
@@ -146,23 +188,28 @@ bool PngOptimizer::trialBitDepth(int32_t bitDepth, TrialOutcome& outcome)
                     bitDepth);
     packed.release();
     outcome.filter = filter;
-    return searchDeflateParams(imageBytes, outcome);
+    return searchDeflateParams(filterSize, outcome);
 }
 
-int32_t PngOptimizer::searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t imageBytes)
+int32_t PngOptimizer::searchFilter(const uint8_t* packedRows, int32_t bitDepth,
+                                   uint32_t& winnerSize)
 {
+    winnerSize = 0;
     if (request_->options & OPT_NO_FILTER_COMPARE)
         return FILTER_NONE;
+    TrialSpec trials[kFilterChoiceCount];
+    for (int32_t filter = 0; filter < kFilterChoiceCount; ++filter)
+        trials[filter] = {filter, kDefaultWindowBits, kDefaultMemLevel};
+    const TrialRows rows = {packedRows, stride_, static_cast<uint32_t>(height_),
+                            filterBytesPerPixel(bitDepth)};
+    TrialRound round(*trials_, rows, trials, kFilterChoiceCount, 0);
     int64_t bestSize = -1;
     int32_t bestFilter = FILTER_NONE;
     for (int32_t filter = 0; filter < kFilterChoiceCount; ++filter) {
         if (cancelled())
             return -1;
         report(-1, -1, -1, filter, -1);
-        applyFilter(packedRows, filteredRows_.data, static_cast<uint32_t>(height_), stride_, filter,
-                    bitDepth);
-        const uint32_t size =
-            measureTrial(filteredRows_.data, imageBytes, kDefaultWindowBits, kDefaultMemLevel);
+        const uint32_t size = round.size(filter);
         if (size == 0 || size > kMaxBlockBytes)
             return -1;
         if (bestSize < 0 || size < bestSize) {   // ties keep the lower choice
@@ -171,14 +218,19 @@ int32_t PngOptimizer::searchFilter(const uint8_t* packedRows, int32_t bitDepth, 
         }
         report(-1, -1, -1, filter, static_cast<int32_t>(size));
     }
+    winnerSize = static_cast<uint32_t>(bestSize);
     return bestFilter;
 }
 
-bool PngOptimizer::searchDeflateParams(uint32_t imageBytes, TrialOutcome& outcome)
+bool PngOptimizer::searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome)
 {
-    const uint8_t* rows = filteredRows_.data;
+    // The winner's rows at window bits 15 and memory level 8 were measured by
+    // its filter trial (knownDefaultSize, 0 when there was none).
+    const TrialRows rows = {filteredRows_.data, stride_, static_cast<uint32_t>(height_), 1};
     if (request_->options & OPT_NO_DEFLATE_COMPARE) {
-        const uint32_t size = measureTrial(rows, imageBytes, kDefaultWindowBits, kDefaultMemLevel);
+        const TrialSpec only = {kRowsAsTheyAre, kDefaultWindowBits, kDefaultMemLevel};
+        TrialRound round(*trials_, rows, &only, 1, knownDefaultSize);
+        const uint32_t size = round.size(0);
         if (size == 0 || size > kMaxBlockBytes)
             return false;
         outcome.windowBits = kDefaultWindowBits;
@@ -186,18 +238,26 @@ bool PngOptimizer::searchDeflateParams(uint32_t imageBytes, TrialOutcome& outcom
         outcome.size = static_cast<int32_t>(size);
         return true;
     }
+    // Window bits 8 reaches zlib as 8; see deflate_stream.h for what zlib makes of it.
+    TrialSpec trials[kMaxRoundTrials];
+    int count = 0;
+    for (int32_t windowBits = kDefaultWindowBits; windowBits >= kSmallestWindowBits; --windowBits)
+        for (int32_t memLevel = kLargestMemLevel; memLevel >= kSmallestMemLevel; --memLevel)
+            trials[count++] = {kRowsAsTheyAre, windowBits, memLevel};
+    TrialRound round(*trials_, rows, trials, count, knownDefaultSize);
+
     int64_t best = -1;
     int32_t bestWindowBits = kDefaultWindowBits;
     int32_t bestMemLevel = kDefaultMemLevel;
     int64_t previousPassMinimum = -1;
-    // Window bits 8 reaches zlib as 8; see deflate_stream.h for what zlib makes of it.
+    int trial = 0;
     for (int32_t windowBits = kDefaultWindowBits; windowBits >= kSmallestWindowBits; --windowBits) {
         int64_t passMinimum = -1;
         for (int32_t memLevel = kLargestMemLevel; memLevel >= kSmallestMemLevel; --memLevel) {
             if (cancelled())
                 return false;
             report(-1, windowBits, memLevel, -1, -1);
-            const uint32_t size = measureTrial(rows, imageBytes, windowBits, memLevel);
+            const uint32_t size = round.size(trial++);
             if (size == 0 || size > kMaxBlockBytes)
                 return false;
             // Ties keep the earlier trial: larger window bits, then larger memory level.

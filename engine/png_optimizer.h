@@ -71,6 +71,7 @@ struct TrialOutcome {
 };
 
 class FileHandle;
+class TrialRunner;
 
 // The optimizer: chooses the colour layout, searches the row filter and the
 // deflate parameters by compressing the whole image for every candidate, and
@@ -96,17 +97,27 @@ public:
 
 protected:
     // Compressed length of data as one zlib stream at level 9 with the given
-    // parameters; 0 for failure. Called for every trial, never for the final
-    // write. Overridable so that the search logic can be driven with chosen
-    // sizes; an override must be deterministic.
+    // parameters; 0 for failure. Overridable so that the search logic can be
+    // driven with chosen sizes; an override must be deterministic.
+    //
+    // The optimizer itself never calls it: it measures with zlib directly,
+    // streaming each filter trial row by row, running the trials of a round on
+    // TOLVARINX_THREADS workers (default: one per core), and taking a trial's
+    // size from an earlier trial when zlib provably gives the same length. An
+    // object of a class derived from PngOptimizer instead has every trial
+    // measured through this function, one at a time on the calling thread, on
+    // the whole filtered rows, with no size taken as known. Events, results
+    // and the written file are the same either way.
     virtual uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
                                   int32_t memLevel);
 
 private:
+    static uint32_t measureThroughOverride(void* optimizer, const uint8_t* data, uint32_t size,
+                                           int32_t windowBits, int32_t memLevel);
     bool selectEncoding(int32_t bitDepth);
     bool trialBitDepth(int32_t bitDepth, TrialOutcome& outcome);
-    int32_t searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t imageBytes);
-    bool searchDeflateParams(uint32_t imageBytes, TrialOutcome& outcome);
+    int32_t searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t& winnerSize);
+    bool searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome);
     uint32_t predictFileSize() const;
     bool writeOutput(const char* outputPath);
     bool writePng(FileHandle& file);
@@ -116,6 +127,7 @@ private:
                 int32_t size) const;
 
     ConvertRequest* request_ = nullptr;
+    TrialRunner* trials_ = nullptr;   // measures the trials during convert
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t colourCount_ = 0;      // palette entries; 0 for more than 256 colours

@@ -138,16 +138,24 @@ void filterImageRow(const uint8_t* packedRows, uint8_t* filteredRows, uint32_t s
                     uint32_t row, int32_t choice, uint32_t bytesPerPixel)
 {
     const size_t offset = static_cast<size_t>(row) * stride;
-    const uint8_t* source = packedRows + offset + 1;
-    const uint8_t* above = row == 0 ? nullptr : source - stride;
-    uint8_t* destination = filteredRows + offset;
-    destination[0] = rowFilterFor(choice)(destination + 1, source, above, stride - 1, bytesPerPixel);
+    filterRows(packedRows, stride, row, 1, choice, bytesPerPixel, filteredRows + offset);
+}
+
+void filterRows(const uint8_t* packedRows, uint32_t stride, uint32_t firstRow, uint32_t rowCount,
+                int32_t choice, uint32_t bytesPerPixel, uint8_t* destination)
+{
+    const RowFilterOp filter = rowFilterFor(choice);
+    const uint8_t* source = packedRows + static_cast<size_t>(firstRow) * stride + 1;
+    for (uint32_t row = firstRow; row < firstRow + rowCount; ++row) {
+        const uint8_t* above = row == 0 ? nullptr : source - stride;
+        destination[0] = filter(destination + 1, source, above, stride - 1, bytesPerPixel);
+        source += stride;
+        destination += stride;
+    }
 }
 
 void applyFilter(const uint8_t* packedRows, uint8_t* filteredRows, uint32_t height,
                  uint32_t stride, int32_t choice, int32_t bitDepth)
 {
-    const uint32_t bytesPerPixel = filterBytesPerPixel(bitDepth);
-    for (uint32_t row = 0; row < height; ++row)
-        filterImageRow(packedRows, filteredRows, stride, row, choice, bytesPerPixel);
+    filterRows(packedRows, stride, 0, height, choice, filterBytesPerPixel(bitDepth), filteredRows);
 }

@@ -53,6 +53,12 @@ RowFilterOp rowFilterFor(int32_t choice);
 void filterImageRow(const uint8_t* packedRows, uint8_t* filteredRows, uint32_t stride,
                     uint32_t row, int32_t choice, uint32_t bytesPerPixel);
 
+// Filters rowCount rows of stride bytes, starting at row firstRow of
+// packedRows (the row above firstRow, if any, is read from packedRows too),
+// into destination, which receives just those rows, type bytes included.
+void filterRows(const uint8_t* packedRows, uint32_t stride, uint32_t firstRow, uint32_t rowCount,
+                int32_t choice, uint32_t bytesPerPixel, uint8_t* destination);
+
 // Filters every one of height rows of stride bytes from packedRows into
 // filteredRows with filter choice (above 5 taken as 0) at bitDepth.
 void applyFilter(const uint8_t* packedRows, uint8_t* filteredRows, uint32_t height,

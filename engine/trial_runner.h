@@ -1,0 +1,72 @@
+#pragma once
+// The compressions behind the encoding search's trials, one round at a time.
+//
+// A round is a list of trials on one set of rows, in the order in which the
+// search will report them: the six filter choices at window bits 15 and
+// memory level 8, or the deflate parameter pairs on the winning filter's rows.
+// The search asks for the sizes in that order and may stop asking at any
+// point (a cancel, an early stop, a failure); it then ends the round.
+//
+// A runner may compress trials ahead of the search, on worker threads, and may
+// answer a trial from another whose length is known to be the same, but the
+// size it gives for a trial is always exactly the length of the zlib stream of
+// that trial. The runner is owned and driven by one thread.
+
+#include <cstdint>
+#include <memory>
+
+// Rows a round compresses: height rows of stride bytes, each its filter-type
+// byte followed by its data. They stay valid and unchanged until endRound.
+struct TrialRows {
+    const uint8_t* rows = nullptr;
+    uint32_t stride = 0;
+    uint32_t height = 0;
+    uint32_t bytesPerPixel = 1;   // for trials that filter the rows on the way in
+};
+
+// Marks a trial that compresses the rows as they are.
+constexpr int32_t kRowsAsTheyAre = -1;
+
+struct TrialSpec {
+    int32_t filter;       // filter choice applied to the rows, or kRowsAsTheyAre
+    int32_t windowBits;
+    int32_t memLevel;
+};
+
+// The most trials one round holds (8 window bits times 6 memory levels).
+constexpr int kMaxRoundTrials = 48;
+
+class TrialRunner {
+public:
+    virtual ~TrialRunner() = default;
+    // Begins a round of count trials (1 to kMaxRoundTrials). trials stays
+    // valid until endRound. knownDefaultSize is the stream length of the rows
+    // as they are at window bits 15 and memory level 8 when already measured,
+    // 0 when not.
+    virtual void beginRound(const TrialRows& rows, const TrialSpec* trials, int count,
+                            uint32_t knownDefaultSize) = 0;
+    // The stream length of trial index; 0 when its compression failed. Asked
+    // in increasing index order, each at most once; waits until it is known.
+    virtual uint32_t size(int index) = 0;
+    // Ends the round: trials not asked for are dropped and compressions under
+    // way stop at their next piece of input. Returns once no thread reads the
+    // rows any more.
+    virtual void endRound() = 0;
+};
+
+// Measures every trial with zlib, streaming filter trials row by row so no
+// filtered image is held, and answers a trial from an earlier one (or from
+// knownDefaultSize) when sameLengthParams proves the length equal. With more
+// than one thread the compressions of a round run ahead on a pool of that
+// many workers; with 1 each runs on the calling thread when asked for. Null
+// when the runner cannot be made.
+std::unique_ptr<TrialRunner> makeCompressingTrialRunner(unsigned threads);
+
+// Measures the whole data of one trial; 0 for failure.
+using TrialMeasure = uint32_t (*)(void* context, const uint8_t* data, uint32_t size,
+                                  int32_t windowBits, int32_t memLevel);
+
+// Measures each trial on the calling thread when asked for, through measure,
+// on the whole rows (filter trials first filter them into a buffer of their
+// own). Takes no size as known. Null when the runner cannot be made.
+std::unique_ptr<TrialRunner> makeMeasuringTrialRunner(TrialMeasure measure, void* context);
