@@ -213,6 +213,9 @@ bool parseLayout(const uint8_t* data, uint32_t size, BmpLayout& layout)
             std::memcpy(layout.palette[i], entry, 3);
         for (uint32_t i = 0; i < 256; ++i)
             layout.palette[i][3] = 255;
+    } else if (!core && !checkedMul(colourUsed, 4, paletteBytes)) {
+        // 16 to 32 bits may carry a colour table that the pixels do not use.
+        return false;
     }
 
     // Pixel data.

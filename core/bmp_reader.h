@@ -18,7 +18,8 @@
 //   they do in a section the platform fills from the stream; runs that go past
 //   the right edge are cut off there;
 // - rows bottom-up, or top-down when the height is negative (not for RLE);
-// - pixels at bfOffBits, or right after the palette when bfOffBits is 0.
+// - pixels at bfOffBits, or when it is 0 right after the palette (or the
+//   biClrUsed-entry colour table that 16 to 32 bits may carry).
 //
 // Refused: any other header size or compression (JPEG, PNG, alpha bit fields),
 // 2 or 64 bits per pixel, planes other than 1, masks whose bits are not one

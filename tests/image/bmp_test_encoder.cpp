@@ -394,6 +394,11 @@ std::vector<BmpFormat> allBmpVariants()
     variants.back().topDown = true;
     add(40, 8, kBiRgb).zeroOffBits = true;
     add(40, 24, kBiRgb).gapBeforePixels = 6;
+    // A colour table the pixels do not use, before them.
+    add(40, 24, kBiRgb).colourUsed = 3;
+    BmpFormat& tableThenPixels = add(40, 32, kBiRgb);
+    tableThenPixels.colourUsed = 2;
+    tableThenPixels.zeroOffBits = true;
     add(40, 4, kBiRgb).gapBeforePixels = 3;
     setMasks(add(52, 16, kBiBitFields), 0xF800, 0x07E0, 0x001F, 0);
     setMasks(add(52, 32, kBiBitFields), 0x00FF0000, 0x0000FF00, 0x000000FF, 0);

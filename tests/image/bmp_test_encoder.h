@@ -34,7 +34,8 @@ struct BmpFormat {
     // header, inside a larger one) and into larger headers in any case.
     uint32_t masks[4] = {0, 0, 0, 0};
     bool topDown = false;
-    // biClrUsed; the palette written has this many entries, 2^bitCount when 0.
+    // biClrUsed; the palette written has this many entries, 2^bitCount when 0
+    // (none above 8 bits).
     uint32_t colourUsed = 0;
     // Bytes of junk between the palette and the pixels (bfOffBits skips them).
     uint32_t gapBeforePixels = 0;
