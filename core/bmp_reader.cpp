@@ -269,28 +269,22 @@ void convertRow(const BmpLayout& layout, const uint8_t* src, uint8_t* out)
         break;
     }
     case 16:
-        for (int32_t x = 0; x < w; ++x, out += 4, src += 2) {
-            const uint32_t pixel = readU16(src);
+    case 32: {
+        const uint32_t step = layout.bitCount / 8;
+        for (int32_t x = 0; x < w; ++x, out += 4, src += step) {
+            const uint32_t pixel = step == 2 ? readU16(src) : readU32(src);
             out[0] = layout.blue.value(pixel);
             out[1] = layout.green.value(pixel);
             out[2] = layout.red.value(pixel);
             out[3] = 255;
         }
         break;
+    }
     case 24:
         for (int32_t x = 0; x < w; ++x, out += 4, src += 3) {
             out[0] = src[0];
             out[1] = src[1];
             out[2] = src[2];
-            out[3] = 255;
-        }
-        break;
-    case 32:
-        for (int32_t x = 0; x < w; ++x, out += 4, src += 4) {
-            const uint32_t pixel = readU32(src);
-            out[0] = layout.blue.value(pixel);
-            out[1] = layout.green.value(pixel);
-            out[2] = layout.red.value(pixel);
             out[3] = 255;
         }
         break;
