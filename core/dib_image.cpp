@@ -50,13 +50,13 @@ bool DibImage::release()
 {
     if (bitmap == nullptr)
         return false;
-    freeSection();
+    const bool deleted = freeSection();
     bitmap = nullptr;
     bits = nullptr;
     topRow = nullptr;
     width = 0;
     height = 0;
-    return true;
+    return deleted;
 }
 
 uint32_t DibImage::pixelAt(int32_t x, int32_t y) const

@@ -67,5 +67,5 @@ public:
 private:
     // Platform parts (dib_image_posix.cpp / dib_image_win32.cpp).
     bool allocateSection(int32_t w, int32_t h);
-    void freeSection();
+    bool freeSection();   // the platform's deletion result
 };

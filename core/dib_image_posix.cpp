@@ -26,7 +26,8 @@ bool DibImage::allocateSection(int32_t w, int32_t h)
     return true;
 }
 
-void DibImage::freeSection()
+bool DibImage::freeSection()
 {
     std::free(bitmap);
+    return true;
 }

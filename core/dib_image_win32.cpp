@@ -94,9 +94,9 @@ bool DibImage::allocateSection(int32_t w, int32_t h)
     return true;
 }
 
-void DibImage::freeSection()
+bool DibImage::freeSection()
 {
-    DeleteObject(nativeBitmap(bitmap));
+    return DeleteObject(nativeBitmap(bitmap)) != 0;
 }
 
 bool DibImage::copyFromBitmap(PlatformBitmap source)
