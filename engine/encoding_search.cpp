@@ -34,14 +34,28 @@ public:
     {
         runner_.beginRound(rows, trials, count, knownDefaultSize);
     }
-    ~TrialRound() { runner_.endRound(); }
+    ~TrialRound()
+    {
+        if (!ended_)
+            runner_.endRound();
+    }
     TrialRound(const TrialRound&) = delete;
     TrialRound& operator=(const TrialRound&) = delete;
 
     uint32_t size(int index) { return runner_.size(index); }
 
+    // Ends the round early and takes the best trial's stream when the runner
+    // kept it (see TrialRunner::takeBestStream).
+    bool end(AppendBuffer& bestStream)
+    {
+        runner_.endRound();
+        ended_ = true;
+        return runner_.takeBestStream(bestStream);
+    }
+
 private:
     TrialRunner& runner_;
+    bool ended_ = false;
 };
 
 void swapBuffers(ByteBuffer& a, ByteBuffer& b)
@@ -52,6 +66,24 @@ void swapBuffers(ByteBuffer& a, ByteBuffer& b)
     a.size = b.size;
     b.data = data;
     b.size = size;
+}
+
+void swapStreams(AppendBuffer& a, AppendBuffer& b)
+{
+    AppendBuffer saved;
+    saved.data = a.data;
+    saved.capacity = a.capacity;
+    saved.used = a.used;
+    saved.growStep = a.growStep;
+    a.data = b.data;
+    a.capacity = b.capacity;
+    a.used = b.used;
+    a.growStep = b.growStep;
+    b.data = saved.data;
+    b.capacity = saved.capacity;
+    b.used = saved.used;
+    b.growStep = saved.growStep;
+    saved.data = nullptr;
 }
 
 }   // namespace
@@ -90,6 +122,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     height_ = request.height;
     colourCount_ = 0;
     stride_ = 0;
+    idatStream_.release();
 
     // Pixel memory that cannot be one block cannot be real; refuse it before any
     // work. Each packing checks its own size again.
@@ -125,6 +158,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
             request.notWritten = 1;
         }
     }
+    idatStream_.release();
     filteredRows_.release();
     palette_.release();
     deflateScratch_.release();
@@ -140,6 +174,8 @@ bool PngOptimizer::selectEncoding(int32_t bitDepth)
         // Set the smaller depth's rows aside without copying them.
         ByteBuffer saved;
         swapBuffers(saved, filteredRows_);
+        AppendBuffer savedStream;
+        swapStreams(savedStream, idatStream_);
         const uint32_t savedStride = stride_;
         TrialOutcome other;
         if (!trialBitDepth(8, other))
@@ -151,6 +187,7 @@ bool PngOptimizer::selectEncoding(int32_t bitDepth)
             // Equal sizes keep the smaller depth: the palette, and so every
             // other chunk, is the same for both.
             swapBuffers(saved, filteredRows_);
+            swapStreams(savedStream, idatStream_);
             stride_ = savedStride;
         }
     }
@@ -176,7 +213,8 @@ bool PngOptimizer::trialBitDepth(int32_t bitDepth, TrialOutcome& outcome)
         return false;
 
     uint32_t filterSize = 0;
-    const int32_t filter = searchFilter(packed.data, bitDepth, filterSize);
+    AppendBuffer filterStream;
+    const int32_t filter = searchFilter(packed.data, bitDepth, filterSize, filterStream);
     // Only the winner's filtered rows are kept; the trials filtered theirs on
     // the way into the compressor.
     if (filter < 0 || !filteredRows_.allocate(imageBytes, false))
@@ -188,11 +226,22 @@ bool PngOptimizer::trialBitDepth(int32_t bitDepth, TrialOutcome& outcome)
                     bitDepth);
     packed.release();
     outcome.filter = filter;
-    return searchDeflateParams(filterSize, outcome);
+    AppendBuffer parameterStream;
+    if (!searchDeflateParams(filterSize, outcome, parameterStream))
+        return false;
+    // The file needs the winner's stream: the winning trial's own when it
+    // was kept, or the filter winner's when the parameters stayed at 15 and 8
+    // (the very same compression). Otherwise the writer compresses again.
+    idatStream_.release();
+    if (parameterStream.used > 0)
+        swapStreams(parameterStream, idatStream_);
+    else if (outcome.windowBits == kDefaultWindowBits && outcome.memLevel == kDefaultMemLevel)
+        swapStreams(filterStream, idatStream_);
+    return true;
 }
 
 int32_t PngOptimizer::searchFilter(const uint8_t* packedRows, int32_t bitDepth,
-                                   uint32_t& winnerSize)
+                                   uint32_t& winnerSize, AppendBuffer& winnerStream)
 {
     winnerSize = 0;
     if (request_->options & OPT_NO_FILTER_COMPARE)
@@ -218,11 +267,13 @@ int32_t PngOptimizer::searchFilter(const uint8_t* packedRows, int32_t bitDepth,
         }
         report(-1, -1, -1, filter, static_cast<int32_t>(size));
     }
+    round.end(winnerStream);
     winnerSize = static_cast<uint32_t>(bestSize);
     return bestFilter;
 }
 
-bool PngOptimizer::searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome)
+bool PngOptimizer::searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome,
+                                       AppendBuffer& winnerStream)
 {
     // The winner's rows at window bits 15 and memory level 8 were measured by
     // its filter trial (knownDefaultSize, 0 when there was none).
@@ -233,6 +284,7 @@ bool PngOptimizer::searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& 
         const uint32_t size = round.size(0);
         if (size == 0 || size > kMaxBlockBytes)
             return false;
+        round.end(winnerStream);
         outcome.windowBits = kDefaultWindowBits;
         outcome.memLevel = kDefaultMemLevel;
         outcome.size = static_cast<int32_t>(size);
@@ -274,6 +326,7 @@ bool PngOptimizer::searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& 
             break;
         previousPassMinimum = passMinimum;
     }
+    round.end(winnerStream);
     outcome.windowBits = bestWindowBits;
     outcome.memLevel = bestMemLevel;
     outcome.size = static_cast<int32_t>(best);

@@ -116,8 +116,10 @@ private:
                                            int32_t windowBits, int32_t memLevel);
     bool selectEncoding(int32_t bitDepth);
     bool trialBitDepth(int32_t bitDepth, TrialOutcome& outcome);
-    int32_t searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t& winnerSize);
-    bool searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome);
+    int32_t searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t& winnerSize,
+                         AppendBuffer& winnerStream);
+    bool searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome,
+                             AppendBuffer& winnerStream);
     uint32_t predictFileSize() const;
     bool writeOutput(const char* outputPath);
     bool writePng(FileHandle& file);
@@ -135,4 +137,5 @@ private:
     ByteBuffer filteredRows_;      // height * stride bytes of the current best
     ByteBuffer palette_;           // 768 bytes: 256 entries red, green, blue
     ByteBuffer deflateScratch_;    // 32768 bytes for the final IDAT stream
+    AppendBuffer idatStream_;      // the best's compressed rows when a trial kept them, else empty
 };

@@ -112,10 +112,17 @@ bool PngOptimizer::writePng(FileHandle& file)
         return false;
     IdatSink sink = {&file, crcOf(crc32(0, nullptr, 0), "IDAT", 4)};
     uint32_t dataLength = 0;
-    if (!deflateThrough(filteredRows_.data, imageBytes, request.windowBits, request.memLevel,
-                        deflateScratch_.data, kDeflateScratchBytes, writeIdatPiece, &sink,
-                        dataLength))
+    if (idatStream_.used > 0) {
+        // The search kept the winning trial's stream: the same bytes a new
+        // compression of the rows with its parameters would give.
+        if (!writeIdatPiece(idatStream_.data, idatStream_.used, &sink))
+            return false;
+        dataLength = idatStream_.used;
+    } else if (!deflateThrough(filteredRows_.data, imageBytes, request.windowBits,
+                               request.memLevel, deflateScratch_.data, kDeflateScratchBytes,
+                               writeIdatPiece, &sink, dataLength)) {
         return false;
+    }
     // The search measured this very stream; a different length would make the
     // reported file size wrong.
     if (dataLength != static_cast<uint32_t>(request.dataSize))

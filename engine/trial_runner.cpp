@@ -64,10 +64,38 @@ bool nextPiece(void* context, const uint8_t*& piece, uint32_t& count)
     return true;
 }
 
-// Compresses one trial with the worker's scratch; 0 for failure or a drop.
-uint32_t compressTrial(const TrialRows& rows, const TrialSpec& spec, WorkerScratch& scratch,
-                       const std::atomic<bool>* stop)
+// A kept stream grows in steps of this size.
+constexpr uint32_t kStreamStepBytes = 262144;
+
+// Where a trial's compressed output goes: counted always, and appended to
+// the trial's stream while it stays within the keeping limit.
+struct StreamKeeper {
+    AppendBuffer* stream;   // null: only counted
+    uint32_t limit;
+};
+
+bool keepPiece(const uint8_t* bytes, uint32_t count, void* context)
 {
+    auto* keeper = static_cast<StreamKeeper*>(context);
+    if (!keeper->stream)
+        return true;
+    AppendBuffer& stream = *keeper->stream;
+    if (count > keeper->limit - stream.used ||
+        (!stream.data && !stream.init(kStreamStepBytes, kStreamStepBytes)) ||
+        !stream.append(bytes, count)) {
+        stream.release();   // too long to keep, or no memory for it: count only
+        keeper->stream = nullptr;
+    }
+    return true;
+}
+
+// Compresses one trial with the worker's scratch; 0 for failure or a drop.
+// The stream goes into keep (emptied first) unless it grows beyond
+// keepLimit, in which case keep ends up empty.
+uint32_t compressTrial(const TrialRows& rows, const TrialSpec& spec, WorkerScratch& scratch,
+                       const std::atomic<bool>* stop, AppendBuffer& keep, uint32_t keepLimit)
+{
+    keep.release();
     if (!scratch.output.data && !scratch.output.allocate(kDeflateScratchBytes, false))
         return 0;
     TrialInput input = {&rows, spec.filter, nullptr, 0, 0, stop};
@@ -78,11 +106,25 @@ uint32_t compressTrial(const TrialRows& rows, const TrialSpec& spec, WorkerScrat
             return 0;
         input.buffer = scratch.rows.data;
     }
+    StreamKeeper keeper = {&keep, keepLimit};
     uint32_t total = 0;
     if (!deflateFrom(nextPiece, &input, spec.windowBits, spec.memLevel, scratch.output.data,
-                     kDeflateScratchBytes, nullptr, nullptr, total))
+                     kDeflateScratchBytes, keepPiece, &keeper, total)) {
+        keep.release();
         return 0;
+    }
     return total;
+}
+
+void moveStream(AppendBuffer& from, AppendBuffer& to)
+{
+    to.release();
+    to.data = from.data;
+    to.capacity = from.capacity;
+    to.used = from.used;
+    to.growStep = from.growStep;
+    from.data = nullptr;
+    from.capacity = from.used = from.growStep = 0;
 }
 
 // The real measurement: zlib, streamed, with proven-equal trials answered
@@ -96,6 +138,7 @@ public:
             if (pool_ && pool_->size() == 0)
                 pool_.reset();
         }
+        workers_ = pool_ ? pool_->size() : 1;
     }
 
     ~CompressingTrials() override { endRound(); }
@@ -103,8 +146,15 @@ public:
     void beginRound(const TrialRows& rows, const TrialSpec* trials, int count,
                     uint32_t knownDefaultSize) override
     {
+        releaseStreams();
         rows_ = rows;
+        count_ = count;
+        asked_ = -1;
+        nextToQueue_ = 0;
+        best_ = -1;
         const uint32_t length = roundBytes(rows);
+        const uint32_t share = length / (4 * workers_ + 8);
+        keepLimit_ = share > kAlwaysKeptBytes ? share : kAlwaysKeptBytes;
         int32_t defaultWindowBits = 15;
         int32_t defaultMemLevel = 8;
         sameLengthParams(length, defaultWindowBits, defaultMemLevel);
@@ -137,60 +187,83 @@ public:
                 }
             }
         }
-        if (!pool_)
-            return;
-        // Every compression of the round is queued at once, in the order the
-        // search asks for them; the workers take them from the front.
-        open_ = true;
-        for (int i = 0; i < count; ++i) {
-            if (!trials_[i].needsCompression)
-                continue;
-            jobs_[i] = {this, i};
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                ++outstanding_;
-            }
-            pool_->submit(runJob, &jobs_[i]);
+        if (pool_) {
+            open_ = true;
+            queueAhead();
         }
     }
 
     uint32_t size(int index) override
     {
+        asked_ = index;
         const Trial& asked = trials_[index];
         const int source = asked.sameAs >= 0 ? asked.sameAs : index;
+        uint32_t size = 0;
         if (!pool_) {
             Trial& trial = trials_[source];
             if (!trial.done) {
-                trial.size = compressTrial(rows_, trial.spec, scratch_[0], nullptr);
+                trial.size = compressTrial(rows_, trial.spec, scratch_[0], nullptr, trial.stream,
+                                           keepLimit_);
                 trial.done = true;
             }
-            return trial.size;
+            size = trial.size;
+        } else {
+            queueAhead();
+            std::unique_lock<std::mutex> lock(mutex_);
+            finished_.wait(lock, [&] { return trials_[source].done; });
+            size = trials_[source].size;
         }
-        std::unique_lock<std::mutex> lock(mutex_);
-        finished_.wait(lock, [&] { return trials_[source].done; });
-        return trials_[source].size;
+        // The search keeps the smallest size, the earliest among equals; so
+        // does the stream kept here. A trial answered from an earlier one is
+        // never strictly smaller than that one, so it never becomes the best
+        // without its own stream unless its size was known from outside.
+        if (best_ < 0 || size < trials_[best_].size) {
+            if (best_ >= 0)
+                trials_[best_].stream.release();
+            best_ = index;
+        } else {
+            trials_[index].stream.release();
+        }
+        return size;
     }
 
     void endRound() override
     {
-        if (!open_)
-            return;
-        dropping_.store(true);
-        std::unique_lock<std::mutex> lock(mutex_);
-        finished_.wait(lock, [this] { return outstanding_ == 0; });
-        dropping_.store(false);
-        open_ = false;
+        if (open_) {
+            dropping_.store(true);
+            std::unique_lock<std::mutex> lock(mutex_);
+            finished_.wait(lock, [this] { return outstanding_ == 0; });
+            dropping_.store(false);
+            open_ = false;
+        }
+        for (int i = 0; i < count_; ++i)
+            if (i != best_)
+                trials_[i].stream.release();
+    }
+
+    bool takeBestStream(AppendBuffer& stream) override
+    {
+        if (best_ < 0 || !trials_[best_].needsCompression || trials_[best_].stream.used == 0)
+            return false;
+        moveStream(trials_[best_].stream, stream);
+        return true;
     }
 
 private:
+    // A best stream this short is always kept, whatever the rows' size.
+    static constexpr uint32_t kAlwaysKeptBytes = 1u << 20;
+    // Compressions queued per worker beyond the trial the search waits for.
+    static constexpr int kAheadPerWorker = 2;
+
     struct Trial {
-        TrialSpec spec;
-        int32_t windowBits;    // the parameters of spec's class of equal lengths
-        int32_t memLevel;
-        int sameAs;            // earlier trial of the same length, or -1
-        bool needsCompression;
-        bool done;             // size is final (guarded by mutex_ once queued)
-        uint32_t size;
+        TrialSpec spec = {kRowsAsTheyAre, 15, 8};
+        int32_t windowBits = 15;    // the parameters of spec's class of equal lengths
+        int32_t memLevel = 8;
+        int sameAs = -1;            // earlier trial of the same length, or -1
+        bool needsCompression = false;
+        bool done = false;          // size is final (guarded by mutex_ once queued)
+        uint32_t size = 0;
+        AppendBuffer stream;        // the compressed stream, while kept
     };
     struct Job {
         CompressingTrials* owner;
@@ -205,21 +278,56 @@ private:
 
     void compress(int index, unsigned worker)
     {
+        Trial& trial = trials_[index];
         uint32_t size = 0;
         if (!dropping_.load())
-            size = compressTrial(rows_, trials_[index].spec, scratch_[worker], &dropping_);
+            size = compressTrial(rows_, trial.spec, scratch_[worker], &dropping_, trial.stream,
+                                 keepLimit_);
         std::lock_guard<std::mutex> lock(mutex_);
-        trials_[index].size = size;
-        trials_[index].done = true;
+        trial.size = size;
+        trial.done = true;
         --outstanding_;
         finished_.notify_all();
     }
 
+    // Queues compressions in the order the search asks for them, until
+    // kAheadPerWorker per worker wait beyond the last trial asked for.
+    void queueAhead()
+    {
+        const int limit = static_cast<int>(kAheadPerWorker * workers_);
+        int ahead = 0;
+        for (int i = asked_ + 1; i < nextToQueue_; ++i)
+            ahead += trials_[i].needsCompression ? 1 : 0;
+        for (; nextToQueue_ < count_ && ahead < limit; ++nextToQueue_) {
+            if (!trials_[nextToQueue_].needsCompression)
+                continue;
+            jobs_[nextToQueue_] = {this, nextToQueue_};
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++outstanding_;
+            }
+            pool_->submit(runJob, &jobs_[nextToQueue_]);
+            ++ahead;
+        }
+    }
+
+    void releaseStreams()
+    {
+        for (Trial& trial : trials_)
+            trial.stream.release();
+    }
+
     std::unique_ptr<WorkerPool> pool_;        // null: trials run on the calling thread
+    unsigned workers_ = 1;
     WorkerScratch scratch_[kMaxWorkers];      // one per worker
     TrialRows rows_;
-    Trial trials_[kMaxRoundTrials] = {};
+    Trial trials_[kMaxRoundTrials];
     Job jobs_[kMaxRoundTrials] = {};
+    int count_ = 0;
+    int asked_ = -1;                          // the last trial the search asked for
+    int nextToQueue_ = 0;
+    int best_ = -1;                           // the best trial asked for so far
+    uint32_t keepLimit_ = 0;
     bool open_ = false;                       // jobs of this round may still be queued
     std::mutex mutex_;
     std::condition_variable finished_;
@@ -254,6 +362,8 @@ public:
     }
 
     void endRound() override { filtered_.release(); }
+
+    bool takeBestStream(AppendBuffer&) override { return false; }
 
 private:
     TrialMeasure measure_;

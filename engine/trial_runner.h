@@ -10,10 +10,14 @@
 // A runner may compress trials ahead of the search, on worker threads, and may
 // answer a trial from another whose length is known to be the same, but the
 // size it gives for a trial is always exactly the length of the zlib stream of
-// that trial. The runner is owned and driven by one thread.
+// that trial. It may also keep the compressed stream of the round's best trial,
+// so the winner need not be compressed once more for the file. The runner is
+// owned and driven by one thread.
 
 #include <cstdint>
 #include <memory>
+
+class AppendBuffer;
 
 // Rows a round compresses: height rows of stride bytes, each its filter-type
 // byte followed by its data. They stay valid and unchanged until endRound.
@@ -52,14 +56,23 @@ public:
     // way stop at their next piece of input. Returns once no thread reads the
     // rows any more.
     virtual void endRound() = 0;
+    // After endRound: moves the complete zlib stream of the best trial asked
+    // for (the smallest size, the earliest among equals) into stream, when
+    // the runner kept it; false, stream untouched, when it did not (the size
+    // was known without a compression of that very trial, or the stream was
+    // larger than the runner keeps).
+    virtual bool takeBestStream(AppendBuffer& stream) = 0;
 };
 
 // Measures every trial with zlib, streaming filter trials row by row so no
 // filtered image is held, and answers a trial from an earlier one (or from
 // knownDefaultSize) when sameLengthParams proves the length equal. With more
-// than one thread the compressions of a round run ahead on a pool of that
-// many workers; with 1 each runs on the calling thread when asked for. Null
-// when the runner cannot be made.
+// than one thread the compressions of a round run on a pool of that many
+// workers, at most two per worker ahead of the trial the search asks for;
+// with 1 each runs on the calling thread when asked for. Keeps the best
+// trial's stream when it is at most max(1 MiB, rows / (4 * workers + 8))
+// bytes long, so all streams held at once stay within half the rows plus a
+// few MiB per worker. Null when the runner cannot be made.
 std::unique_ptr<TrialRunner> makeCompressingTrialRunner(unsigned threads);
 
 // Measures the whole data of one trial; 0 for failure.
@@ -68,5 +81,6 @@ using TrialMeasure = uint32_t (*)(void* context, const uint8_t* data, uint32_t s
 
 // Measures each trial on the calling thread when asked for, through measure,
 // on the whole rows (filter trials first filter them into a buffer of their
-// own). Takes no size as known. Null when the runner cannot be made.
+// own). Takes no size as known and keeps no stream. Null when the runner
+// cannot be made.
 std::unique_ptr<TrialRunner> makeMeasuringTrialRunner(TrialMeasure measure, void* context);
