@@ -1,0 +1,165 @@
+// Starting the program: the image named on the command line, the settings
+// file written at close and read at the next start, the single instance.
+
+#include "tests/desktop_e2e/e2e_expect.h"
+#include "tests/desktop_e2e/e2e_fixture.h"
+#include "tests/readers/reader_test_support.h"
+
+namespace {
+
+const char* const kRowLabels[] = {"ﾌｧｲﾙ名", "画像ｻｲｽﾞ", "ｱﾙﾌｧ有無", "入力ｻｲｽﾞ", "出力ｻｲｽﾞ", "増減ｻｲｽﾞ", "出力形式"};
+
+int countMainWindows()
+{
+    int count = 0;
+    for (HWND window : topLevelWindows(0))
+        if (className(window) == kDialogClass && windowText(window) == kMainCaption)
+            ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST_F(DesktopTest, QuotedCommandLinePathFillsTheSevenRows)
+{
+    // A folder with a space in its name needs the quotes on the command line.
+    CreateDirectoryA(work.file("my pictures").c_str(), nullptr);
+    const std::string path = work.file("my pictures\\stripes.bmp");
+    ASSERT_TRUE(writeBmp24(path, patternPicture(37, 23, 1)));
+    auto app = startApp(quoted(path));
+    ASSERT_TRUE(app);
+
+    EXPECT_EQ(waitForInfo(*app, kRowFileName, path), path);
+    ASSERT_EQ(app->infoRowCount(), 7);
+    for (int row = 0; row < 7; ++row)
+        EXPECT_EQ(app->infoLabel(row), kRowLabels[row]) << "row " << row;
+    EXPECT_EQ(app->infoValue(kRowImageSize), "37 x 23");
+    EXPECT_EQ(app->infoValue(kRowAlpha), "×なし");
+    EXPECT_EQ(app->infoValue(kRowInputSize), byteSizeText(fileSize(path)));
+    for (int row : {kRowOutputSize, kRowSizeChange, kRowOutputFormat})
+        EXPECT_EQ(app->infoValue(row), "") << "row " << row;
+    // A BMP has no transparent colour: the box is free and unticked.
+    EXPECT_TRUE(itemEnabled(app->hwnd(), kIdUseTransparent));
+    EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
+    EXPECT_TRUE(noOtherDialog(*app));
+}
+
+TEST_F(DesktopTest, TransparentColourOfAPngTicksTheBox)
+{
+    const std::string path = work.file("keyed.png");
+    ASSERT_TRUE(writePlainPng(path, patternPicture(20, 12, 2), 0xE0C040));
+    auto app = startApp(path);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(waitForInfo(*app, kRowImageSize, "20 x 12"), "20 x 12");
+    EXPECT_EQ(app->infoValue(kRowFileName), path);
+    EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_CHECKED);
+    EXPECT_TRUE(itemEnabled(app->hwnd(), kIdUseTransparent));
+}
+
+TEST_F(DesktopTest, UnreadableCommandLineFileShowsTheLoadMessage)
+{
+    const std::string path = work.file("notes.png");
+    ASSERT_TRUE(writeFileBytes(path, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+    auto app = startApp(quoted(path));
+    ASSERT_TRUE(app);
+    EXPECT_EQ(takeMessageBox(*app), "読み込みに失敗");
+    // The program goes on with an empty window, in which a test, a save and
+    // the colour button do nothing.
+    EXPECT_EQ(app->infoValue(kRowFileName), "");
+    for (int button : {kIdTest, kIdOverwrite, kIdSaveAs, kIdSwatch})
+        EXPECT_TRUE(sendButtonCommand(app->hwnd(), button, 5000)) << "button " << button;
+    EXPECT_TRUE(noOtherDialog(*app));
+}
+
+TEST_F(DesktopTest, TwoNamesOnTheCommandLineAreOnePath)
+{
+    const std::string a = bmpFile("a.bmp", 8, 8, 1);
+    const std::string b = bmpFile("b.bmp", 8, 8, 2);
+    auto app = startApp(quoted(a) + " " + quoted(b));
+    ASSERT_TRUE(app);
+    EXPECT_EQ(takeMessageBox(*app), "読み込みに失敗");
+    EXPECT_EQ(app->infoValue(kRowFileName), "");
+}
+
+TEST_F(DesktopTest, SecondStartLeavesOneWindow)
+{
+    auto first = startApp();
+    ASSERT_TRUE(first);
+    const DWORD second = install->start(quoted(bmpFile("b.bmp", 8, 8, 3)));
+    ASSERT_NE(second, 0u);
+    EXPECT_EQ(install->waitExit(second, 20000), 0);
+    EXPECT_EQ(countMainWindows(), 1);
+    // The running copy was not handed the second command line.
+    EXPECT_EQ(first->infoValue(kRowFileName), "");
+}
+
+TEST_F(DesktopTest, CloseWritesTheSettingsAndTheNextStartRestoresThem)
+{
+    const std::string picture = bmpFile("settings.bmp", 40, 30, 4);
+    {
+        auto app = startApp();
+        ASSERT_TRUE(app);
+        // No settings file: the window is centred in the work area.
+        RECT work = {};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        RECT box = {};
+        GetWindowRect(app->hwnd(), &box);
+        EXPECT_NEAR((box.left + box.right) / 2, (work.left + work.right) / 2, 1);
+        EXPECT_NEAR((box.top + box.bottom) / 2, (work.top + work.bottom) / 2, 1);
+
+        SetWindowPos(app->hwnd(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        postMenuCommand(app->hwnd(), kMenuNoFilterCompare);
+        postMenuCommand(app->hwnd(), kMenuCloseOutputDialog);
+        postButtonCommand(app->hwnd(), IDCANCEL);   // "終了"
+        EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    }
+    const std::vector<uint8_t> ini = readFileBytes(install->settingsPath());
+    const std::string expected =
+        "[Tolvarinx3]\r\nWinX=40\r\nWinY=30\r\nOptFlag=769\r\nDirFlag=0\r\nOpenDir=\r\nSaveDir=\r\n";
+    EXPECT_EQ(std::string(ini.begin(), ini.end()), expected);
+
+    auto app = startApp(picture);
+    ASSERT_TRUE(app);
+    RECT box = {};
+    GetWindowRect(app->hwnd(), &box);
+    EXPECT_EQ(box.left, 40);
+    EXPECT_EQ(box.top, 30);
+    ASSERT_EQ(waitForInfo(*app, kRowImageSize, "40 x 30"), "40 x 30");
+
+    // OptFlag came back: no filter trials, and the output dialog closes by
+    // itself after the run.
+    DibImage image;
+    ASSERT_TRUE(toDib(patternPicture(40, 30, 4), false, image));
+    const EngineRun expectedRun = runEngine(image, -1, 769);
+    ASSERT_TRUE(expectedRun.ok);
+    HWND dialog = startConversion(*app, kIdTest);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(checkState(dialog, kIdCloseWhenDone), BST_CHECKED);
+    EXPECT_TRUE(waitGone(dialog, kRunTimeoutMs));
+    EXPECT_EQ(waitForInfo(*app, kRowOutputFormat, encodingText(expectedRun)), encodingText(expectedRun));
+    EXPECT_EQ(app->infoValue(kRowOutputSize), byteSizeText(expectedRun.fileSize));
+    EXPECT_TRUE(noOtherDialog(*app));
+
+    // Closing with the window's close box writes the same options again.
+    PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    const std::vector<uint8_t> again = readFileBytes(install->settingsPath());
+    EXPECT_EQ(std::string(again.begin(), again.end()), expected);
+}
+
+TEST_F(DesktopTest, StoredUnknownOptionBitsSurviveARun)
+{
+    // 0x8000 means nothing to the program; 70000 is stored as its low 16 bits.
+    const std::string ini = "[Tolvarinx3]\nWinX=-10000\nWinY=5\nOptFlag=70000\nDirFlag=65\nOpenDir=C:\\in\nSaveDir=D:\\out\n";
+    ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
+    auto app = startApp();
+    ASSERT_TRUE(app);
+    PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    const std::vector<uint8_t> written = readFileBytes(install->settingsPath());
+    const std::string text(written.begin(), written.end());
+    // The position is whatever the centred window had; the rest comes back as read.
+    EXPECT_NE(text.find("\r\nOptFlag=4464\r\nDirFlag=65\r\nOpenDir=C:\\in\r\nSaveDir=D:\\out\r\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("WinX=-10000"), std::string::npos) << text;
+}
