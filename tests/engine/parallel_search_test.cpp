@@ -250,3 +250,24 @@ TEST(MemoisedSearch, MatchesFullCompressionsAroundEveryThreshold)
     }
     EXPECT_GT(fullCompressions, 40 * static_cast<int>(lengths.size()));
 }
+
+TEST(ParallelSearch, AWinnerTooLongToKeepIsCompressedAgainForTheFile)
+{
+    // Noise barely compresses: its stream (about 1.2 MB) is above what the
+    // search keeps, so the writer compresses the rows once more.
+    TempDir dir;
+    TestPicture noise(650, 600);
+    noise.fillNoise(31);
+    const uint16_t options = OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE;
+    PlainSearchOptimizer plain;
+    const Outcome expected = convertWith(plain, noise, -1, false, options, dir.file("plain.png"));
+    ASSERT_EQ(expected.result, 1);
+    ASSERT_GT(expected.request.dataSize, 1 << 20);
+    for (const char* threads : {"1", "2"}) {
+        ThreadSetting setting(threads);
+        PngOptimizer optimizer;
+        expectSameResult(expected,
+                         convertWith(optimizer, noise, -1, false, options, dir.file("out.png")),
+                         std::string("noise, ") + threads + " threads");
+    }
+}
