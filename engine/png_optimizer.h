@@ -3,10 +3,13 @@
 // option bits, the progress callback, and the optimizer object.
 //
 // A caller fills every in field of a ConvertRequest, calls PngOptimizer::convert
-// and reads the out fields only after it returned 1. convert runs entirely on
-// the calling thread, including every progress callback. The only datum another
-// thread may touch meanwhile is the 16-bit flag behind cancelFlag (set non-zero
-// to stop; plain loads and stores, no lock).
+// and reads the out fields only after it returned 1. convert makes every
+// progress callback and polls the cancel flag on the calling thread, in the
+// order of the sequential search; the compressions behind the trials may run
+// on worker threads that convert starts and ends before it returns (see
+// measureTrial). The only datum another thread may touch meanwhile is the
+// 16-bit flag behind cancelFlag (set non-zero to stop; plain loads and stores,
+// no lock).
 
 #include <cstdint>
 
