@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/about_dialog.h"
+#include "app/folder_conversion.h"
 #include "app/logic/clipboard.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/main_window_rules.h"
@@ -242,6 +243,9 @@ int MainWindow::onCommand(unsigned id, unsigned, HWND)
         return 1;
     case IDC_TEST:
         convertImage(nullptr);
+        return 1;
+    case IDM_CONVERT_FOLDER:
+        convertFolder(hwnd, appSettings);
         return 1;
     case IDM_ABOUT:
         showAbout();
