@@ -138,7 +138,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
         return 0;
     // A derived class may have replaced measureTrial: then every trial goes
     // through it (see png_optimizer.h).
-    const std::unique_ptr<TrialRunner> trials =
+    std::unique_ptr<TrialRunner> trials =
         typeid(*this) == typeid(PngOptimizer)
             ? makeCompressingTrialRunner(configuredWorkerCount())
             : makeMeasuringTrialRunner(measureThroughOverride, this);
@@ -148,6 +148,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     const int32_t bitDepth = chooseBitDepth(request, palette_.data, colourCount_);
     const bool selected = selectEncoding(bitDepth);
     trials_ = nullptr;
+    trials.reset();   // the workers end with the search; the file is written here
     if (!selected)
         return 0;
     if (outputPath) {

@@ -6,7 +6,6 @@
 #include <new>
 
 #include "core/byte_buffer.h"
-#include "core/size_limits.h"
 #include "engine/deflate_stream.h"
 #include "engine/row_filters.h"
 #include "engine/worker_pool.h"
@@ -131,15 +130,7 @@ void moveStream(AppendBuffer& from, AppendBuffer& to)
 // from each other, run ahead on a worker pool when there is one.
 class CompressingTrials final : public TrialRunner {
 public:
-    explicit CompressingTrials(unsigned threads)
-    {
-        if (threads > 1) {
-            pool_.reset(new (std::nothrow) WorkerPool(threads));
-            if (pool_ && pool_->size() == 0)
-                pool_.reset();
-        }
-        workers_ = pool_ ? pool_->size() : 1;
-    }
+    explicit CompressingTrials(unsigned threads) : threads_(threads) {}
 
     ~CompressingTrials() override { endRound(); }
 
@@ -153,7 +144,17 @@ public:
         nextToQueue_ = 0;
         best_ = -1;
         const uint32_t length = roundBytes(rows);
-        const uint32_t share = length / (4 * workers_ + 8);
+        // Compressions of small rows take less than handing them to a worker
+        // and waking the caller would: they stay on the calling thread.
+        if (threads_ > 1 && length >= kParallelRowBytes && !pool_) {
+            pool_.reset(new (std::nothrow) WorkerPool(threads_));
+            if (pool_ && pool_->size() == 0)
+                pool_.reset();
+        }
+        parallel_ = pool_ && length >= kParallelRowBytes;
+        const unsigned workers = parallel_ ? pool_->size() : 1;
+        aheadLimit_ = static_cast<int>(kAheadPerWorker * workers);
+        const uint32_t share = length / (4 * workers + 8);
         keepLimit_ = share > kAlwaysKeptBytes ? share : kAlwaysKeptBytes;
         int32_t defaultWindowBits = 15;
         int32_t defaultMemLevel = 8;
@@ -187,7 +188,7 @@ public:
                 }
             }
         }
-        if (pool_) {
+        if (parallel_) {
             open_ = true;
             queueAhead();
         }
@@ -199,7 +200,7 @@ public:
         const Trial& asked = trials_[index];
         const int source = asked.sameAs >= 0 ? asked.sameAs : index;
         uint32_t size = 0;
-        if (!pool_) {
+        if (!parallel_) {
             Trial& trial = trials_[source];
             if (!trial.done) {
                 trial.size = compressTrial(rows_, trial.spec, scratch_[0], nullptr, trial.stream,
@@ -254,6 +255,8 @@ private:
     static constexpr uint32_t kAlwaysKeptBytes = 1u << 20;
     // Compressions queued per worker beyond the trial the search waits for.
     static constexpr int kAheadPerWorker = 2;
+    // Rounds on fewer bytes of rows run on the calling thread.
+    static constexpr uint32_t kParallelRowBytes = 32768;
 
     struct Trial {
         TrialSpec spec = {kRowsAsTheyAre, 15, 8};
@@ -294,11 +297,10 @@ private:
     // kAheadPerWorker per worker wait beyond the last trial asked for.
     void queueAhead()
     {
-        const int limit = static_cast<int>(kAheadPerWorker * workers_);
         int ahead = 0;
         for (int i = asked_ + 1; i < nextToQueue_; ++i)
             ahead += trials_[i].needsCompression ? 1 : 0;
-        for (; nextToQueue_ < count_ && ahead < limit; ++nextToQueue_) {
+        for (; nextToQueue_ < count_ && ahead < aheadLimit_; ++nextToQueue_) {
             if (!trials_[nextToQueue_].needsCompression)
                 continue;
             jobs_[nextToQueue_] = {this, nextToQueue_};
@@ -317,8 +319,10 @@ private:
             trial.stream.release();
     }
 
-    std::unique_ptr<WorkerPool> pool_;        // null: trials run on the calling thread
-    unsigned workers_ = 1;
+    unsigned threads_;                        // workers to start for a round worth it
+    std::unique_ptr<WorkerPool> pool_;        // started by the first such round
+    bool parallel_ = false;                   // this round's trials run on the pool
+    int aheadLimit_ = 0;
     WorkerScratch scratch_[kMaxWorkers];      // one per worker
     TrialRows rows_;
     Trial trials_[kMaxRoundTrials];

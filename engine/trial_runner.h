@@ -67,9 +67,10 @@ public:
 // Measures every trial with zlib, streaming filter trials row by row so no
 // filtered image is held, and answers a trial from an earlier one (or from
 // knownDefaultSize) when sameLengthParams proves the length equal. With more
-// than one thread the compressions of a round run on a pool of that many
-// workers, at most two per worker ahead of the trial the search asks for;
-// with 1 each runs on the calling thread when asked for. Keeps the best
+// than one thread the compressions of a round on 32 KiB of rows or more run
+// on a pool of that many workers (started by the first such round), at most
+// two per worker ahead of the trial the search asks for; otherwise each runs
+// on the calling thread when asked for. Keeps the best
 // trial's stream when it is at most max(1 MiB, rows / (4 * workers + 8))
 // bytes long, so all streams held at once stay within half the rows plus a
 // few MiB per worker. Null when the runner cannot be made.

@@ -103,21 +103,25 @@ struct PictureCase {
     bool hasAlpha;
 };
 
+// Rounds on rows of 32 KiB or more run on the workers, smaller ones on the
+// calling thread: the 8-bit rows of these pictures are above that size (so
+// are the 1, 2 and 4-bit pictures' 8-bit comparisons), their 1, 2 and 4-bit
+// rows below.
 std::vector<PictureCase> everyBitDepth()
 {
     std::vector<PictureCase> cases;
-    cases.push_back({"1 bit", structuredPicture(37, 23, 2, 1), -1, false});
-    cases.push_back({"2 bits, transparent", structuredPicture(41, 19, 4, 2), -1, false});
+    cases.push_back({"1 bit", structuredPicture(260, 130, 2, 1), -1, false});
+    cases.push_back({"2 bits, transparent", structuredPicture(260, 130, 4, 2), -1, false});
     cases.back().transparent = static_cast<int32_t>(cases.back().picture.rgbAt(5, 5));
-    cases.push_back({"4 bits", structuredPicture(33, 30, 13, 3), -1, false});
-    cases.push_back({"8 bits", structuredPicture(45, 28, 200, 4), -1, false});
-    TestPicture gradient(40, 26);
+    cases.push_back({"4 bits", structuredPicture(260, 130, 13, 3), -1, false});
+    cases.push_back({"8 bits", structuredPicture(200, 170, 200, 4), -1, false});
+    TestPicture gradient(120, 95);
     gradient.fillGradient();
     cases.push_back({"24 bits, transparent", gradient, 0x102030, false});
-    TestPicture alpha(29, 27);
+    TestPicture alpha(100, 85);
     alpha.fillGradient();
-    for (int32_t y = 0; y < 27; ++y)
-        for (int32_t x = 0; x < 29; ++x)
+    for (int32_t y = 0; y < 85; ++y)
+        for (int32_t x = 0; x < 100; ++x)
             alpha.set(x, y, alpha.rgbAt(x, y), static_cast<uint8_t>(x * 9));
     cases.push_back({"32 bits", alpha, -1, true});
     return cases;
@@ -156,7 +160,7 @@ TEST(ParallelSearch, EveryThreadCountWritesTheSameFileWithTheSameEvents)
 TEST(ParallelSearch, ACancelEndsTheSearchAtTheSameEventForEveryThreadCount)
 {
     TempDir dir;
-    TestPicture picture = structuredPicture(30, 20, 9, 5);   // 4 bits, then 8
+    TestPicture picture = structuredPicture(260, 130, 9, 5);   // 4 bits, then 8 on the workers
     PlainSearchOptimizer plain;
     const Outcome full = convertWith(plain, picture, -1, false, 0, "");
     ASSERT_EQ(full.result, 1);
@@ -184,7 +188,7 @@ TEST(ParallelSearch, ACancelEndsTheSearchAtTheSameEventForEveryThreadCount)
 TEST(ParallelSearch, OneOptimizerServesConversionsWithChangingThreadCounts)
 {
     TestPicture small = structuredPicture(12, 9, 5, 6);
-    TestPicture larger = structuredPicture(90, 70, 120, 7);
+    TestPicture larger = structuredPicture(200, 170, 120, 7);
     PlainSearchOptimizer plain;
     const Outcome smallExpected = convertWith(plain, small, -1, false, 0, "");
     const Outcome largerExpected = convertWith(plain, larger, -1, false, 0, "");
@@ -200,7 +204,7 @@ TEST(ParallelSearch, OneOptimizerServesConversionsWithChangingThreadCounts)
 
 TEST(ParallelSearch, UnusableThreadSettingsFallBackToTheCores)
 {
-    TestPicture picture = structuredPicture(20, 20, 30, 8);
+    TestPicture picture = structuredPicture(200, 170, 30, 8);
     PlainSearchOptimizer plain;
     const Outcome expected = convertWith(plain, picture, -1, false, 0, "");
     for (const char* threads : {"0", "-3", "many", "2x", "100000", ""}) {
