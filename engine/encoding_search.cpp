@@ -68,24 +68,6 @@ void swapBuffers(ByteBuffer& a, ByteBuffer& b)
     b.size = size;
 }
 
-void swapStreams(AppendBuffer& a, AppendBuffer& b)
-{
-    AppendBuffer saved;
-    saved.data = a.data;
-    saved.capacity = a.capacity;
-    saved.used = a.used;
-    saved.growStep = a.growStep;
-    a.data = b.data;
-    a.capacity = b.capacity;
-    a.used = b.used;
-    a.growStep = b.growStep;
-    b.data = saved.data;
-    b.capacity = saved.capacity;
-    b.used = saved.used;
-    b.growStep = saved.growStep;
-    saved.data = nullptr;
-}
-
 }   // namespace
 
 uint32_t PngOptimizer::measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,

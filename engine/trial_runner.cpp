@@ -115,17 +115,6 @@ uint32_t compressTrial(const TrialRows& rows, const TrialSpec& spec, WorkerScrat
     return total;
 }
 
-void moveStream(AppendBuffer& from, AppendBuffer& to)
-{
-    to.release();
-    to.data = from.data;
-    to.capacity = from.capacity;
-    to.used = from.used;
-    to.growStep = from.growStep;
-    from.data = nullptr;
-    from.capacity = from.used = from.growStep = 0;
-}
-
 // The real measurement: zlib, streamed, with proven-equal trials answered
 // from each other, run ahead on a worker pool when there is one.
 class CompressingTrials final : public TrialRunner {
@@ -246,7 +235,8 @@ public:
     {
         if (best_ < 0 || !trials_[best_].needsCompression || trials_[best_].stream.used == 0)
             return false;
-        moveStream(trials_[best_].stream, stream);
+        stream.release();
+        swapStreams(trials_[best_].stream, stream);
         return true;
     }
 
@@ -378,6 +368,22 @@ private:
 };
 
 }   // namespace
+
+void swapStreams(AppendBuffer& a, AppendBuffer& b)
+{
+    uint8_t* const data = a.data;
+    const uint32_t capacity = a.capacity;
+    const uint32_t used = a.used;
+    const uint32_t growStep = a.growStep;
+    a.data = b.data;
+    a.capacity = b.capacity;
+    a.used = b.used;
+    a.growStep = b.growStep;
+    b.data = data;
+    b.capacity = capacity;
+    b.used = used;
+    b.growStep = growStep;
+}
 
 std::unique_ptr<TrialRunner> makeCompressingTrialRunner(unsigned threads)
 {

@@ -85,3 +85,7 @@ using TrialMeasure = uint32_t (*)(void* context, const uint8_t* data, uint32_t s
 // own). Takes no size as known and keeps no stream. Null when the runner
 // cannot be made.
 std::unique_ptr<TrialRunner> makeMeasuringTrialRunner(TrialMeasure measure, void* context);
+
+// Exchanges the blocks of two streams, so a kept stream changes owner without
+// a copy.
+void swapStreams(AppendBuffer& a, AppendBuffer& b);
