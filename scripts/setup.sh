@@ -13,7 +13,7 @@ $SUDO apt-get install -y --no-install-recommends \
     zlib1g-dev libgtest-dev libpng-dev imagemagick \
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev \
-    wine wine64 xvfb xauth locales fonts-ipafont-gothic \
+    wine wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine \
     clang libclang-rt-14-dev strace \
     optipng zopfli
 

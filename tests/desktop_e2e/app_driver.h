@@ -154,10 +154,8 @@ constexpr int kIdInfoList = 1101;
 constexpr int kIdUseTransparent = 1151;
 constexpr int kIdLog = 1201;
 constexpr int kIdCloseWhenDone = 1151;
-constexpr int kIdPreviewEnabled = 1002;
 constexpr int kMenuNoFilterCompare = 40003;
 constexpr int kMenuNoDeflateCompare = 40004;
-constexpr int kMenuNo8BitCompare = 40006;
 constexpr int kMenuCloseOutputDialog = 40007;
 // Text of the message box's message (the platform's message-box template).
 constexpr int kMessageBoxTextId = 0xFFFF;

@@ -201,3 +201,39 @@ TEST_F(DesktopTest, OverwriteThatCannotWriteReportsTheFailure)
     EXPECT_EQ(countEntries(work.path()), 1u) << "a temporary file was left behind";
     EXPECT_EQ(app->infoValue(kRowOutputFormat), "");
 }
+
+TEST_F(DesktopTest, UntickingCloseWhenFinishedDuringARunKeepsTheDialogAndTheSetting)
+{
+    // Close-when-finished set in the settings (0x0200), previews on.
+    const std::string ini = "[Tolvarinx3]\r\nOptFlag=768\r\n";
+    ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
+    const Picture picture = busyPicture(500, 400, 18);
+    const std::string path = work.file("busy.bmp");
+    ASSERT_TRUE(writeBmp24(path, picture));
+    auto app = startApp(path);
+    ASSERT_TRUE(app);
+    ASSERT_EQ(waitForInfo(*app, kRowImageSize, "500 x 400"), "500 x 400");
+
+    HWND dialog = startConversion(*app, kIdTest);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(checkState(dialog, kIdCloseWhenDone), BST_CHECKED);
+    postClick(GetDlgItem(dialog, kIdCloseWhenDone));
+    const std::string log = waitForSuccess(dialog);
+    ASSERT_NE(log, "") << "the dialog closed by itself";
+    EXPECT_EQ(checkState(dialog, kIdCloseWhenDone), BST_UNCHECKED);
+    // Esc after a successful run ends the dialog with its result.
+    PostMessageA(GetDlgItem(dialog, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(waitGone(dialog));
+    DibImage image;
+    ASSERT_TRUE(toDib(picture, false, image));
+    const EngineRun expected = runEngine(image, -1, kDefaultOptFlag);
+    ASSERT_TRUE(expected.ok);
+    EXPECT_EQ(log, expected.log);
+    EXPECT_EQ(waitForInfo(*app, kRowOutputFormat, encodingText(expected)), encodingText(expected));
+
+    // The box reached OptFlag, and so the settings file.
+    PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    const std::vector<uint8_t> written = readFileBytes(install->settingsPath());
+    EXPECT_NE(std::string(written.begin(), written.end()).find("\r\nOptFlag=256\r\n"), std::string::npos);
+}

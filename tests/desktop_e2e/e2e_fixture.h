@@ -61,7 +61,7 @@ protected:
     std::unique_ptr<AppInstall> install;
 };
 
-// The info-list value of the file row for a path.
+// A path in double quotes, as a command line names a path with spaces.
 inline std::string quoted(const std::string& path)
 {
     return "\"" + path + "\"";
