@@ -1,0 +1,54 @@
+#pragma once
+// Property checks over arbitrary bytes, shared by the libFuzzer targets and the
+// regression suite that replays every committed corpus input and reproducer.
+//
+// Each check feeds the bytes to one entry point of the program and returns an
+// empty string when every property held, else a description of the first one
+// that broke. Memory errors and undefined behaviour are left to the sanitizers
+// of the build; the checks add what the sanitizers cannot see (wrong results,
+// files left behind, lost pixels).
+//
+// The image checks write the bytes into a scratch folder of the process (see
+// scratch_folder.h), because the readers take paths. Not thread-safe: one
+// check at a time per process.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The PNG, GIF and BMP readers through their loaders: a refused file leaves the
+// image empty and the transparent colour untouched; an accepted one is a
+// well-formed picture (size, alpha bytes, transparent colour in range).
+std::string checkPngLoad(const uint8_t* data, size_t size);
+std::string checkGifLoad(const uint8_t* data, size_t size);
+std::string checkBmpLoad(const uint8_t* data, size_t size);
+
+// A small image made from the bytes (layout in image_checks.cpp) converted through
+// the optimizer to a file: the conversion succeeds, reports consistent results
+// and events, writes exactly the predicted number of bytes, leaves no
+// temporary file, and libpng decodes the output to exactly the input pixels.
+std::string checkConversion(const uint8_t* data, size_t size);
+
+// The settings file parser: the same lines from memory and from a file, every
+// line and value inside the text, values found only where the rules say, and
+// numbers read as an independent reading of the rules reads them.
+std::string checkSettingsParser(const uint8_t* data, size_t size);
+
+// The console's command-line scanner (bytes up to the first NUL are the
+// line): values only for switches that are present, the options reader never
+// accepts an empty input, and for plain ASCII lines the same answers as an
+// independent reading of the scanning rules.
+std::string checkCommandLineScanner(const uint8_t* data, size_t size);
+
+using FuzzCheck = std::string (*)(const uint8_t* data, size_t size);
+
+struct FuzzTarget {
+    const char* name;   // fuzz_<name> is the libFuzzer binary, corpus/<name> its inputs
+    FuzzCheck check;
+};
+
+extern const FuzzTarget kFuzzTargets[];
+extern const int kFuzzTargetCount;
+
+// The target of that name, or null.
+const FuzzTarget* findFuzzTarget(const char* name);

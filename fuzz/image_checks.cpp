@@ -1,0 +1,377 @@
+// Checks of the image readers and of the whole conversion on arbitrary bytes.
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "core/dib_image.h"
+#include "core/gif_reader.h"
+#include "core/image_loader.h"
+#include "core/png_reader.h"
+#include "engine/png_optimizer.h"
+#include "fuzz/fuzz_checks.h"
+#include "fuzz/lossless_check.h"
+#include "fuzz/scratch_folder.h"
+
+namespace {
+
+constexpr int32_t kUntouched = -2;   // a transparent colour no loader reports
+
+// The largest picture the conversion check converts: the search compresses the
+// whole image dozens of times, and small images reach every path as well.
+constexpr int32_t kMaxConversionPixels = 4096;
+constexpr int32_t kMaxGeneratedSide = 48;
+
+std::string format(const char* pattern, long long a = 0, long long b = 0, long long c = 0)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, pattern, a, b, c);
+    return text;
+}
+
+// ---- Loading ----
+
+enum class AlphaRule {
+    Any,        // PNG: an image with alpha keeps every alpha value
+    ZeroOrFull, // GIF: transparent pixels of an image with alpha have alpha 0
+    None,       // BMP: never alpha, never a transparent colour
+};
+
+// What every loader promises about its result.
+std::string checkLoadResult(bool loaded, const DibImage& image, int32_t transparentColour, AlphaRule rule)
+{
+    if (!loaded) {
+        if (!image.isEmpty())
+            return "a refused file left an image behind";
+        if (transparentColour != kUntouched)
+            return format("a refused file reported transparent colour %lld", transparentColour);
+        return std::string();
+    }
+    if (image.isEmpty() || image.width <= 0 || image.height <= 0)
+        return format("an accepted file gave an image of %lldx%lld", image.width, image.height);
+    if (transparentColour < -1 || transparentColour > 0xFFFFFF)
+        return format("transparent colour %lld out of range", transparentColour);
+    if (image.hasAlpha != 0 && image.hasAlpha != 1)
+        return format("hasAlpha is %lld", image.hasAlpha);
+    if (image.hasAlpha && transparentColour != -1)
+        return "an image with alpha also reports a transparent colour";
+    if (rule == AlphaRule::None && (image.hasAlpha || transparentColour != -1))
+        return "a bitmap reports alpha or a transparent colour";
+    // Reading every pixel also lets the sanitizers see any short allocation.
+    for (int32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.rowAt(y);
+        for (int32_t x = 0; x < image.width; ++x) {
+            const uint8_t alpha = row[x * 4 + 3];
+            const bool allowed = image.hasAlpha ? (rule == AlphaRule::Any || alpha == 0 || alpha == 255)
+                                                : alpha == 255;
+            if (!allowed)
+                return format("pixel (%lld,%lld) has alpha %lld", x, y, alpha);
+        }
+    }
+    return std::string();
+}
+
+using FileLoader = bool (*)(DibImage& image, const char* path, int32_t& transparentColour);
+
+bool loadPng(DibImage& image, const char* path, int32_t& transparentColour)
+{
+    return loadPngFile(path, image, transparentColour);
+}
+
+bool loadGif(DibImage& image, const char* path, int32_t& transparentColour)
+{
+    return loadGifFile(path, image, transparentColour);
+}
+
+std::string checkLoad(const uint8_t* data, size_t size, FileLoader loader, AlphaRule rule)
+{
+    const std::string path = scratchPath("source");
+    if (!writeScratchFile(path, data, size))
+        return "cannot write the scratch file " + path;
+    DibImage image;
+    int32_t transparentColour = kUntouched;
+    const bool loaded = loader(image, path.c_str(), transparentColour);
+    return checkLoadResult(loaded, image, transparentColour, rule);
+}
+
+// ---- Conversion ----
+
+// Reads the fuzz input front to back; past its end every byte is 0.
+struct ByteSource {
+    const uint8_t* data;
+    size_t size;
+    size_t position = 0;
+
+    uint8_t next() { return position < size ? data[position++] : 0; }
+    bool exhausted() const { return position >= size; }
+};
+
+// A deterministic filler for pixels the input does not reach.
+uint32_t mix(uint32_t a, uint32_t b)
+{
+    uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u);
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    return h;
+}
+
+// The image a conversion input describes. Layout of the input:
+//   byte 0: bit 0 set: the rest is an image file, loaded as the console loads
+//           it (skipped when it is refused or larger than kMaxConversionPixels);
+//           bits 1-3: ConvertOptions; bit 4: a small size to beat (next byte);
+//           bit 5: a transparent colour; bit 6: hasAlpha (generated images).
+//   generated images: width, height (1 to 48), colour-count class, palette
+//   seed, transparent colour pick, then one palette index per pixel (or four
+//   bytes blue, green, red, alpha per pixel for the "direct" class).
+// The alpha bytes of an image without hasAlpha vary on purpose: the
+// optimizer must ignore them.
+struct ConversionImage {
+    DibImage image;
+    int32_t transparentColour = -1;
+    uint16_t options = 0;
+    uint32_t sizeToBeat = 0xFFFFFFFFu;
+};
+
+const int32_t kColourCounts[] = {1, 2, 3, 4, 5, 16, 17, 256, 257, 0 /* direct */};
+
+bool generateImage(ByteSource& in, uint8_t flags, ConversionImage& out)
+{
+    const int32_t width = 1 + in.next() % kMaxGeneratedSide;
+    const int32_t height = 1 + in.next() % kMaxGeneratedSide;
+    const int32_t count = kColourCounts[in.next() % (sizeof kColourCounts / sizeof kColourCounts[0])];
+    const uint8_t seed = in.next();
+    const uint8_t pick = in.next();
+    if (!out.image.create(width, height))
+        return false;
+    out.image.hasAlpha = (flags & 0x40) ? 1 : 0;
+
+    // Distinct colours (the entry number sits in the high bits) with varied alpha.
+    std::vector<uint32_t> palette(size_t(count > 0 ? count : 1));
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t h = mix(seed, uint32_t(i));
+        palette[size_t(i)] = (h & 0xFF000000u) | (uint32_t(i) << 15) | (h & 0x7FFFu);
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t filler = mix(uint32_t(x), uint32_t(y) * 977u + seed);
+            uint32_t word;
+            if (count == 0) {
+                word = 0;
+                for (int b = 0; b < 4; ++b)
+                    word |= uint32_t(in.exhausted() ? uint8_t(filler >> (8 * b)) : in.next()) << (8 * b);
+            } else {
+                const uint32_t index = in.exhausted() ? filler : in.next();
+                word = palette[index % uint32_t(count)];
+            }
+            out.image.setPixelAt(x, y, word);
+        }
+    }
+    if (flags & 0x20) {
+        if (count > 0 && pick < count)
+            out.transparentColour = int32_t(palette[pick] & 0xFFFFFF);
+        else if (count == 0 && pick < width * height)
+            out.transparentColour = int32_t(out.image.pixelAt(pick % width, pick / width) & 0xFFFFFF);
+        else
+            out.transparentColour = int32_t(mix(pick, 99) & 0xFFFFFF);   // most likely absent
+    }
+    return true;
+}
+
+struct ProgressEvent {
+    int32_t bitDepth, windowBits, memLevel, filter, size;
+};
+
+void recordEvent(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter, int32_t size,
+                 void* userData)
+{
+    static_cast<std::vector<ProgressEvent>*>(userData)->push_back({bitDepth, windowBits, memLevel, filter, size});
+}
+
+// The event stream of a successful conversion.
+std::string checkEvents(const std::vector<ProgressEvent>& events, uint16_t options)
+{
+    if (events.empty() || events[0].bitDepth < 0)
+        return "the first event is not a bit-depth start";
+    for (size_t i = 0; i < events.size(); ++i) {
+        const ProgressEvent& e = events[i];
+        if (e.bitDepth >= 0) {
+            if (e.bitDepth != 1 && e.bitDepth != 2 && e.bitDepth != 4 && e.bitDepth != 8 && e.bitDepth != 24 &&
+                e.bitDepth != 32)
+                return format("bit-depth event %lld", e.bitDepth);
+            continue;
+        }
+        if (e.size >= 0)
+            return format("done event %lld without its start", i);
+        const bool filterTrial = e.filter >= 0;
+        if (filterTrial && (options & OPT_NO_FILTER_COMPARE))
+            return "a filter trial although filters are not compared";
+        if (!filterTrial && (options & OPT_NO_DEFLATE_COMPARE))
+            return "a parameter trial although deflate parameters are not compared";
+        if (filterTrial ? e.filter > 5
+                        : (e.windowBits < 8 || e.windowBits > 15 || e.memLevel < 4 || e.memLevel > 9))
+            return format("trial event %lld with arguments out of range", i);
+        if (i + 1 == events.size())
+            return "the last trial has no done event";
+        const ProgressEvent& done = events[i + 1];
+        if (done.bitDepth != -1 || done.windowBits != e.windowBits || done.memLevel != e.memLevel ||
+            done.filter != e.filter || done.size <= 0)
+            return format("trial event %lld is not followed by its done event", i);
+        ++i;
+    }
+    return std::string();
+}
+
+uint32_t readBE32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// The layout of the written file against the request's result fields.
+std::string checkFileLayout(const std::vector<uint8_t>& file, const ConvertRequest& request)
+{
+    if (file.size() != request.fileSize)
+        return format("file of %lld bytes, predicted %lld", (long long)file.size(), request.fileSize);
+    size_t position = 8;
+    int idatChunks = 0;
+    while (position + 12 <= file.size()) {
+        const uint32_t length = readBE32(&file[position]);
+        if (std::memcmp(&file[position + 4], "IHDR", 4) == 0 && length == 13) {
+            const uint8_t* header = &file[position + 8];
+            const int depth = header[8];
+            const int colourType = header[9];
+            const bool expected = request.bitDepth == 32   ? depth == 8 && colourType == 6
+                                  : request.bitDepth == 24 ? depth == 8 && colourType == 2
+                                                           : depth == request.bitDepth && colourType == 3;
+            if (!expected)
+                return format("IHDR depth %lld colour type %lld for %lld BIT", depth, colourType, request.bitDepth);
+        }
+        if (std::memcmp(&file[position + 4], "IDAT", 4) == 0) {
+            ++idatChunks;
+            if (int64_t(length) != request.dataSize)
+                return format("IDAT of %lld bytes, reported %lld", length, request.dataSize);
+        }
+        position += size_t(length) + 12;
+    }
+    if (position != file.size() || idatChunks != 1)
+        return format("chunk walk ends at %lld of %lld with %lld IDAT chunks", (long long)position,
+                      (long long)file.size(), idatChunks);
+    return std::string();
+}
+
+// The bit depths the colour analysis allows for the image.
+std::string checkBitDepth(const ConversionImage& in, const ConvertRequest& request)
+{
+    if (in.image.hasAlpha)
+        return request.bitDepth == 32 ? std::string() : format("%lld BIT for an image with alpha", request.bitDepth);
+    std::set<uint32_t> colours;
+    for (int32_t y = 0; y < in.image.height && colours.size() <= 256; ++y)
+        for (int32_t x = 0; x < in.image.width; ++x)
+            colours.insert(in.image.pixelAt(x, y) & 0xFFFFFF);
+    const size_t n = colours.size();
+    const int32_t natural = n > 256 ? 24 : n > 16 ? 8 : n > 4 ? 4 : n > 2 ? 2 : 1;
+    const bool eightAllowed = natural <= 4 && !(in.options & OPT_NO_8BIT_COMPARE);
+    if (request.bitDepth == natural || (eightAllowed && request.bitDepth == 8))
+        return std::string();
+    return format("%lld BIT for %lld colours", request.bitDepth, (long long)n);
+}
+
+const char kOldContent[] = "previous file\n";
+
+std::string convertAndCheck(ConversionImage& in)
+{
+    const std::string output = scratchPath("output.png");
+    // The target exists beforehand: a written result must replace it, an
+    // unwritten one must leave it alone.
+    if (!writeScratchFile(output, reinterpret_cast<const uint8_t*>(kOldContent), sizeof kOldContent - 1))
+        return "cannot write the scratch file " + output;
+
+    std::vector<ProgressEvent> events;
+    volatile int16_t cancelFlag = 1;   // convert clears it when it starts
+    ConvertRequest request;
+    request.pixels = in.image.bits;
+    request.width = in.image.width;
+    request.height = in.image.height;
+    request.hasAlpha = in.image.hasAlpha;
+    request.transparentColour = in.transparentColour;
+    request.options = in.options;
+    request.callback = recordEvent;
+    request.userData = &events;
+    request.cancelFlag = &cancelFlag;
+    request.sizeToBeat = in.sizeToBeat;
+
+    PngOptimizer optimizer;
+    if (optimizer.convert(output.c_str(), request) != 1)
+        return "the conversion failed";
+    const std::string leftovers = unexpectedScratchEntries("source", "output.png");
+    if (!leftovers.empty())
+        return "files left in the output folder: " + leftovers;
+    std::string problem = checkEvents(events, in.options);
+    if (problem.empty())
+        problem = checkBitDepth(in, request);
+    if (!problem.empty())
+        return problem;
+    if (request.windowBits < 8 || request.windowBits > 15 || request.memLevel < 4 || request.memLevel > 9 ||
+        request.filter < 0 || request.filter > 5)
+        return format("result zw %lld zm %lld filter %lld", request.windowBits, request.memLevel, request.filter);
+    if ((in.options & OPT_NO_DEFLATE_COMPARE) && (request.windowBits != 15 || request.memLevel != 8))
+        return "deflate parameters changed although they are not compared";
+    if ((in.options & OPT_NO_FILTER_COMPARE) && request.filter != FILTER_NONE)
+        return "a filter was chosen although filters are not compared";
+
+    const std::vector<uint8_t> file = readFileBytes(output);
+    const bool shouldWrite = request.fileSize < request.sizeToBeat;
+    if (request.notWritten != (shouldWrite ? 0 : 1))
+        return format("notWritten %lld for file size %lld against %lld", request.notWritten, request.fileSize,
+                      request.sizeToBeat);
+    if (!shouldWrite) {
+        if (file != std::vector<uint8_t>(kOldContent, kOldContent + sizeof kOldContent - 1))
+            return "an unwritten result changed the existing file";
+        return std::string();
+    }
+    problem = checkFileLayout(file, request);
+    if (!problem.empty())
+        return problem;
+    return checkLosslessFile(output, in.image.bits, in.image.width, in.image.height, in.image.hasAlpha != 0,
+                             in.transparentColour);
+}
+
+}  // namespace
+
+std::string checkPngLoad(const uint8_t* data, size_t size)
+{
+    return checkLoad(data, size, loadPng, AlphaRule::Any);
+}
+
+std::string checkGifLoad(const uint8_t* data, size_t size)
+{
+    return checkLoad(data, size, loadGif, AlphaRule::ZeroOrFull);
+}
+
+std::string checkBmpLoad(const uint8_t* data, size_t size)
+{
+    return checkLoad(data, size, loadBmpFile, AlphaRule::None);
+}
+
+std::string checkConversion(const uint8_t* data, size_t size)
+{
+    ByteSource in{data, size};
+    const uint8_t flags = in.next();
+    ConversionImage image;
+    image.options = uint16_t((flags >> 1) & 7);
+    if (flags & 0x10)
+        image.sizeToBeat = 40u + 8u * in.next();
+    if (flags & 1) {
+        const std::string path = scratchPath("source");
+        if (!writeScratchFile(path, data + in.position, size - in.position))
+            return "cannot write the scratch file " + path;
+        if (!loadImageFile(image.image, path.c_str(), image.transparentColour))
+            return std::string();   // the loader checks cover refusals
+        if (int64_t(image.image.width) * image.image.height > kMaxConversionPixels)
+            return std::string();
+    } else if (!generateImage(in, flags, image)) {
+        return "cannot create a small image";
+    }
+    return convertAndCheck(image);
+}

@@ -1,0 +1,261 @@
+#!/usr/bin/env bash
+# Crash consistency of the console converter writing over existing files.
+#
+# Scenarios:
+#   in place  tolvarinxc -i img.png -nf -nd -ts  (output = input, the result is smaller)
+#   copy      tolvarinxc -i opt.png -o out.png -nf -nd -ts  (the input cannot be made
+#             smaller, so it is copied over an existing out.png)
+# Each run is interrupted:
+#   - at every file-system system call it makes from its first look at the
+#     input on (strace): killed there (SIGKILL), and the call failed with EIO
+#     (and with ENOSPC for writes and syncs);
+#   - by a file-size limit (ulimit -f) at every 1 KiB step up to the result's
+#     size, with SIGXFSZ fatal and with SIGXFSZ ignored (writes fail with EFBIG);
+#   - by a full disk: a small tmpfs filled up to every 4 KiB step below what
+#     the result needs (when a tmpfs can be mounted here).
+# After every run the target must be either its original bytes or the complete
+# new file, and a run that failed cleanly (exit status 1 with its message) must
+# leave no temporary file (*.tlvtmp) behind. A hard kill may leave one; the
+# only other allowed leftover is a temporary file whose own removal was the
+# call made to fail. A run that reports success must have written the complete
+# new file.
+#
+# Usage: bash scripts/crash-consistency.sh
+# Environment: TOLVARINX_CONSOLE (default build/native/console/tolvarinxc,
+# built with the native preset when missing).
+# Prints the interruption points tried and the files lost; exits 1 on any
+# lost file, leftover or wrong outcome.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+console="${TOLVARINX_CONSOLE:-$root/build/native/console/tolvarinxc}"
+if [ ! -x "$console" ]; then
+    (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native -j 2 --target tolvarinxc)
+fi
+console="$(cd "$(dirname "$console")" && pwd)/$(basename "$console")"
+for tool in strace convert cmp; do
+    command -v "$tool" >/dev/null || { echo "crash consistency: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
+done
+# A sanitizer build of the console cannot check leaks under ptrace.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+
+# A memory file system keeps the thousand runs and their syncs fast.
+base="${TMPDIR:-/tmp}"
+[ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
+work="$(mktemp -d "$base/tolvarinx-crash.XXXXXX")"
+mounted=""
+cleanup() {
+    if [ -n "$mounted" ]; then umount "$mounted" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fs_calls=openat,open,creat,read,pread64,write,pwrite64,writev,lseek,close,fstat,newfstatat,stat,lstat,statx
+fs_calls=$fs_calls,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat,ftruncate,utimensat,getdents64,mkdir
+
+points=0
+lost=0
+leftovers=0
+wrong=0
+kills_missed=0
+
+# A photo-like picture stored without compression: the converter makes it
+# smaller, so it replaces the input, in several 32 KiB pieces.
+convert -size 160x160 -seed 7 plasma:fractal -depth 8 -strip -define png:compression-level=0 \
+    "PNG24:$work/original.png"
+
+# ---- Scenarios ----
+# Each sets: dir (working folder), target (file name), args (console
+# arguments), and the files before.bin (target before) and after.bin (target
+# after an uninterrupted run).
+
+setup_in_place() {
+    dir="$1"
+    target=img.png
+    args=(-i img.png -nf -nd -ts)
+    mkdir -p "$dir"
+    cp "$work/original.png" "$dir/before.bin"
+}
+
+setup_copy() {
+    dir="$1"
+    target=out.png
+    args=(-i opt.png -o out.png -nf -nd -ts)
+    mkdir -p "$dir"
+    cp "$work/optimised.png" "$dir/opt.png"
+    cp "$work/original.png" "$dir/before.bin"
+}
+
+# Puts the target back as it was and removes what earlier runs left.
+reset_target() {
+    rm -f "$dir"/*.tlvtmp "$dir/$target"
+    cp "$dir/before.bin" "$dir/$target"
+}
+
+# Runs the console in $dir with the given wrapper words before it; stores its
+# exit status in $status and its output in $work/stdout. The output goes
+# through a pipe, which neither a size limit nor a full disk affects.
+run_console() {
+    set +e
+    (cd "$dir" && "$@" "$console" "${args[@]}" </dev/null 2>&1 | cat >"$work/stdout"; exit "${PIPESTATUS[0]}") \
+        2>/dev/null   # the shell's own notes ("File size limit exceeded")
+    status=$?
+    set -e
+}
+
+# Judges the state after a run. $1: what was done (for messages); $2: "kill"
+# when the run may have been killed, else "clean"; $3: "removal" when the call
+# made to fail was the removal of the temporary file itself, "output" when it
+# was a write of the console's own output (its message may be lost), else
+# empty.
+judge() {
+    local what="$1" mode="$2" failed="${3:-}" state
+    points=$((points + 1))
+    if cmp -s "$dir/$target" "$dir/before.bin"; then
+        state=original
+    elif cmp -s "$dir/$target" "$dir/after.bin"; then
+        state=new
+    else
+        state=lost
+        lost=$((lost + 1))
+        echo "LOST: $what: $target is neither the original nor the new file (exit $status)"
+        sed 's/^/    /' "$work/stdout" | tail -n 3
+        cp "$dir/$target" "$work/lost-$points.bin" 2>/dev/null || true
+    fi
+    local temps
+    temps="$(cd "$dir" && ls -- *.tlvtmp 2>/dev/null || true)"
+    if [ "$mode" = kill ] && [ "$status" -ge 128 ]; then
+        return 0   # a hard kill: a stray temporary file is acceptable
+    fi
+    if [ "$status" -ge 128 ]; then
+        wrong=$((wrong + 1))
+        echo "WRONG: $what: the console died with status $status"
+        return 0
+    fi
+    if [ -n "$temps" ] && [ "$failed" != removal ]; then
+        leftovers=$((leftovers + 1))
+        echo "LEFTOVER: $what: $temps remains after exit status $status"
+    fi
+    if [ "$status" = 0 ] && [ "$state" = original ] && ! grep -q 'ｻｲｽﾞが増えたため' "$work/stdout"; then
+        wrong=$((wrong + 1))
+        echo "WRONG: $what: success reported, but $target is unchanged"
+    elif [ "$status" = 1 ] && [ "$failed" != output ] && ! grep -qE '<read error>|<出力エラー>| が存在しません' "$work/stdout"; then
+        wrong=$((wrong + 1))
+        echo "WRONG: $what: exit status 1 without the error message"
+    elif [ "$status" != 0 ] && [ "$status" != 1 ]; then
+        wrong=$((wrong + 1))
+        echo "WRONG: $what: exit status $status"
+    fi
+}
+
+# Interruption at every file-system call, from the first call that names the
+# input or the target on.
+interrupt_calls() {
+    local name="$1"
+    reset_target
+    run_console strace -o "$dir/trace" -e trace="$fs_calls"
+    if [ "$status" != 0 ] || ! cmp -s "$dir/$target" "$dir/after.bin"; then
+        echo "WRONG: $name: the traced run differs from the plain one (exit $status)"
+        wrong=$((wrong + 1))
+        return 0
+    fi
+    # Lines "call(args) = result"; count each call's invocations from the
+    # start, and note the first argument (the descriptor of a write).
+    awk -v input="\"${args[1]}\"" -v target="\"$target\"" '
+        /^[a-z_0-9]+\(/ {
+            open = index($0, "(")
+            call = substr($0, 1, open - 1)
+            first = substr($0, open + 1)
+            sub(/[,)].*/, "", first)
+            seen[call]++
+            if (!started && (index($0, input) || index($0, target))) started = 1
+            if (started) print call, seen[call], first
+        }' "$dir/trace" >"$work/points"
+    local call nth first errors error failed
+    while read -r call nth first; do
+        reset_target
+        run_console strace -o /dev/null -e trace="$call" -e inject="$call:signal=SIGKILL:when=$nth"
+        if [ "$status" -lt 128 ]; then
+            kills_missed=$((kills_missed + 1))
+        fi
+        judge "$name: kill at $call #$nth" kill ""
+
+        errors=EIO
+        case "$call" in write | pwrite64 | writev | fsync | fdatasync) errors="EIO ENOSPC" ;; esac
+        failed=""
+        case "$call" in unlink | unlinkat) failed=removal ;; esac
+        case "$call:$first" in write:1 | write:2 | writev:1 | writev:2) failed=output ;; esac
+        for error in $errors; do
+            reset_target
+            run_console strace -o /dev/null -e trace="$call" -e inject="$call:error=$error:when=$nth"
+            judge "$name: $error at $call #$nth" clean "$failed"
+        done
+    done <"$work/points"
+}
+
+# A file-size limit at every KiB up to the result's size.
+interrupt_size_limit() {
+    local name="$1" blocks limit
+    blocks=$(( ($(stat -c %s "$dir/after.bin") + 1023) / 1024 ))
+    for ((limit = 0; limit <= blocks; limit++)); do
+        reset_target
+        run_console bash -c 'ulimit -f "$1"; shift; exec "$@"' limit "$limit"
+        judge "$name: ulimit -f $limit (SIGXFSZ fatal)" kill ""
+        reset_target
+        run_console bash -c 'trap "" XFSZ; ulimit -f "$1"; shift; exec "$@"' limit "$limit"
+        judge "$name: ulimit -f $limit (SIGXFSZ ignored)" clean ""
+    done
+}
+
+# A full disk at every 4 KiB step below what the result needs.
+interrupt_full_disk() {
+    local name="$1" setup="$2" mountpoint="$work/tmpfs" need free step saved_dir="$dir"
+    mkdir -p "$mountpoint"
+    if ! mount -t tmpfs -o size=2m tmpfs "$mountpoint" 2>/dev/null; then
+        echo "crash consistency: no tmpfs can be mounted here; the full disk is covered by the ENOSPC injections"
+        return 0
+    fi
+    mounted="$mountpoint"
+    need=$(( ($(stat -c %s "$saved_dir/after.bin") + 4095) / 4096 ))
+    "$setup" "$mountpoint/run"
+    cp "$saved_dir/after.bin" "$dir/after.bin"
+    for ((step = 0; step <= need; step++)); do
+        reset_target
+        rm -f "$mountpoint/filler"
+        free=$(df -B1 --output=avail "$mountpoint" | tail -n1)
+        if [ "$free" -gt $((step * 4096)) ]; then
+            head -c $((free - step * 4096)) /dev/zero >"$mountpoint/filler" 2>/dev/null || true
+        fi
+        run_console env
+        judge "$name: full disk with $step pages free" clean ""
+    done
+    umount "$mountpoint"
+    mounted=""
+    dir="$saved_dir"
+}
+
+run_scenario() {
+    local name="$1" setup="$2"
+    "$setup" "$work/$name"
+    reset_target
+    run_console env
+    if [ "$status" != 0 ] || cmp -s "$dir/$target" "$dir/before.bin"; then
+        echo "crash consistency: the uninterrupted $name run did not write (exit $status)"
+        cat "$work/stdout"
+        exit 1
+    fi
+    cp "$dir/$target" "$dir/after.bin"
+    interrupt_calls "$name"
+    interrupt_size_limit "$name"
+    interrupt_full_disk "$name" "$setup"
+}
+
+run_scenario in-place setup_in_place
+cp "$work/in-place/after.bin" "$work/optimised.png"
+run_scenario copy setup_copy
+
+echo "crash consistency: interruption points tried $points, files lost $lost, temporary files left $leftovers, wrong outcomes $wrong"
+if [ "$kills_missed" != 0 ]; then
+    echo "crash consistency: $kills_missed kills did not land (the run took another path)"
+fi
+[ "$lost" = 0 ] && [ "$leftovers" = 0 ] && [ "$wrong" = 0 ] && [ "$kills_missed" = 0 ]
