@@ -227,6 +227,14 @@ int64_t screenPixel(int x, int y)
     return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
 
+int64_t centrePixel(HWND window)
+{
+    RECT box = {};
+    if (!GetWindowRect(window, &box))
+        return -1;
+    return screenPixel((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+}
+
 bool putClipboardDib(int width, int height, int bitCount, const std::vector<uint32_t>& pixels)
 {
     const int bytesPerPixel = bitCount / 8;
@@ -381,6 +389,35 @@ std::string MainWindowProbe::listText(HWND list, int row, int column) const
     }
     VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
     return text;
+}
+
+int MainWindowProbe::findListRow(HWND list, const std::string& text) const
+{
+    DWORD_PTR count = 0;
+    SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &count);
+    for (int row = 0; row < static_cast<int>(count); ++row)
+        if (_stricmp(listText(list, row, 0).c_str(), text.c_str()) == 0)
+            return row;
+    return -1;
+}
+
+bool MainWindowProbe::selectListRow(HWND list, int row) const
+{
+    if (row < 0)
+        return false;   // -1 would select every row
+    auto* remote = static_cast<LVITEMA*>(VirtualAllocEx(process_, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE));
+    if (!remote)
+        return false;
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    DWORD_PTR result = 0;
+    const bool done = WriteProcessMemory(process_, remote, &item, sizeof item, nullptr) &&
+                      SendMessageTimeoutA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                                          reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, kSendTimeoutMs, &result) &&
+                      result != 0;
+    VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    return done;
 }
 
 std::string MainWindowProbe::infoValue(int row) const

@@ -66,6 +66,11 @@ bool itemEnabled(HWND dialog, int id);
 
 // Copies the screen's pixel at (x, y) as 0x00RRGGBB, or -1.
 int64_t screenPixel(int x, int y);
+// The screen's pixel at the centre of a window, or -1.
+int64_t centrePixel(HWND window);
+// The two colours of the empty preview's checkerboard.
+constexpr int64_t kCheckerLight = 0xF0F0F0;
+constexpr int64_t kCheckerDark = 0xD0D0D0;
 
 // Puts a 32-bit packed DIB (bottom-up rows of BGRA) on the clipboard as
 // CF_DIB. pixels holds width * height words 0xAARRGGBB from the top row.
@@ -126,6 +131,10 @@ public:
     int infoRowCount() const;
     // Column `column` of list view `list` in this process.
     std::string listText(HWND list, int row, int column) const;
+    // The first row of list whose column 0 is text (case-insensitive), or -1.
+    int findListRow(HWND list, const std::string& text) const;
+    // Selects and focuses a row of list, as a click on it would.
+    bool selectListRow(HWND list, int row) const;
 
 private:
     HANDLE process_;
@@ -143,6 +152,7 @@ constexpr int kRowSizeChange = 5;
 constexpr int kRowOutputFormat = 6;
 
 // Control and command ids of the program (its resource script).
+constexpr int kIdPreview = 1001;
 constexpr int kIdOpenFile = 1051;
 constexpr int kIdPasteOpaque = 1052;
 constexpr int kIdPaste32 = 1053;
@@ -154,6 +164,8 @@ constexpr int kIdInfoList = 1101;
 constexpr int kIdUseTransparent = 1151;
 constexpr int kIdLog = 1201;
 constexpr int kIdCloseWhenDone = 1151;
+constexpr int kIdPreviewEnabled = 1002;
+constexpr int kMenuExit = 40002;
 constexpr int kMenuNoFilterCompare = 40003;
 constexpr int kMenuNoDeflateCompare = 40004;
 constexpr int kMenuCloseOutputDialog = 40007;

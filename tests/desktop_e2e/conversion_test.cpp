@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint16_t kDefaultOptFlag = 0x0100;
-
 // Whether a picture loaded from path has exactly the picture's colours.
 ::testing::AssertionResult holdsPicture(const std::string& path, const Picture& picture)
 {
@@ -129,7 +127,7 @@ TEST_F(DesktopTest, SaveAsWritesTheChosenNameAndRemembersItsFolder)
     EXPECT_TRUE(holdsPicture(target, picture));
     EXPECT_EQ(waitForInfo(*app, kRowOutputFormat, encodingText(expected)), encodingText(expected));
 
-    PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+    postMenuCommand(app->hwnd(), kMenuExit);
     EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
     const std::vector<uint8_t> ini = readFileBytes(install->settingsPath());
     EXPECT_NE(std::string(ini.begin(), ini.end()).find("\r\nSaveDir=" + work.file("out") + "\r\n"), std::string::npos);

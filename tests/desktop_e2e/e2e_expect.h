@@ -10,6 +10,9 @@
 
 #include "core/dib_image.h"
 
+// OptFlag of the program when no settings file says otherwise.
+constexpr uint16_t kDefaultOptFlag = 0x0100;
+
 // The outcome of one direct engine run.
 struct EngineRun {
     int ok = 0;

@@ -1,24 +1,16 @@
 // Images that reach the program other than by the command line: the
-// clipboard, files dropped on the window; and the colour picker.
+// clipboard, files dropped on the window, the open-file dialog; and the
+// colour picker.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <dlgs.h>
 
 #include "core/image_loader.h"
 #include "tests/desktop_e2e/e2e_expect.h"
 #include "tests/desktop_e2e/e2e_fixture.h"
 #include "tests/readers/reader_test_support.h"
-
-namespace {
-
-constexpr uint16_t kDefaultOptFlag = 0x0100;
-
-// The centre of a control in screen coordinates.
-POINT controlCentre(HWND dialog, int id)
-{
-    RECT box = {};
-    GetWindowRect(GetDlgItem(dialog, id), &box);
-    return {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
-}
-
-}  // namespace
 
 TEST_F(DesktopTest, PasteWithAlphaTakesTheAlphaAndConvertsAt32Bits)
 {
@@ -137,9 +129,9 @@ TEST_F(DesktopTest, ClickInTheColourPickerSetsTheSwatch)
     EXPECT_TRUE(waitGone(picker));
 
     // The swatch shows the colour; the box stays as it was.
-    const POINT swatch = controlCentre(app->hwnd(), kIdSwatch);
+    HWND swatch = GetDlgItem(app->hwnd(), kIdSwatch);
     int64_t shown = -1;
-    waitUntil([&] { return (shown = screenPixel(swatch.x, swatch.y)) == picked; }, 5000);
+    waitUntil([&] { return (shown = centrePixel(swatch)) == picked; }, 5000);
     EXPECT_EQ(shown, static_cast<int64_t>(picked));
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
 
@@ -182,4 +174,49 @@ TEST_F(DesktopTest, ClickBeyondThePictureKeepsThePickerOpen)
                                     &handled));
     EXPECT_TRUE(IsWindow(picker));
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
+}
+
+TEST_F(DesktopTest, OpenDialogPreviewsTheSelectionAndRemembersItsFolder)
+{
+    const std::string ini = "[Tolvarinx3]\r\nOptFlag=256\r\nOpenDir=" + work.path() + "\r\n";
+    ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
+    const std::string path = bmpFile("look.bmp", 40, 30, 19);
+    auto app = startApp();
+    ASSERT_TRUE(app);
+
+    postButtonCommand(app->hwnd(), kIdOpenFile);
+    HWND open = waitForOtherDialog(app->pid(), {app->hwnd()}, cmb1);
+    ASSERT_NE(open, nullptr) << "no open-file dialog";
+    HWND extension = FindWindowExA(open, nullptr, kDialogClass, nullptr);   // the program's template
+    ASSERT_NE(extension, nullptr);
+    EXPECT_EQ(checkState(extension, kIdPreviewEnabled), BST_CHECKED);
+    HWND pane = GetDlgItem(extension, kIdPreview);
+    EXPECT_TRUE(waitUntil([&] { return centrePixel(pane) == kCheckerLight || centrePixel(pane) == kCheckerDark; },
+                          5000));
+
+    // The dialog starts in OpenDir; selecting the file shows it.
+    HWND list = findChildOfClass(open, WC_LISTVIEWA);
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(waitUntil([&] { return app->selectListRow(list, app->findListRow(list, "look.bmp")); },
+                          kWindowTimeoutMs));
+    int64_t shown = -1;
+    EXPECT_TRUE(waitUntil([&] { shown = centrePixel(pane); return shown != kCheckerLight && shown != kCheckerDark; },
+                          5000))
+        << "no preview";
+    // Turning the preview off clears the pane at once.
+    postClick(GetDlgItem(extension, kIdPreviewEnabled));
+    EXPECT_TRUE(waitUntil([&] { shown = centrePixel(pane); return shown == kCheckerLight || shown == kCheckerDark; },
+                          5000))
+        << "the preview stayed: " << std::hex << shown;
+
+    chooseFileName(open, path);
+    EXPECT_EQ(waitForInfo(*app, kRowFileName, path), path);
+    EXPECT_EQ(app->infoValue(kRowImageSize), "40 x 30");
+
+    PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    const std::vector<uint8_t> written = readFileBytes(install->settingsPath());
+    const std::string text(written.begin(), written.end());
+    EXPECT_NE(text.find("\r\nOptFlag=0\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nOpenDir=" + work.path() + "\r\n"), std::string::npos) << text;
 }

@@ -86,33 +86,6 @@ private:
     std::string exchange_;
 };
 
-// Selects the list item whose text is name in a list view of the program.
-bool selectListItem(const MainWindowProbe& app, HANDLE process, HWND list, const std::string& name)
-{
-    DWORD_PTR count = 0;
-    SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
-    for (int row = 0; row < static_cast<int>(count); ++row) {
-        const std::string text = app.listText(list, row, 0);
-        if (_stricmp(text.c_str(), name.c_str()) != 0 &&
-            _stricmp(text.c_str(), name.substr(0, name.find_last_of('.')).c_str()) != 0)
-            continue;
-        auto* remote = static_cast<LVITEMA*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT,
-                                                            PAGE_READWRITE));
-        if (!remote)
-            return false;
-        LVITEMA item = {};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        DWORD_PTR result = 0;
-        const bool done = WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
-                          SendMessageTimeoutA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                                              reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &result);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        return done;
-    }
-    return false;
-}
-
 int run(const std::string& program, const std::string& workFolder, const std::string& picture,
         const std::string& exchange)
 {
@@ -135,8 +108,7 @@ int run(const std::string& program, const std::string& workFolder, const std::st
         printf("the program did not start\n");
         return 1;
     }
-    HANDLE process = install.processHandle(pid);
-    MainWindowProbe app(process, pid, main);
+    MainWindowProbe app(install.processHandle(pid), pid, main);
     if (!waitUntil([&] { return !app.infoValue(kRowImageSize).empty(); }, kWindowTimeoutMs)) {
         printf("the picture did not load\n");
         return 1;
@@ -161,13 +133,14 @@ int run(const std::string& program, const std::string& workFolder, const std::st
     postButtonCommand(main, kIdOpenFile);
     HWND open = waitForOtherDialog(pid, {main}, cmb1);
     HWND list = open ? findChildOfClass(open, WC_LISTVIEWA) : nullptr;
-    if (list && waitUntil([&] { return selectListItem(app, process, list, baseName(picture)); }, kWindowTimeoutMs)) {
+    if (list && waitUntil([&] { return app.selectListRow(list, app.findListRow(list, baseName(picture))); },
+                          kWindowTimeoutMs)) {
         // The preview is drawn once the selection has reached the hook.
         HWND pane = GetDlgItem(FindWindowExA(open, nullptr, kDialogClass, nullptr), 1001);
-        RECT paneBox = windowRect(pane);
-        const POINT centre = {(paneBox.left + paneBox.right) / 2, (paneBox.top + paneBox.bottom) / 2};
-        waitUntil([&] { return pane && screenPixel(centre.x, centre.y) != 0xF0F0F0 &&
-                               screenPixel(centre.x, centre.y) != 0xD0D0D0; }, 5000);
+        waitUntil([&] {
+            const int64_t shown = centrePixel(pane);
+            return shown != kCheckerLight && shown != kCheckerDark;
+        }, 5000);
         failures += !shooter.take("open-dialog", windowRect(open));
     } else {
         printf("no open-file dialog with a file list\n");

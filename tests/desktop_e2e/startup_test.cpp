@@ -38,9 +38,11 @@ TEST_F(DesktopTest, QuotedCommandLinePathFillsTheSevenRows)
     EXPECT_EQ(app->infoValue(kRowInputSize), byteSizeText(fileSize(path)));
     for (int row : {kRowOutputSize, kRowSizeChange, kRowOutputFormat})
         EXPECT_EQ(app->infoValue(row), "") << "row " << row;
-    // A BMP has no transparent colour: the box is free and unticked.
+    // A BMP has no transparent colour: the box is free and unticked, and the
+    // swatch offers the top-left pixel.
     EXPECT_TRUE(itemEnabled(app->hwnd(), kIdUseTransparent));
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
+    EXPECT_EQ(centrePixel(GetDlgItem(app->hwnd(), kIdSwatch)), 0xE0C040);
     EXPECT_TRUE(noOtherDialog(*app));
 }
 
@@ -54,6 +56,8 @@ TEST_F(DesktopTest, TransparentColourOfAPngTicksTheBox)
     EXPECT_EQ(app->infoValue(kRowFileName), path);
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_CHECKED);
     EXPECT_TRUE(itemEnabled(app->hwnd(), kIdUseTransparent));
+    // The swatch shows the file's transparent colour, not the top-left pixel.
+    EXPECT_EQ(centrePixel(GetDlgItem(app->hwnd(), kIdSwatch)), 0xE0C040);
 }
 
 TEST_F(DesktopTest, UnreadableCommandLineFileShowsTheLoadMessage)
@@ -154,7 +158,7 @@ TEST_F(DesktopTest, StoredUnknownOptionBitsSurviveARun)
     ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
     auto app = startApp();
     ASSERT_TRUE(app);
-    PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+    PostMessageA(app->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);   // Esc ends the program too
     EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
     const std::vector<uint8_t> written = readFileBytes(install->settingsPath());
     const std::string text(written.begin(), written.end());
