@@ -36,6 +36,10 @@ public:
 
     // Reads up to n bytes; the count read, 0 at end of file and on failure.
     uint32_t read(void* buffer, uint32_t n);
+    // True once a read or a seek has failed (an I/O error), as opposed to
+    // reaching the end of the file: a short count alone cannot tell the two
+    // apart. Cleared by close().
+    bool ioFailed() const { return ioFailed_; }
     // Reads 4 bytes as a big-endian value; stores it only when all 4 were read.
     // Returns the count read.
     uint32_t readUInt32BE(uint32_t& value);
@@ -72,6 +76,7 @@ public:
 private:
     static constexpr intptr_t kClosed = -1;
     intptr_t handle_ = kClosed;   // POSIX descriptor or Windows HANDLE
+    bool ioFailed_ = false;
 };
 
 // Free helpers asking the file system about a path.

@@ -92,6 +92,7 @@ bool FileHandle::close()
         return false;
     const int result = ::close(static_cast<int>(handle_));
     handle_ = kClosed;
+    ioFailed_ = false;
     return result == 0;
 }
 
@@ -104,6 +105,8 @@ uint32_t FileHandle::read(void* buffer, uint32_t n)
         const ssize_t got = ::read(static_cast<int>(handle_), static_cast<char*>(buffer) + total, n - total);
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0)
+            ioFailed_ = true;
         if (got <= 0)
             break;
         total += static_cast<uint32_t>(got);
@@ -170,7 +173,11 @@ uint32_t FileHandle::seek(int32_t distance, SeekOrigin origin)
         return 0xFFFFFFFFu;
     const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     const off_t position = lseek(static_cast<int>(handle_), distance, whence);
-    return position < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(position);
+    if (position < 0) {
+        ioFailed_ = true;
+        return 0xFFFFFFFFu;
+    }
+    return static_cast<uint32_t>(position);
 }
 
 uint32_t FileHandle::tell()

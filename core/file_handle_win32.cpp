@@ -67,14 +67,19 @@ bool FileHandle::close()
         return false;
     const BOOL result = CloseHandle(nativeHandle(handle_));
     handle_ = kClosed;
+    ioFailed_ = false;
     return result != 0;
 }
 
 uint32_t FileHandle::read(void* buffer, uint32_t n)
 {
     DWORD got = 0;
-    if (!isOpen() || !ReadFile(nativeHandle(handle_), buffer, n, &got, nullptr))
+    if (!isOpen())
         return 0;
+    if (!ReadFile(nativeHandle(handle_), buffer, n, &got, nullptr)) {
+        ioFailed_ = true;
+        return 0;
+    }
     return got;
 }
 
@@ -127,7 +132,10 @@ uint32_t FileHandle::seek(int32_t distance, SeekOrigin origin)
     if (!isOpen())
         return 0xFFFFFFFFu;
     const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
-    return SetFilePointer(nativeHandle(handle_), distance, nullptr, method);
+    const DWORD position = SetFilePointer(nativeHandle(handle_), distance, nullptr, method);
+    if (position == INVALID_SET_FILE_POINTER)   // with no high part, always a failure
+        ioFailed_ = true;
+    return position;
 }
 
 uint32_t FileHandle::tell()

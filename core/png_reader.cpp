@@ -400,8 +400,10 @@ bool PngReader::read(const char* path, PngInfo& info)
 
     bool ok = false;
     uint8_t signature[8];
+    // A failed read or seek is no end of file: what it left out is not known
+    // to be zeros, so the picture is refused rather than passed off as complete.
     if (file_.read(signature, 8) == 8 && std::memcmp(signature, kSignature, 8) == 0 && readHeader(info) &&
-        (info.pixelBits > 8 || readPalette(info)) && inflateImageData(info)) {
+        (info.pixelBits > 8 || readPalette(info)) && inflateImageData(info) && !file_.ioFailed()) {
         unfilterRows(info);
         if (paletteTransparency_)
             resolvePaletteTransparency(info);
