@@ -17,26 +17,43 @@ export WINEDEBUG=-all
 # No Mono or Gecko download prompts in a new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Creates the prefix when it is not ready yet. Safe when several test
-# processes start at once: the first creates it, the others wait for it.
+# Makes the prefix ready and the Wine server running. Safe when several test
+# processes start at once: the first does the work, the others wait for it.
+#
 # The prefix runs programs in a 1024x768 virtual desktop: without a window
 # manager on the X display, Wine would otherwise wait for every top-level
 # window to be mapped by one.
-wine_ensure_prefix() {
+#
+# The server and the desktop process are started here with their standard
+# streams and the lock closed: they outlive this call, and would otherwise
+# hold the lock, or a caller's output pipe, for their whole lifetime. The
+# server stays up until 30 seconds after its last program has ended.
+wine_start() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.tolvarinx-ready" ]; then
             echo "wine: preparing prefix $WINEPREFIX (takes a while once)" >&2
-            "$WINE" wineboot -i >/dev/null 2>&1 || true
-            "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-            "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-            "$WINESERVER" -w
+            "$WINE" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+            "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1 9>&-
+            "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+                </dev/null >/dev/null 2>&1 9>&-
+            "$WINESERVER" -w 9>&-
             if [ ! -f "$WINEPREFIX/system.reg" ]; then
                 echo "wine: could not create the prefix $WINEPREFIX" >&2
                 exit 1
             fi
             touch "$WINEPREFIX/.tolvarinx-ready"
         fi
+        # Exit code 0: no server was running and this one started it.
+        if "$WINESERVER" -p30 </dev/null >/dev/null 2>&1 9>&-; then
+            "$WINE" wineboot </dev/null >/dev/null 2>&1 9>&- || true
+        fi
     ) 9>"$WINEPREFIX.lock"
+}
+
+# Ends every program of the prefix and its server.
+wine_stop() {
+    "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+    "$WINESERVER" -w </dev/null >/dev/null 2>&1 || true
 }

@@ -4,7 +4,7 @@
 # Japanese fonts, no Wine debug output. Needs an X display (DISPLAY); see
 # scripts/wine-test.sh, which provides one with xvfb-run.
 # Usage: scripts/wine-run.sh program.exe [arguments...]
-# The program's exit code is returned.
+# The program's exit code is returned; its output is passed on when it ends.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/wine-env.sh"
@@ -17,5 +17,19 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "wine-run.sh: no X display; run under xvfb-run (bash scripts/wine-test.sh <build dir> does)" >&2
     exit 2
 fi
-wine_ensure_prefix
-exec "$WINE" "$@"
+wine_start
+
+# The program's output goes through files: Wine's helper processes (server,
+# desktop) inherit the program's streams and outlive it, and a caller reading
+# a pipe (CTest) would wait for them too.
+out="$(mktemp)"
+err="$(mktemp)"
+trap 'rm -f "$out" "$err"' EXIT
+set +e
+"$WINE" "$@" </dev/null >"$out" 2>"$err"
+status=$?
+set -e
+cat "$out"
+# Wine's note about the Z: drive (the Linux root folder) is no program output.
+grep -v 'FS volume label and serial are not available' "$err" >&2 || true
+exit $status

@@ -21,10 +21,9 @@ exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     . "$1/wine-env.sh"
     build="$2"
     shift 2
-    wine_ensure_prefix || exit 1
+    wine_start || exit 1
     ctest --test-dir "$build" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" "$@"
     status=$?
-    "$WINESERVER" -k 2>/dev/null || true
-    "$WINESERVER" -w 2>/dev/null || true
+    wine_stop
     exit $status
 ' wine-test "$here" "$build" "$@"

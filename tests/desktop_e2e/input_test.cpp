@@ -159,7 +159,7 @@ TEST_F(DesktopTest, ClickInTheColourPickerSetsTheSwatch)
     EXPECT_EQ(transparent, static_cast<int32_t>(picked));
 }
 
-TEST_F(DesktopTest, ClickBeyondThePictureKeepsThePickerOpen)
+TEST_F(DesktopTest, ClickBeyondThePictureKeepsThePickerOpenUntilItLosesTheFocus)
 {
     const std::string path = bmpFile("small.bmp", 10, 10, 17);
     auto app = startApp(path);
@@ -173,6 +173,13 @@ TEST_F(DesktopTest, ClickBeyondThePictureKeepsThePickerOpen)
     EXPECT_TRUE(SendMessageTimeoutA(picker, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100), SMTO_NORMAL, 5000,
                                     &handled));
     EXPECT_TRUE(IsWindow(picker));
+    const int64_t swatch = centrePixel(GetDlgItem(app->hwnd(), kIdSwatch));
+
+    // Activating the main window takes the focus away: the picker closes
+    // without a choice.
+    SetForegroundWindow(app->hwnd());
+    EXPECT_TRUE(waitGone(picker, 5000));
+    EXPECT_EQ(centrePixel(GetDlgItem(app->hwnd(), kIdSwatch)), swatch);
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
 }
 

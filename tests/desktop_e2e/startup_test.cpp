@@ -167,3 +167,23 @@ TEST_F(DesktopTest, StoredUnknownOptionBitsSurviveARun)
         << text;
     EXPECT_EQ(text.find("WinX=-10000"), std::string::npos) << text;
 }
+
+TEST_F(DesktopTest, AboutBoxIsModalAndEndsWithEsc)
+{
+    auto app = startApp();
+    ASSERT_TRUE(app);
+    postMenuCommand(app->hwnd(), kMenuAbout);
+    HWND about = waitForTopLevel(app->pid(), kDialogClass, "バージョン情報");
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(app->hwnd()));
+    bool versionShown = false;
+    for (HWND child : childWindows(about))
+        versionShown = versionShown || windowText(child).rfind("Tolvarinx Version ", 0) == 0;
+    EXPECT_TRUE(versionShown);
+    // Built without a home page address, the "HP" button is off.
+    EXPECT_FALSE(itemEnabled(about, kIdHomePage));
+    PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(waitGone(about));
+    EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(app->hwnd()) != FALSE; }, 5000));
+    EXPECT_EQ(findTopLevel(app->pid(), kDialogClass, kMainCaption), app->hwnd());
+}
