@@ -19,7 +19,7 @@
 // output, or a changed input. The child's address space is limited, so that
 // files claiming huge pictures meet a refusing heap instead of the machine's.
 //
-// Usage: tolvarinx_bad_input_sweep CONSOLE CORPUS_DIR [SECONDS_PER_FILE]
+// Usage: tolvarinx_bad_input_sweep CONSOLE CORPUS_DIR [SECONDS_PER_FILE] [WORKERS]
 // Prints the figures; exit status 1 on any failure.
 
 #include <fcntl.h>
@@ -203,16 +203,14 @@ uint64_t nameSeed(const std::string& name)
     return h;
 }
 
-// Lengths to cut a file of `size` bytes to: the first bytes byte by byte
-// around the signatures and headers, then evenly spread, then just short of
-// the end.
-std::vector<size_t> truncationLengths(size_t size, bool large)
+// Lengths to cut a file of `size` bytes to: inside the signatures and the
+// first headers, then spread evenly, then just short of the end.
+std::vector<size_t> truncationLengths(size_t size)
 {
-    std::set<size_t> lengths = {0, 1, 2, 3, 6, 7, 8, 9, 12, 16, 20, 26, 29, 33, 41, 54, 64, 100};
-    const size_t parts = large ? 6 : 10;
-    for (size_t k = 1; k < parts; ++k)
-        lengths.insert(size * k / parts);
-    for (size_t back : {1, 4, 12, 13})
+    std::set<size_t> lengths = {0, 1, 7, 8, 13, 33, 54};
+    for (size_t k = 1; k < 4; ++k)
+        lengths.insert(size * k / 4);
+    for (size_t back : {1})
         if (size > back)
             lengths.insert(size - back);
     std::vector<size_t> result;
@@ -222,10 +220,77 @@ std::vector<size_t> truncationLengths(size_t size, bool large)
     return result;
 }
 
-struct Sample {
-    std::string name;
+enum Category { kCorrupt, kTruncated, kFlipped, kCategories };
+const char* const kCategoryNames[kCategories] = {"corrupt PNG suite files", "truncated", "bit-flipped"};
+
+struct Item {
+    Category category;
+    std::string what;
     std::vector<uint8_t> bytes;
 };
+
+std::vector<Item> buildItems(const std::string& corpus)
+{
+    std::vector<Item> items;
+    std::vector<Item> sources;
+    for (const char* folder : {"pngsuite/png", "pngsuite/bmp", "gifsuite/gifs", "bench"}) {
+        const std::string path = corpus + "/" + folder;
+        for (const std::string& name : listFiles(path, "")) {
+            Item item{kCorrupt, std::string(folder) + "/" + name, readFileBytes(path + "/" + name)};
+            if (std::string(folder) == "pngsuite/png" && name[0] == 'x')
+                items.push_back(item);
+            else
+                sources.push_back(item);
+        }
+    }
+    if (items.empty() || sources.size() < 300)
+        return std::vector<Item>();
+    for (const Item& source : sources)
+        for (size_t length : truncationLengths(source.bytes.size()))
+            items.push_back({kTruncated, source.what + " cut to " + std::to_string(length),
+                             std::vector<uint8_t>(source.bytes.begin(), source.bytes.begin() + long(length))});
+    for (const Item& source : sources) {
+        Random random{nameSeed(source.what)};
+        const size_t size = source.bytes.size();
+        // Single flips in the first 64 bytes (signatures, headers, tables), a
+        // single flip anywhere, and a copy with eight flips anywhere.
+        const size_t ranges[] = {64, 64, 64, size, size};
+        const int flips[] = {1, 1, 1, 1, 8};
+        for (int copy = 0; copy < 5; ++copy) {
+            Item item{kFlipped, source.what + " with bits flipped at", source.bytes};
+            for (int flip = 0; flip < flips[copy]; ++flip) {
+                const size_t position = random.next() % std::min(ranges[copy], size);
+                const int bit = int(random.next() % 8);
+                item.bytes[position] ^= uint8_t(1u << bit);
+                item.what += " " + std::to_string(position) + "." + std::to_string(bit);
+            }
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+// Judges items worker, worker + workers, ... and writes one line per item to
+// resultPath: its index, 'R' (refused), 'C' (converted) or 'F' and the
+// failure kind.
+void runWorker(const std::vector<Item>& items, int worker, int workers, const std::string& console,
+               const std::string& folder, double seconds, const std::string& resultPath)
+{
+    FILE* results = std::fopen(resultPath.c_str(), "w");
+    if (results == nullptr)
+        _exit(3);
+    for (size_t i = size_t(worker); i < items.size(); i += size_t(workers)) {
+        bool refused = false;
+        const std::string failure = judge(console, folder, items[i].bytes, seconds, refused);
+        if (!failure.empty())
+            std::fprintf(results, "%zu F%s\n", i, failure.c_str());
+        else
+            std::fprintf(results, "%zu %c\n", i, refused ? 'R' : 'C');
+        std::fflush(results);
+    }
+    std::fclose(results);
+    _exit(0);
+}
 
 void report(const char* label, const Figures& f)
 {
@@ -241,27 +306,16 @@ void report(const char* label, const Figures& f)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s CONSOLE CORPUS_DIR [SECONDS_PER_FILE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s CONSOLE CORPUS_DIR [SECONDS_PER_FILE] [WORKERS]\n", argv[0]);
         return 2;
     }
     const std::string console = fs::absolute(argv[1]).string();
     const std::string corpus = argv[2];
     const double seconds = argc > 3 ? std::atof(argv[3]) : 30.0;
+    const int workers = argc > 4 ? std::max(1, std::atoi(argv[4])) : 2;
 
-    std::vector<Sample> corrupt;
-    std::vector<Sample> sources;
-    const char* folders[] = {"pngsuite/png", "pngsuite/bmp", "gifsuite/gifs", "bench"};
-    for (const char* folder : folders) {
-        const std::string path = corpus + "/" + folder;
-        for (const std::string& name : listFiles(path, "")) {
-            Sample sample{std::string(folder) + "/" + name, readFileBytes(path + "/" + name)};
-            if (std::string(folder) == "pngsuite/png" && name[0] == 'x')
-                corrupt.push_back(sample);
-            else
-                sources.push_back(sample);
-        }
-    }
-    if (corrupt.empty() || sources.size() < 300) {
+    const std::vector<Item> items = buildItems(corpus);
+    if (items.empty()) {
         std::fprintf(stderr, "bad inputs: the corpus at %s is missing or incomplete\n", corpus.c_str());
         return 2;
     }
@@ -281,76 +335,66 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bad inputs: no scratch folder\n");
         return 2;
     }
-    const std::string folder = scratch + "/run";
 
-    Figures corruptFigures;
-    Figures truncatedFigures;
-    Figures flippedFigures;
-    auto tryOne = [&](Figures& figures, const std::string& what, const std::vector<uint8_t>& bytes) {
-        bool refused = false;
-        const std::string failure = judge(console, folder, bytes, seconds, refused);
-        ++figures.tried;
-        if (!failure.empty()) {
-            ++figures.failures[failure];
-            std::printf("FAILED (%s): %s\n", failure.c_str(), what.c_str());
-            std::fflush(stdout);
-            const std::string keep = scratch + "/failure-" + std::to_string(figures.tried);
-            writeFileBytes(keep, bytes);
-        } else if (refused) {
-            ++figures.refused;
-        } else {
-            ++figures.converted;
-        }
-    };
-
-    for (const Sample& sample : corrupt)
-        tryOne(corruptFigures, sample.name, sample.bytes);
-
-    for (const Sample& sample : sources) {
-        const bool large = sample.bytes.size() > 100000;
-        for (size_t length : truncationLengths(sample.bytes.size(), large))
-            tryOne(truncatedFigures, sample.name + " cut to " + std::to_string(length),
-                   std::vector<uint8_t>(sample.bytes.begin(), sample.bytes.begin() + long(length)));
+    const double started = now();
+    std::vector<pid_t> children;
+    for (int w = 0; w < workers; ++w) {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0)
+            runWorker(items, w, workers, console, scratch + "/run-" + std::to_string(w), seconds,
+                      scratch + "/results-" + std::to_string(w));
+        if (child > 0)
+            children.push_back(child);
+    }
+    bool workersOk = true;
+    for (pid_t child : children) {
+        int status = 0;
+        workersOk = waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+                    workersOk;
     }
 
-    for (const Sample& sample : sources) {
-        Random random{nameSeed(sample.name)};
-        const size_t size = sample.bytes.size();
-        // Single flips in the first 64 bytes (signatures, headers, tables),
-        // single flips anywhere, and copies with eight flips anywhere.
-        const int copies[] = {4, 3, 2};
-        const int flipsPerCopy[] = {1, 1, 8};
-        for (int kind = 0; kind < 3; ++kind) {
-            for (int copy = 0; copy < copies[kind]; ++copy) {
-                std::vector<uint8_t> bytes = sample.bytes;
-                std::string what = sample.name + " with bits flipped at";
-                for (int flip = 0; flip < flipsPerCopy[kind]; ++flip) {
-                    const size_t range = kind == 0 ? std::min<size_t>(64, size) : size;
-                    const size_t position = random.next() % range;
-                    const int bit = int(random.next() % 8);
-                    bytes[position] ^= uint8_t(1u << bit);
-                    what += " " + std::to_string(position) + "." + std::to_string(bit);
-                }
-                tryOne(flippedFigures, what, bytes);
+    Figures figures[kCategories];
+    Figures total;
+    size_t judged = 0;
+    for (int w = 0; w < workers; ++w) {
+        FILE* results = std::fopen((scratch + "/results-" + std::to_string(w)).c_str(), "r");
+        if (results == nullptr)
+            continue;
+        size_t index = 0;
+        char outcome[64];
+        while (std::fscanf(results, "%zu %63s", &index, outcome) == 2 && index < items.size()) {
+            ++judged;
+            const Item& item = items[index];
+            for (Figures* f : {&figures[item.category], &total}) {
+                ++f->tried;
+                if (outcome[0] == 'R')
+                    ++f->refused;
+                else if (outcome[0] == 'C')
+                    ++f->converted;
+                else
+                    ++f->failures[outcome + 1];
+            }
+            if (outcome[0] == 'F') {
+                const std::string keep = scratch + "/failure-" + std::to_string(index);
+                writeFileBytes(keep, item.bytes);
+                std::printf("FAILED (%s): %s (kept as %s)\n", outcome + 1, item.what.c_str(), keep.c_str());
             }
         }
+        std::fclose(results);
+    }
+    if (!workersOk || judged != items.size()) {
+        ++total.failures["runs not judged"];
+        std::printf("bad inputs: %zu of %zu files judged\n", judged, items.size());
     }
 
-    report("corrupt PNG suite files", corruptFigures);
-    report("truncated", truncatedFigures);
-    report("bit-flipped", flippedFigures);
-    Figures total;
-    for (const Figures* f : {&corruptFigures, &truncatedFigures, &flippedFigures}) {
-        total.tried += f->tried;
-        total.refused += f->refused;
-        total.converted += f->converted;
-        for (const auto& entry : f->failures)
-            total.failures[entry.first] += entry.second;
-    }
+    for (int c = 0; c < kCategories; ++c)
+        report(kCategoryNames[c], figures[c]);
     report("all", total);
+    std::printf("bad inputs: %.0f s with %d workers\n", now() - started, workers);
+    for (int w = 0; w < workers; ++w)
+        fs::remove_all(scratch + "/run-" + std::to_string(w));
     if (total.failed() == 0)
         fs::remove_all(scratch);
-    else
-        std::printf("bad inputs: the failing files are kept in %s\n", scratch.c_str());
     return total.failed() == 0 ? 0 : 1;
 }

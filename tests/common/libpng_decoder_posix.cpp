@@ -40,6 +40,8 @@ bool decode(RgbaImage& out, Prepare prepare)
         return false;
     }
     prepare(png);
+    // Every size PNG allows, not only libpng's default of a million pixels a side.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_read_info(png, info);
     png_set_expand(png);
     png_set_strip_16(png);
