@@ -1,7 +1,6 @@
 #include "tests/app/folder_test_support.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 
@@ -9,33 +8,6 @@
 #include "core/file_handle.h"
 
 namespace {
-
-void put16(Bytes& out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void put32(Bytes& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-void put32be(Bytes& out, uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(uint8_t(v >> shift));
-}
-
-void pngChunk(Bytes& out, const char* type, const Bytes& data)
-{
-    put32be(out, uint32_t(data.size()));
-    Bytes body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    out.insert(out.end(), body.begin(), body.end());
-    put32be(out, uint32_t(crc32(0, body.data(), uInt(body.size()))));
-}
 
 // LSB-first bit packing of GIF codes.
 class CodeWriter {
@@ -86,70 +58,12 @@ RgbaImage testPicture(uint32_t w, uint32_t h, uint32_t colours, uint32_t seed, b
     return picture;
 }
 
-Bytes encodeBmp24(const RgbaImage& picture)
-{
-    const uint32_t stride = (picture.width * 3 + 3) & ~3u;
-    const uint32_t pixelBytes = stride * picture.height;
-    Bytes out = {'B', 'M'};
-    put32(out, 54 + pixelBytes);
-    put32(out, 0);
-    put32(out, 54);
-    put32(out, 40);
-    put32(out, picture.width);
-    put32(out, picture.height);
-    put16(out, 1);
-    put16(out, 24);
-    put32(out, 0);
-    put32(out, pixelBytes);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 0);
-    put32(out, 0);
-    for (uint32_t row = 0; row < picture.height; ++row) {
-        const uint32_t y = picture.height - 1 - row;
-        for (uint32_t x = 0; x < picture.width; ++x) {
-            const uint8_t* p = picture.at(x, y);
-            out.push_back(p[2]);
-            out.push_back(p[1]);
-            out.push_back(p[0]);
-        }
-        for (uint32_t pad = picture.width * 3; pad < stride; ++pad)
-            out.push_back(0);
-    }
-    return out;
-}
-
-Bytes encodePng(const RgbaImage& picture, bool withAlpha, int zlibLevel)
-{
-    const uint32_t channels = withAlpha ? 4 : 3;
-    Bytes raw;
-    for (uint32_t y = 0; y < picture.height; ++y) {
-        raw.push_back(0);
-        for (uint32_t x = 0; x < picture.width; ++x)
-            raw.insert(raw.end(), picture.at(x, y), picture.at(x, y) + channels);
-    }
-    uLongf packedSize = compressBound(uLong(raw.size()));
-    Bytes packed(packedSize);
-    compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), zlibLevel);
-    packed.resize(packedSize);
-
-    Bytes out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    Bytes header;
-    put32be(header, picture.width);
-    put32be(header, picture.height);
-    header.insert(header.end(), {8, uint8_t(withAlpha ? 6 : 2), 0, 0, 0});
-    pngChunk(out, "IHDR", header);
-    pngChunk(out, "IDAT", packed);
-    pngChunk(out, "IEND", {});
-    return out;
-}
-
 Bytes encodeGif(uint32_t w, uint32_t h, const std::vector<uint8_t>& indices, const std::vector<uint32_t>& palette,
                 int transparentIndex)
 {
     Bytes out = {'G', 'I', 'F', '8', '9', 'a'};
-    put16(out, w);
-    put16(out, h);
+    appendLE16(out, w);
+    appendLE16(out, h);
     out.push_back(0xF7);   // global table of 256 entries
     out.push_back(0);
     out.push_back(0);
@@ -160,10 +74,10 @@ Bytes encodeGif(uint32_t w, uint32_t h, const std::vector<uint8_t>& indices, con
     if (transparentIndex >= 0)
         out.insert(out.end(), {0x21, 0xF9, 4, 0x01, 0, 0, uint8_t(transparentIndex), 0});
     out.push_back(0x2C);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, w);
-    put16(out, h);
+    appendLE16(out, 0);
+    appendLE16(out, 0);
+    appendLE16(out, w);
+    appendLE16(out, h);
     out.push_back(0);
     out.push_back(8);   // minimum code size
     // Every index as a literal 9-bit code, with a clear code often enough

@@ -13,6 +13,7 @@
 
 #include "app/logic/folder_run.h"
 #include "app/logic/folder_text.h"
+#include "tests/common/image_file_builders.h"
 #include "tests/common/test_support.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -21,12 +22,6 @@ using Bytes = std::vector<uint8_t>;
 // 2), different for each seed; alpha varies too when withAlpha.
 RgbaImage testPicture(uint32_t w, uint32_t h, uint32_t colours, uint32_t seed, bool withAlpha = false);
 
-// A bottom-up 24-bit BMP of picture (alpha ignored).
-Bytes encodeBmp24(const RgbaImage& picture);
-// A PNG of picture, RGBA (colour type 6) or RGB (2), every row unfiltered,
-// its image data compressed at zlibLevel (0 stores it: a file the optimizer
-// can always make smaller).
-Bytes encodePng(const RgbaImage& picture, bool withAlpha, int zlibLevel);
 // A GIF89a of indices (w x h, rows from the top) with a global table of
 // palette colours (0x00RRGGBB, at most 256) and, when transparentIndex >= 0,
 // a graphic control extension naming it. The image data uses 9-bit codes only.

@@ -1,7 +1,5 @@
 #include "tests/console/console_test_support.h"
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,40 +8,8 @@
 #include "console/console_run.h"
 #include "core/dib_image.h"
 #include "core/image_loader.h"
+#include "tests/common/image_file_builders.h"
 
-namespace {
-
-void put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-void put32be(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v >> 24));
-    out.push_back(uint8_t(v >> 16));
-    out.push_back(uint8_t(v >> 8));
-    out.push_back(uint8_t(v));
-}
-
-void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
-{
-    put32be(out, static_cast<uint32_t>(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    const uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
-    put32be(out, static_cast<uint32_t>(crc));
-}
-
-} // namespace
 
 RgbaImage makeBandedImage(uint32_t width, uint32_t height, uint32_t colours)
 {
@@ -84,67 +50,13 @@ RgbaImage makeGradientImage(uint32_t width, uint32_t height)
 
 bool writeBmp24(const std::string& path, const RgbaImage& image)
 {
-    const uint32_t rowBytes = (image.width * 3 + 3) & ~3u;
-    const uint32_t pixelBytes = rowBytes * image.height;
-    std::vector<uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, 54 + pixelBytes);
-    put32(out, 0);
-    put32(out, 54);
-    put32(out, 40);
-    put32(out, image.width);
-    put32(out, image.height);
-    put16(out, 1);
-    put16(out, 24);
-    put32(out, 0);
-    put32(out, pixelBytes);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 0);
-    put32(out, 0);
-    for (uint32_t row = 0; row < image.height; ++row) {
-        const uint32_t y = image.height - 1 - row;
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint8_t* p = image.at(x, y);
-            out.push_back(p[2]);
-            out.push_back(p[1]);
-            out.push_back(p[0]);
-        }
-        for (uint32_t pad = image.width * 3; pad < rowBytes; ++pad)
-            out.push_back(0);
-    }
-    return writeFileBytes(path, out);
+    return writeFileBytes(path, encodeBmp24(image));
 }
 
 bool writeRgbaPng(const std::string& path, const RgbaImage& image, int level)
 {
-    std::vector<uint8_t> raw;
-    for (uint32_t y = 0; y < image.height; ++y) {
-        raw.push_back(0);
-        const uint8_t* row = image.at(0, y);
-        raw.insert(raw.end(), row, row + size_t(image.width) * 4);
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), level) != Z_OK)
-        return false;
-    packed.resize(packedSize);
-
-    static const uint8_t signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-    std::vector<uint8_t> out(signature, signature + 8);
-    std::vector<uint8_t> header;
-    put32be(header, image.width);
-    put32be(header, image.height);
-    header.push_back(8);   // bit depth
-    header.push_back(6);   // colour type RGBA
-    header.push_back(0);
-    header.push_back(0);
-    header.push_back(0);
-    putChunk(out, "IHDR", header);
-    putChunk(out, "IDAT", packed);
-    putChunk(out, "IEND", {});
-    return writeFileBytes(path, out);
+    const std::vector<uint8_t> file = encodePng(image, true, level);
+    return !file.empty() && writeFileBytes(path, file);
 }
 
 bool loadAsRgba(const std::string& path, RgbaImage& out, int32_t* transparentColour)

@@ -1,0 +1,93 @@
+#include "tests/common/image_file_builders.h"
+
+#include <zlib.h>
+
+void appendLE16(std::vector<uint8_t>& out, uint32_t value)
+{
+    out.push_back(uint8_t(value));
+    out.push_back(uint8_t(value >> 8));
+}
+
+void appendLE32(std::vector<uint8_t>& out, uint32_t value)
+{
+    appendLE16(out, value & 0xFFFF);
+    appendLE16(out, value >> 16);
+}
+
+void appendBE32(std::vector<uint8_t>& out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(value >> shift));
+}
+
+namespace {
+
+void appendPngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+{
+    appendBE32(out, uint32_t(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    appendBE32(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeBmp24(const RgbaImage& picture)
+{
+    const uint32_t stride = (picture.width * 3 + 3) & ~3u;
+    const uint32_t pixelBytes = stride * picture.height;
+    std::vector<uint8_t> out = {'B', 'M'};
+    appendLE32(out, 54 + pixelBytes);   // bfSize
+    appendLE32(out, 0);                 // reserved
+    appendLE32(out, 54);                // bfOffBits
+    appendLE32(out, 40);                // biSize
+    appendLE32(out, picture.width);
+    appendLE32(out, picture.height);    // positive: bottom-up
+    appendLE16(out, 1);                 // planes
+    appendLE16(out, 24);                // bit count
+    appendLE32(out, 0);                 // BI_RGB
+    appendLE32(out, pixelBytes);
+    appendLE32(out, 2835);              // 72 dpi
+    appendLE32(out, 2835);
+    appendLE32(out, 0);                 // colours used
+    appendLE32(out, 0);                 // colours important
+    for (uint32_t row = 0; row < picture.height; ++row) {
+        const uint32_t y = picture.height - 1 - row;
+        for (uint32_t x = 0; x < picture.width; ++x) {
+            const uint8_t* p = picture.at(x, y);
+            out.push_back(p[2]);
+            out.push_back(p[1]);
+            out.push_back(p[0]);
+        }
+        for (uint32_t pad = picture.width * 3; pad < stride; ++pad)
+            out.push_back(0);
+    }
+    return out;
+}
+
+std::vector<uint8_t> encodePng(const RgbaImage& picture, bool withAlpha, int zlibLevel)
+{
+    const uint32_t channels = withAlpha ? 4 : 3;
+    std::vector<uint8_t> raw;
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        raw.push_back(0);
+        for (uint32_t x = 0; x < picture.width; ++x)
+            raw.insert(raw.end(), picture.at(x, y), picture.at(x, y) + channels);
+    }
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), zlibLevel) != Z_OK)
+        return {};
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> header;
+    appendBE32(header, picture.width);
+    appendBE32(header, picture.height);
+    header.insert(header.end(), {8, uint8_t(withAlpha ? 6 : 2), 0, 0, 0});
+    appendPngChunk(out, "IHDR", header);
+    appendPngChunk(out, "IDAT", packed);
+    appendPngChunk(out, "IEND", {});
+    return out;
+}
