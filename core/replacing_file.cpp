@@ -79,5 +79,8 @@ bool copyFileReplacing(const char* source, const char* target)
     }
     if (copied != expected)
         return false;   // a read error ended the loop early
+    // Closed first: Windows refuses to replace a file that is still open, and
+    // the target may be the source under another name.
+    in.close();
     return out.commit();
 }

@@ -38,6 +38,10 @@ wine_start() {
             "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1 9>&-
             "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
                 </dev/null >/dev/null 2>&1 9>&-
+            # A crashing program ends with its exit code instead of waiting
+            # in the debugger, which no one would ever answer here.
+            "$WINE" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+                </dev/null >/dev/null 2>&1 9>&- || true
             "$WINESERVER" -w 9>&-
             if [ ! -f "$WINEPREFIX/system.reg" ]; then
                 echo "wine: could not create the prefix $WINEPREFIX" >&2
