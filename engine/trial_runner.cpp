@@ -91,14 +91,14 @@ bool keepPiece(const uint8_t* bytes, uint32_t count, void* context)
 // Compresses one trial with the worker's scratch; 0 for failure or a drop.
 // The stream goes into keep (emptied first) unless it grows beyond
 // keepLimit, in which case keep ends up empty.
-uint32_t compressTrial(const TrialRows& rows, const TrialSpec& spec, WorkerScratch& scratch,
+uint32_t compressTrial(const TrialRows& rows, const TrialSpec& settings, WorkerScratch& scratch,
                        const std::atomic<bool>* stop, AppendBuffer& keep, uint32_t keepLimit)
 {
     keep.release();
     if (!scratch.output.data && !scratch.output.allocate(kDeflateScratchBytes, false))
         return 0;
-    TrialInput input = {&rows, spec.filter, nullptr, 0, 0, stop};
-    if (spec.filter != kRowsAsTheyAre) {
+    TrialInput input = {&rows, settings.filter, nullptr, 0, 0, stop};
+    if (settings.filter != kRowsAsTheyAre) {
         input.rowsPerPiece = rows.stride < kPieceBytes ? kPieceBytes / rows.stride : 1;
         const uint32_t bytes = input.rowsPerPiece * rows.stride;
         if (scratch.rows.size < bytes && !scratch.rows.allocate(bytes, false))
@@ -107,7 +107,7 @@ uint32_t compressTrial(const TrialRows& rows, const TrialSpec& spec, WorkerScrat
     }
     StreamKeeper keeper = {&keep, keepLimit};
     uint32_t total = 0;
-    if (!deflateFrom(nextPiece, &input, spec.windowBits, spec.memLevel, scratch.output.data,
+    if (!deflateFrom(nextPiece, &input, settings.windowBits, settings.memLevel, scratch.output.data,
                      kDeflateScratchBytes, keepPiece, &keeper, total)) {
         keep.release();
         return 0;
@@ -150,15 +150,15 @@ public:
         sameLengthParams(length, defaultWindowBits, defaultMemLevel);
         for (int i = 0; i < count; ++i) {
             Trial& trial = trials_[i];
-            trial.spec = trials[i];
+            trial.settings = trials[i];
             trial.sameAs = -1;
             trial.size = 0;
             trial.done = false;
             trial.needsCompression = true;
-            if (trial.spec.filter != kRowsAsTheyAre)
+            if (trial.settings.filter != kRowsAsTheyAre)
                 continue;   // distinct filtered data: nothing to share
-            trial.windowBits = trial.spec.windowBits;
-            trial.memLevel = trial.spec.memLevel;
+            trial.windowBits = trial.settings.windowBits;
+            trial.memLevel = trial.settings.memLevel;
             sameLengthParams(length, trial.windowBits, trial.memLevel);
             if (knownDefaultSize != 0 && trial.windowBits == defaultWindowBits &&
                 trial.memLevel == defaultMemLevel) {
@@ -169,7 +169,7 @@ public:
             }
             for (int j = 0; j < i; ++j) {
                 const Trial& earlier = trials_[j];
-                if (earlier.spec.filter == kRowsAsTheyAre && earlier.windowBits == trial.windowBits &&
+                if (earlier.settings.filter == kRowsAsTheyAre && earlier.windowBits == trial.windowBits &&
                     earlier.memLevel == trial.memLevel) {
                     trial.sameAs = earlier.sameAs >= 0 ? earlier.sameAs : j;
                     trial.needsCompression = false;
@@ -192,7 +192,7 @@ public:
         if (!parallel_) {
             Trial& trial = trials_[source];
             if (!trial.done) {
-                trial.size = compressTrial(rows_, trial.spec, scratch_[0], nullptr, trial.stream,
+                trial.size = compressTrial(rows_, trial.settings, scratch_[0], nullptr, trial.stream,
                                            keepLimit_);
                 trial.done = true;
             }
@@ -249,8 +249,8 @@ private:
     static constexpr uint32_t kParallelRowBytes = 32768;
 
     struct Trial {
-        TrialSpec spec = {kRowsAsTheyAre, 15, 8};
-        int32_t windowBits = 15;    // the parameters of spec's class of equal lengths
+        TrialSpec settings = {kRowsAsTheyAre, 15, 8};
+        int32_t windowBits = 15;    // the parameters of settings's class of equal lengths
         int32_t memLevel = 8;
         int sameAs = -1;            // earlier trial of the same length, or -1
         bool needsCompression = false;
@@ -274,7 +274,7 @@ private:
         Trial& trial = trials_[index];
         uint32_t size = 0;
         if (!dropping_.load())
-            size = compressTrial(rows_, trial.spec, scratch_[worker], &dropping_, trial.stream,
+            size = compressTrial(rows_, trial.settings, scratch_[worker], &dropping_, trial.stream,
                                  keepLimit_);
         std::lock_guard<std::mutex> lock(mutex_);
         trial.size = size;
@@ -342,17 +342,17 @@ public:
 
     uint32_t size(int index) override
     {
-        const TrialSpec& spec = trials_[index];
+        const TrialSpec& settings = trials_[index];
         const uint32_t length = roundBytes(rows_);
         const uint8_t* data = rows_.rows;
-        if (spec.filter != kRowsAsTheyAre) {
+        if (settings.filter != kRowsAsTheyAre) {
             if (filtered_.size != length && !filtered_.allocate(length, false))
                 return 0;
-            filterRows(rows_.rows, rows_.stride, 0, rows_.height, spec.filter, rows_.bytesPerPixel,
+            filterRows(rows_.rows, rows_.stride, 0, rows_.height, settings.filter, rows_.bytesPerPixel,
                        filtered_.data);
             data = filtered_.data;
         }
-        return measure_(context_, data, length, spec.windowBits, spec.memLevel);
+        return measure_(context_, data, length, settings.windowBits, settings.memLevel);
     }
 
     void endRound() override { filtered_.release(); }

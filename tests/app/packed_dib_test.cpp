@@ -27,24 +27,24 @@ struct DibSpec {
 // A packed bitmap whose pixel at stored row r, column c is the word
 // 0xA0000000 | r << 16 | c << 8 | 0x5A, followed by tailBytes of padding.
 // pixelBytes limits how many pixel bytes are written (all of them by default).
-std::vector<uint8_t> makeBlock(const DibSpec& spec, long pixelBytes = -1)
+std::vector<uint8_t> makeBlock(const DibSpec& dib, long pixelBytes = -1)
 {
-    const uint32_t rows = static_cast<uint32_t>(spec.height < 0 ? -spec.height : spec.height);
-    const size_t allPixels = static_cast<size_t>(spec.width) * 4 * rows;
-    const size_t offset = spec.headerSize + spec.extraBytes + spec.colourCount * 4;
+    const uint32_t rows = static_cast<uint32_t>(dib.height < 0 ? -dib.height : dib.height);
+    const size_t allPixels = static_cast<size_t>(dib.width) * 4 * rows;
+    const size_t offset = dib.headerSize + dib.extraBytes + dib.colourCount * 4;
     std::vector<uint8_t> block(offset + allPixels, 0xEE);
-    std::memset(block.data(), 0, spec.headerSize);
-    put32(block, 0, spec.headerSize);
-    put32(block, 4, static_cast<uint32_t>(spec.width));
-    put32(block, 8, static_cast<uint32_t>(spec.height));
+    std::memset(block.data(), 0, dib.headerSize);
+    put32(block, 0, dib.headerSize);
+    put32(block, 4, static_cast<uint32_t>(dib.width));
+    put32(block, 8, static_cast<uint32_t>(dib.height));
     block[12] = 1;
-    block[14] = static_cast<uint8_t>(spec.bitCount);
-    block[15] = static_cast<uint8_t>(spec.bitCount >> 8);
-    put32(block, 16, spec.compression);
-    put32(block, 32, spec.colourCount);
+    block[14] = static_cast<uint8_t>(dib.bitCount);
+    block[15] = static_cast<uint8_t>(dib.bitCount >> 8);
+    put32(block, 16, dib.compression);
+    put32(block, 32, dib.colourCount);
     for (uint32_t r = 0; r < rows; ++r)
-        for (int32_t c = 0; c < spec.width; ++c)
-            put32(block, offset + (static_cast<size_t>(r) * spec.width + c) * 4,
+        for (int32_t c = 0; c < dib.width; ++c)
+            put32(block, offset + (static_cast<size_t>(r) * dib.width + c) * 4,
                   0xA0000000u | r << 16 | static_cast<uint32_t>(c) << 8 | 0x5Au);
     if (pixelBytes >= 0)
         block.resize(offset + static_cast<size_t>(pixelBytes));
@@ -78,10 +78,10 @@ TEST(PackedDib, BottomUpRowsCopiedWithAlpha)
 
 TEST(PackedDib, TopDownRowsComeOutUpright)
 {
-    DibSpec spec;
-    spec.height = -2;
+    DibSpec dib;
+    dib.height = -2;
     DibImage image;
-    ASSERT_EQ(readBlock(makeBlock(spec), image), CLIPBOARD_OK);
+    ASSERT_EQ(readBlock(makeBlock(dib), image), CLIPBOARD_OK);
     EXPECT_EQ(image.height, 2);
     // Stored row 0 is the top row of the picture.
     EXPECT_EQ(image.pixelAt(0, 0), storedWord(0, 0));
@@ -90,50 +90,50 @@ TEST(PackedDib, TopDownRowsComeOutUpright)
 
 TEST(PackedDib, MasksAfterAnInfoHeaderAreSkipped)
 {
-    DibSpec spec;
-    spec.compression = 3;   // bit fields: three 4-byte masks follow the header
-    spec.extraBytes = 12;
+    DibSpec dib;
+    dib.compression = 3;   // bit fields: three 4-byte masks follow the header
+    dib.extraBytes = 12;
     DibImage image;
-    ASSERT_EQ(readBlock(makeBlock(spec), image), CLIPBOARD_OK);
+    ASSERT_EQ(readBlock(makeBlock(dib), image), CLIPBOARD_OK);
     EXPECT_EQ(image.pixelAt(0, 1), storedWord(0, 0));
     EXPECT_EQ(image.pixelAt(2, 0), storedWord(1, 2));
 
-    spec.compression = 6;   // alpha bit fields: four masks
-    spec.extraBytes = 16;
-    ASSERT_EQ(readBlock(makeBlock(spec), image), CLIPBOARD_OK);
+    dib.compression = 6;   // alpha bit fields: four masks
+    dib.extraBytes = 16;
+    ASSERT_EQ(readBlock(makeBlock(dib), image), CLIPBOARD_OK);
     EXPECT_EQ(image.pixelAt(0, 1), storedWord(0, 0));
 }
 
 TEST(PackedDib, LargerHeadersHoldTheirOwnMasks)
 {
     for (uint32_t headerSize : {108u, 124u}) {
-        DibSpec spec;
-        spec.headerSize = headerSize;
-        spec.compression = 3;
+        DibSpec dib;
+        dib.headerSize = headerSize;
+        dib.compression = 3;
         DibImage image;
-        ASSERT_EQ(readBlock(makeBlock(spec), image), CLIPBOARD_OK) << headerSize;
+        ASSERT_EQ(readBlock(makeBlock(dib), image), CLIPBOARD_OK) << headerSize;
         EXPECT_EQ(image.pixelAt(0, 1), storedWord(0, 0)) << headerSize;
     }
 }
 
 TEST(PackedDib, ColourTableIsSkipped)
 {
-    DibSpec spec;
-    spec.colourCount = 5;
+    DibSpec dib;
+    dib.colourCount = 5;
     DibImage image;
-    ASSERT_EQ(readBlock(makeBlock(spec), image), CLIPBOARD_OK);
+    ASSERT_EQ(readBlock(makeBlock(dib), image), CLIPBOARD_OK);
     EXPECT_EQ(image.pixelAt(0, 1), storedWord(0, 0));
 }
 
 TEST(PackedDib, OtherBitCountsAreNot32Bit)
 {
     for (uint16_t bits : {1, 4, 8, 16, 24, 64}) {
-        DibSpec spec;
-        spec.bitCount = bits;
+        DibSpec dib;
+        dib.bitCount = bits;
         DibImage image;
         ASSERT_TRUE(image.create(1, 1));
         image.setPixelAt(0, 0, 0x12345678u);
-        EXPECT_EQ(readBlock(makeBlock(spec), image), CLIPBOARD_NOT_32BIT) << bits;
+        EXPECT_EQ(readBlock(makeBlock(dib), image), CLIPBOARD_NOT_32BIT) << bits;
         // The previous image stays.
         EXPECT_EQ(image.width, 1);
         EXPECT_EQ(image.pixelAt(0, 0), 0x12345678u);
@@ -148,21 +148,21 @@ TEST(PackedDib, OtherBitCountsAreNot32Bit)
 
 TEST(PackedDib, HeaderClaimingMorePixelsThanTheBlockIsRefused)
 {
-    DibSpec spec;
-    const std::vector<uint8_t> full = makeBlock(spec);
+    DibSpec dib;
+    const std::vector<uint8_t> full = makeBlock(dib);
     PackedDibLayout layout;
     ASSERT_EQ(checkPackedDib32(full.data(), static_cast<uint32_t>(full.size()), layout), CLIPBOARD_OK);
     EXPECT_EQ(layout.pixelOffset, 40u);
     EXPECT_EQ(layout.pixelBytes, 24u);
     // One byte short: refused, and nothing beyond the block is read (ASan builds check this).
-    const std::vector<uint8_t> shortBlock = makeBlock(spec, 23);
+    const std::vector<uint8_t> shortBlock = makeBlock(dib, 23);
     DibImage image;
     EXPECT_EQ(readBlock(shortBlock, image), CLIPBOARD_LOAD_FAILED);
     // Masks announced but missing.
-    spec.compression = 3;
-    spec.extraBytes = 12;
-    EXPECT_EQ(readBlock(makeBlock(spec, 24), image), CLIPBOARD_OK);   // masks written: fits
-    EXPECT_EQ(readBlock(makeBlock(spec, 23), image), CLIPBOARD_LOAD_FAILED);
+    dib.compression = 3;
+    dib.extraBytes = 12;
+    EXPECT_EQ(readBlock(makeBlock(dib, 24), image), CLIPBOARD_OK);   // masks written: fits
+    EXPECT_EQ(readBlock(makeBlock(dib, 23), image), CLIPBOARD_LOAD_FAILED);
     std::vector<uint8_t> noMasks = makeBlock(DibSpec{});
     put32(noMasks, 16, 3);
     EXPECT_EQ(readBlock(noMasks, image), CLIPBOARD_LOAD_FAILED);
@@ -187,8 +187,8 @@ TEST(PackedDib, SizesThatOverflowAreRefused)
         {3, 2, 0xFFFFFFFF},
     };
     for (const Case& c : cases) {
-        DibSpec spec;
-        std::vector<uint8_t> block = makeBlock(spec);
+        DibSpec dib;
+        std::vector<uint8_t> block = makeBlock(dib);
         put32(block, 4, static_cast<uint32_t>(c.width));
         put32(block, 8, static_cast<uint32_t>(c.height));
         put32(block, 32, c.colourCount);
