@@ -77,3 +77,16 @@ TEST(PlatformBmpLoader, RleLeavesUnreachedPixelsAtPaletteEntryZero)
     ASSERT_TRUE(writeFileBytes(path, file));
     expectSamePicture(path, file, "sparse RLE8");
 }
+
+TEST(PlatformBmpLoader, AgreesWithTheDecoderOnTheCorpus)
+{
+    size_t compared = 0;
+    for (const char* folder : {"pngsuite/bmp", "bench"}) {
+        const std::string path = corpusPath(folder);
+        for (const std::string& name : listFiles(path, ".bmp")) {
+            expectSamePicture(path + "/" + name, readFileBytes(path + "/" + name), std::string(folder) + "/" + name);
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 100u);
+}
