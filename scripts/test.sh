@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the project needs, builds everything and runs every test:
 #   1. the native build and its test suites (CTest),
-#   2. the Windows cross builds (x86_64 and i686); the x86_64 tests run under Wine.
+#   2. hostile input and interrupted runs: the suites again under ASan and
+#      UBSan, every fuzz target for a minute, the crash-consistency runs and
+#      the bad-input sweep (each prints its figures),
+#   3. the Windows cross builds (x86_64 and i686); the x86_64 tests run under Wine.
 # Usage: bash scripts/test.sh            (from anywhere inside the repository)
-# Environment: TOLVARINX_SKIP_SETUP=1 skips the package installation.
+# Environment: TOLVARINX_SKIP_SETUP=1 skips the package installation;
+# TOLVARINX_FUZZ_SECONDS sets the time per fuzz target (default 60).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -21,6 +25,22 @@ cmake --build --preset native -j "$jobs"
 
 echo "== Native tests"
 ctest --preset native -j "$jobs"
+
+echo "== Sanitizer build (ASan, UBSan)"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+
+echo "== Sanitizer tests"
+ctest --preset sanitize -j "$jobs"
+
+echo "== Fuzzing"
+bash scripts/fuzz.sh "${TOLVARINX_FUZZ_SECONDS:-60}"
+
+echo "== Crash consistency"
+bash scripts/crash-consistency.sh
+
+echo "== Bad inputs"
+bash scripts/bad-inputs.sh 30
 
 for preset in mingw64 mingw32; do
     echo "== Windows cross build ($preset)"
