@@ -172,20 +172,3 @@ const RecordedRow* RecordingView::rowOf(const std::string& name) const
     return nullptr;
 }
 
-::testing::AssertionResult samePicture(const RgbaImage& actual, const RgbaImage& expected)
-{
-    if (actual.width != expected.width || actual.height != expected.height)
-        return ::testing::AssertionFailure() << "size " << actual.width << "x" << actual.height << ", expected "
-                                             << expected.width << "x" << expected.height;
-    for (uint32_t y = 0; y < actual.height; ++y) {
-        for (uint32_t x = 0; x < actual.width; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                if (actual.at(x, y)[c] != expected.at(x, y)[c])
-                    return ::testing::AssertionFailure()
-                           << "pixel (" << x << "," << y << ") channel " << c << ": " << int(actual.at(x, y)[c])
-                           << ", expected " << int(expected.at(x, y)[c]);
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}

@@ -14,6 +14,7 @@
 #include "app/logic/folder_run.h"
 #include "app/logic/folder_text.h"
 #include "tests/common/image_file_builders.h"
+#include "tests/common/picture_compare.h"
 #include "tests/common/test_support.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -78,5 +79,3 @@ public:
     std::function<void()> onStep;
 };
 
-// Per-pixel equality of two RGBA pictures, with the first difference.
-::testing::AssertionResult samePicture(const RgbaImage& actual, const RgbaImage& expected);

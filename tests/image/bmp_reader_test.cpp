@@ -7,6 +7,7 @@
 
 #include "core/bmp_reader.h"
 #include "core/dib_image.h"
+#include "tests/common/picture_compare.h"
 #include "tests/common/test_support.h"
 #include "tests/image/bmp_test_encoder.h"
 
@@ -18,26 +19,6 @@ bool decode(const std::vector<uint8_t>& file, DibImage& image)
 {
     std::vector<uint8_t> copy(file);
     return decodeBmp(copy.empty() ? nullptr : copy.data(), uint32_t(copy.size()), image);
-}
-
-::testing::AssertionResult samePicture(const RgbaImage& actual, const RgbaImage& expected)
-{
-    if (actual.width != expected.width || actual.height != expected.height)
-        return ::testing::AssertionFailure() << "size " << actual.width << "x" << actual.height << ", expected "
-                                             << expected.width << "x" << expected.height;
-    for (uint32_t y = 0; y < actual.height; ++y) {
-        for (uint32_t x = 0; x < actual.width; ++x) {
-            if (std::memcmp(actual.at(x, y), expected.at(x, y), 4) != 0) {
-                const uint8_t* a = actual.at(x, y);
-                const uint8_t* e = expected.at(x, y);
-                return ::testing::AssertionFailure()
-                       << "pixel " << x << "," << y << " is " << int(a[0]) << "," << int(a[1]) << "," << int(a[2])
-                       << "," << int(a[3]) << ", expected " << int(e[0]) << "," << int(e[1]) << "," << int(e[2])
-                       << "," << int(e[3]);
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // A picture given as rows of 0x00RRGGBB from the top, expected opaque.
