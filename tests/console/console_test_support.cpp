@@ -10,7 +10,6 @@
 #include "core/image_loader.h"
 #include "tests/common/image_file_builders.h"
 
-
 RgbaImage makeBandedImage(uint32_t width, uint32_t height, uint32_t colours)
 {
     RgbaImage image;
