@@ -235,6 +235,13 @@ int64_t centrePixel(HWND window)
     return screenPixel((box.left + box.right) / 2, (box.top + box.bottom) / 2);
 }
 
+int64_t waitForCentrePixel(HWND window, int64_t expected, DWORD timeoutMs)
+{
+    int64_t shown = -1;
+    waitUntil([&] { return (shown = centrePixel(window)) == expected; }, timeoutMs);
+    return shown;
+}
+
 bool putClipboardDib(int width, int height, int bitCount, const std::vector<uint32_t>& pixels)
 {
     const int bytesPerPixel = bitCount / 8;

@@ -68,6 +68,10 @@ bool itemEnabled(HWND dialog, int id);
 int64_t screenPixel(int x, int y);
 // The screen's pixel at the centre of a window, or -1.
 int64_t centrePixel(HWND window);
+// Waits up to timeoutMs for the window's centre pixel to become `expected`
+// (a window repaints some time after the change that shows); returns the
+// last pixel read.
+int64_t waitForCentrePixel(HWND window, int64_t expected, DWORD timeoutMs = 5000);
 // The two colours of the empty preview's checkerboard.
 constexpr int64_t kCheckerLight = 0xF0F0F0;
 constexpr int64_t kCheckerDark = 0xD0D0D0;

@@ -129,10 +129,7 @@ TEST_F(DesktopTest, ClickInTheColourPickerSetsTheSwatch)
     EXPECT_TRUE(waitGone(picker));
 
     // The swatch shows the colour; the box stays as it was.
-    HWND swatch = GetDlgItem(app->hwnd(), kIdSwatch);
-    int64_t shown = -1;
-    waitUntil([&] { return (shown = centrePixel(swatch)) == picked; }, 5000);
-    EXPECT_EQ(shown, static_cast<int64_t>(picked));
+    EXPECT_EQ(waitForCentrePixel(GetDlgItem(app->hwnd(), kIdSwatch), picked), static_cast<int64_t>(picked));
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
 
     // Ticked, the colour becomes the output's transparent colour.

@@ -63,8 +63,8 @@ public:
         const int left = box.left - margin < 0 ? 0 : box.left - margin;
         const int top = box.top - margin < 0 ? 0 : box.top - margin;
         char text[64];
-        snprintf(text, sizeof text, "%d %d %d %d\n", left, top, box.right + margin - left,
-                 box.bottom + margin - top);
+        snprintf(text, sizeof text, "%d %d %d %d\n", left, top, int(box.right + margin - left),
+                 int(box.bottom + margin - top));
         const std::string request = exchange_ + "\\" + name + ".rect";
         const std::string draft = request + ".tmp";
         FILE* file = fopen(draft.c_str(), "wb");

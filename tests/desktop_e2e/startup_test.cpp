@@ -42,7 +42,7 @@ TEST_F(DesktopTest, QuotedCommandLinePathFillsTheSevenRows)
     // swatch offers the top-left pixel.
     EXPECT_TRUE(itemEnabled(app->hwnd(), kIdUseTransparent));
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
-    EXPECT_EQ(centrePixel(GetDlgItem(app->hwnd(), kIdSwatch)), 0xE0C040);
+    EXPECT_EQ(waitForCentrePixel(GetDlgItem(app->hwnd(), kIdSwatch), 0xE0C040), 0xE0C040);
     EXPECT_TRUE(noOtherDialog(*app));
 }
 
@@ -57,7 +57,7 @@ TEST_F(DesktopTest, TransparentColourOfAPngTicksTheBox)
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_CHECKED);
     EXPECT_TRUE(itemEnabled(app->hwnd(), kIdUseTransparent));
     // The swatch shows the file's transparent colour, not the top-left pixel.
-    EXPECT_EQ(centrePixel(GetDlgItem(app->hwnd(), kIdSwatch)), 0xE0C040);
+    EXPECT_EQ(waitForCentrePixel(GetDlgItem(app->hwnd(), kIdSwatch), 0xE0C040), 0xE0C040);
 }
 
 TEST_F(DesktopTest, UnreadableCommandLineFileShowsTheLoadMessage)
