@@ -1,5 +1,6 @@
 #include "tests/regression/regression_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -32,8 +33,8 @@ void exportSeed(const std::string& target, const std::string& name, const std::v
 
 std::vector<uint8_t> conversionInput(const std::vector<uint8_t>& file, uint16_t options)
 {
-    std::vector<uint8_t> input;
-    input.push_back(uint8_t(0x01 | (options & 7) << 1));
-    input.insert(input.end(), file.begin(), file.end());
+    std::vector<uint8_t> input(1 + file.size());
+    input[0] = uint8_t(0x01 | (options & 7) << 1);
+    std::copy(file.begin(), file.end(), input.begin() + 1);
     return input;
 }
