@@ -3,19 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tests/common/image_file_builders.h"
+
 namespace {
-
-void put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 uint32_t fullPaletteSize(uint16_t bitCount)
 {
@@ -55,13 +45,13 @@ void encodeRow(const BmpPicture& picture, const BmpFormat& format, int32_t y, st
         for (int32_t x = 0; x < picture.width; ++x) {
             const uint32_t v = picture.value(x, y);
             if (bits == 16) {
-                put16(out, v);
+                appendLE16(out, v);
             } else if (bits == 24) {
                 out.push_back(uint8_t(v));
                 out.push_back(uint8_t(v >> 8));
                 out.push_back(uint8_t(v >> 16));
             } else {
-                put32(out, v);
+                appendLE32(out, v);
             }
         }
     }
@@ -212,34 +202,34 @@ std::vector<uint8_t> buildBmp(int32_t width, int32_t height, const std::vector<u
     std::vector<uint8_t> header;
     const bool core = format.headerSize == 12;
     if (core) {
-        put32(header, 12);
-        put16(header, uint32_t(width));
-        put16(header, uint32_t(height));
-        put16(header, 1);
-        put16(header, format.bitCount);
+        appendLE32(header, 12);
+        appendLE16(header, uint32_t(width));
+        appendLE16(header, uint32_t(height));
+        appendLE16(header, 1);
+        appendLE16(header, format.bitCount);
     } else {
-        put32(header, format.headerSize);
-        put32(header, uint32_t(width));
-        put32(header, uint32_t(format.topDown ? -height : height));
-        put16(header, 1);
-        put16(header, format.bitCount);
-        put32(header, format.compression);
-        put32(header, uint32_t(pixelData.size()));
-        put32(header, 2835);
-        put32(header, 2835);
-        put32(header, format.colourUsed);
-        put32(header, 0);
+        appendLE32(header, format.headerSize);
+        appendLE32(header, uint32_t(width));
+        appendLE32(header, uint32_t(format.topDown ? -height : height));
+        appendLE16(header, 1);
+        appendLE16(header, format.bitCount);
+        appendLE32(header, format.compression);
+        appendLE32(header, uint32_t(pixelData.size()));
+        appendLE32(header, 2835);
+        appendLE32(header, 2835);
+        appendLE32(header, format.colourUsed);
+        appendLE32(header, 0);
         if (format.headerSize > 40) {
             for (int i = 0; i < 4 && header.size() < format.headerSize; ++i)
-                put32(header, format.masks[i]);
+                appendLE32(header, format.masks[i]);
             if (format.headerSize >= 108)
-                put32(header, 0x73524742);   // 'sRGB'
+                appendLE32(header, 0x73524742);   // 'sRGB'
             header.resize(format.headerSize, 0);
             if (format.headerSize == 124)
                 header[108] = 4;   // rendering intent: pictures
         } else if (format.compression == kBiBitFields) {
             for (int i = 0; i < 3; ++i)
-                put32(header, format.masks[i]);
+                appendLE32(header, format.masks[i]);
         }
     }
     std::vector<uint8_t> paletteBytes;
@@ -254,9 +244,9 @@ std::vector<uint8_t> buildBmp(int32_t width, int32_t height, const std::vector<u
 
     const uint32_t offBits = uint32_t(14 + header.size() + paletteBytes.size() + format.gapBeforePixels);
     std::vector<uint8_t> file = {'B', 'M'};
-    put32(file, uint32_t(offBits + pixelData.size()));
-    put32(file, 0);
-    put32(file, format.zeroOffBits ? 0 : offBits);
+    appendLE32(file, uint32_t(offBits + pixelData.size()));
+    appendLE32(file, 0);
+    appendLE32(file, format.zeroOffBits ? 0 : offBits);
     file.insert(file.end(), header.begin(), header.end());
     file.insert(file.end(), paletteBytes.begin(), paletteBytes.end());
     file.insert(file.end(), format.gapBeforePixels, 0xEE);

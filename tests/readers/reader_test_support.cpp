@@ -10,22 +10,9 @@
 #include "core/dib_image.h"
 #include "core/gif_reader.h"
 #include "core/png_reader.h"
+#include "tests/common/image_file_builders.h"
 
 namespace {
-
-void appendBE32(Bytes& out, uint32_t value)
-{
-    out.push_back(uint8_t(value >> 24));
-    out.push_back(uint8_t(value >> 16));
-    out.push_back(uint8_t(value >> 8));
-    out.push_back(uint8_t(value));
-}
-
-void appendLE16(Bytes& out, uint32_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
 
 uint32_t chunkCrc(const uint8_t* typeAndData, size_t count)
 {
