@@ -122,37 +122,33 @@ ChildRun runWithFailingCalls(const std::string& commandLine, const FailingCall& 
     return run;
 }
 
-TEST(ReadFailure, InsideImageDataKeepsTheInputInPlace)
+// Converts original in place with the call failing; the run must fail and
+// leave the file as it was, with no temporary file.
+void expectFailedRunKeepsTheInput(const Bytes& original, const FailingCall& call)
 {
     TempDir dir;
     const std::string path = dir.file("picture.png");
-    // The second IDAT chunk, and only it, is read with 1001-byte reads.
-    const Bytes original = storedPng(48, 500, 1001);
     ASSERT_TRUE(writeFileBytes(path, original));
 
-    const ChildRun run = runWithFailingCalls("tolvarinxc -i " + path + " -nf -nd", readsOf(1001));
+    const ChildRun run = runWithFailingCalls("tolvarinxc -i " + path + " -nf -nd", call);
     ASSERT_TRUE(run.exited);
     ASSERT_NE(run.status, 99) << "seccomp is not available";
     EXPECT_EQ(run.status, CONSOLE_EXIT_FAILURE);
-    EXPECT_TRUE(readFileBytes(path) == original) << "the input was replaced by what a failing read left";
+    EXPECT_TRUE(readFileBytes(path) == original) << "the input was replaced by what the failing call left";
     EXPECT_EQ(listFiles(dir.path(), ".tlvtmp").size(), 0u);
+}
+
+TEST(ReadFailure, InsideImageDataKeepsTheInputInPlace)
+{
+    // The second IDAT chunk, and only it, is read with 1001-byte reads.
+    expectFailedRunKeepsTheInput(storedPng(48, 500, 1001), readsOf(1001));
 }
 
 TEST(ReadFailure, SeekPastAChunkBetweenImageDataKeepsTheInputInPlace)
 {
     // The skip over the 777-byte tEXt chunk after the first IDAT chunk fails:
     // the chunk search must not take that for the end of the image data.
-    TempDir dir;
-    const std::string path = dir.file("picture.png");
-    const Bytes original = storedPng(48, 500, 1001, 777);
-    ASSERT_TRUE(writeFileBytes(path, original));
-
-    const ChildRun run = runWithFailingCalls("tolvarinxc -i " + path + " -nf -nd", seeksBy(777));
-    ASSERT_TRUE(run.exited);
-    ASSERT_NE(run.status, 99) << "seccomp is not available";
-    EXPECT_EQ(run.status, CONSOLE_EXIT_FAILURE);
-    EXPECT_TRUE(readFileBytes(path) == original) << "the input was replaced by what a failing seek left";
-    EXPECT_EQ(listFiles(dir.path(), ".tlvtmp").size(), 0u);
+    expectFailedRunKeepsTheInput(storedPng(48, 500, 1001, 777), seeksBy(777));
 }
 
 TEST(ReadFailure, UntouchedReadsStillConvertInPlace)
