@@ -170,13 +170,13 @@ TEST_F(DesktopTest, ClickBeyondThePictureKeepsThePickerOpenUntilItLosesTheFocus)
     EXPECT_TRUE(SendMessageTimeoutA(picker, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100), SMTO_NORMAL, 5000,
                                     &handled));
     EXPECT_TRUE(IsWindow(picker));
-    const int64_t swatch = centrePixel(GetDlgItem(app->hwnd(), kIdSwatch));
 
     // Activating the main window takes the focus away: the picker closes
-    // without a choice.
+    // without a choice, and the swatch still offers the top-left pixel.
     SetForegroundWindow(app->hwnd());
     EXPECT_TRUE(waitGone(picker, 5000));
-    EXPECT_EQ(centrePixel(GetDlgItem(app->hwnd(), kIdSwatch)), swatch);
+    const int64_t topLeft = patternPicture(10, 10, 17).at(0, 0) & 0xFFFFFF;
+    EXPECT_EQ(waitForCentrePixel(GetDlgItem(app->hwnd(), kIdSwatch), topLeft), topLeft);
     EXPECT_EQ(checkState(app->hwnd(), kIdUseTransparent), BST_UNCHECKED);
 }
 
