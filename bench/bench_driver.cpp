@@ -5,7 +5,7 @@
 //
 // -threads sets TOLVARINX_THREADS for the conversion; -nomemo measures every
 // trial by a full compression, one after another (the optimizer's plain
-// search, through a derived class); -search runs the search alone, as a test
+// search, through zlibTrialMeasure); -search runs the search alone, as a test
 // conversion that writes nothing; -repeat runs the conversion R times and
 // reports the fastest; -options passes option bits as the console's switches
 // would. Otherwise the output is always written, whatever its size.
@@ -84,17 +84,6 @@ int __wrap_deflateEnd(z_streamp stream)
 }
 
 namespace {
-
-// Every trial measured by a full compression on the calling thread: the
-// optimizer's search without its shortcuts (see PngOptimizer::measureTrial).
-class UnmemoisedOptimizer : public PngOptimizer {
-protected:
-    uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
-                          int32_t memLevel) override
-    {
-        return PngOptimizer::measureTrial(data, size, windowBits, memLevel);
-    }
-};
 
 // A "Vm...:" figure of /proc/self/status in KiB, -1 when unreadable.
 long statusKib(const char* key)
@@ -203,9 +192,9 @@ int main(int argc, char** argv)
     int64_t streams = 0;
     int trials = 0;
     for (int run = 0; run < repeat; ++run) {
-        PngOptimizer plain;
-        UnmemoisedOptimizer unmemoisedOptimizer;
-        PngOptimizer& optimizer = unmemoised ? unmemoisedOptimizer : plain;
+        PngOptimizer optimizer;
+        if (unmemoised)
+            optimizer.setTrialMeasure(zlibTrialMeasure, nullptr);
         volatile int16_t cancel = 0;
         request.cancelFlag = &cancel;
         doneEvents = 0;

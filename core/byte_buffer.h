@@ -2,9 +2,11 @@
 // Owned byte blocks: ByteBuffer (one block of a fixed size) and AppendBuffer
 // (a byte array that grows by a fixed step as records are appended).
 //
-// Heap exhaustion is reported through results; nothing throws. Not copyable.
+// Heap exhaustion is reported through results; nothing throws. Not copyable;
+// moving hands the block over and leaves the source empty.
 
 #include <cstdint>
+#include <utility>
 
 class ByteBuffer {
 public:
@@ -12,6 +14,19 @@ public:
     ~ByteBuffer() { release(); }
     ByteBuffer(const ByteBuffer&) = delete;
     ByteBuffer& operator=(const ByteBuffer&) = delete;
+    ByteBuffer(ByteBuffer&& other) noexcept
+        : data(std::exchange(other.data, nullptr)), size(std::exchange(other.size, 0u))
+    {
+    }
+    ByteBuffer& operator=(ByteBuffer&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            data = std::exchange(other.data, nullptr);
+            size = std::exchange(other.size, 0u);
+        }
+        return *this;
+    }
 
     // Releases the current block and takes n bytes, zero-filled when asked.
     // Returns the block, or null (buffer left empty) when the heap refuses.
@@ -32,6 +47,24 @@ public:
     ~AppendBuffer() { release(); }
     AppendBuffer(const AppendBuffer&) = delete;
     AppendBuffer& operator=(const AppendBuffer&) = delete;
+    AppendBuffer(AppendBuffer&& other) noexcept
+        : data(std::exchange(other.data, nullptr)),
+          capacity(std::exchange(other.capacity, 0u)),
+          used(std::exchange(other.used, 0u)),
+          growStep(std::exchange(other.growStep, 0u))
+    {
+    }
+    AppendBuffer& operator=(AppendBuffer&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            data = std::exchange(other.data, nullptr);
+            capacity = std::exchange(other.capacity, 0u);
+            used = std::exchange(other.used, 0u);
+            growStep = std::exchange(other.growStep, 0u);
+        }
+        return *this;
+    }
 
     // Releases any block, allocates capacity bytes, sets used to 0. Null when refused.
     uint8_t* init(uint32_t capacity, uint32_t growStep);

@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include <memory>
-#include <typeinfo>
+#include <utility>
 
 #include "core/replacing_file.h"
 #include "core/size_limits.h"
@@ -58,28 +58,12 @@ private:
     bool ended_ = false;
 };
 
-void swapBuffers(ByteBuffer& a, ByteBuffer& b)
-{
-    uint8_t* data = a.data;
-    const uint32_t size = a.size;
-    a.data = b.data;
-    a.size = b.size;
-    b.data = data;
-    b.size = size;
-}
-
 }   // namespace
 
-uint32_t PngOptimizer::measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
-                                    int32_t memLevel)
+uint32_t zlibTrialMeasure(void*, const uint8_t* data, uint32_t size, int32_t windowBits,
+                          int32_t memLevel)
 {
     return measureDeflate(data, size, windowBits, memLevel);
-}
-
-uint32_t PngOptimizer::measureThroughOverride(void* optimizer, const uint8_t* data, uint32_t size,
-                                              int32_t windowBits, int32_t memLevel)
-{
-    return static_cast<PngOptimizer*>(optimizer)->measureTrial(data, size, windowBits, memLevel);
 }
 
 bool PngOptimizer::cancelled() const
@@ -118,12 +102,9 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     if (!deflateScratch_.allocate(kDeflateScratchBytes, false) ||
         !palette_.allocate(kPaletteBytes, true))
         return 0;
-    // A derived class may have replaced measureTrial: then every trial goes
-    // through it (see png_optimizer.h).
     std::unique_ptr<TrialRunner> trials =
-        typeid(*this) == typeid(PngOptimizer)
-            ? makeCompressingTrialRunner(configuredWorkerCount())
-            : makeMeasuringTrialRunner(measureThroughOverride, this);
+        measure_ ? makeMeasuringTrialRunner(measure_, measureContext_)
+                 : makeCompressingTrialRunner(configuredWorkerCount());
     if (!trials)
         return 0;
     trials_ = trials.get();
@@ -155,10 +136,8 @@ bool PngOptimizer::selectEncoding(int32_t bitDepth)
         return false;
     if (bitDepth <= 4 && !(request_->options & OPT_NO_8BIT_COMPARE)) {
         // Set the smaller depth's rows aside without copying them.
-        ByteBuffer saved;
-        swapBuffers(saved, filteredRows_);
-        AppendBuffer savedStream;
-        swapStreams(savedStream, idatStream_);
+        ByteBuffer saved = std::move(filteredRows_);
+        AppendBuffer savedStream = std::move(idatStream_);
         const uint32_t savedStride = stride_;
         TrialOutcome other;
         if (!trialBitDepth(8, other))
@@ -169,8 +148,8 @@ bool PngOptimizer::selectEncoding(int32_t bitDepth)
         } else {
             // Equal sizes keep the smaller depth: the palette, and so every
             // other chunk, is the same for both.
-            swapBuffers(saved, filteredRows_);
-            swapStreams(savedStream, idatStream_);
+            filteredRows_ = std::move(saved);
+            idatStream_ = std::move(savedStream);
             stride_ = savedStride;
         }
     }
@@ -217,9 +196,9 @@ bool PngOptimizer::trialBitDepth(int32_t bitDepth, TrialOutcome& outcome)
     // (the very same compression). Otherwise the writer compresses again.
     idatStream_.release();
     if (parameterStream.used > 0)
-        swapStreams(parameterStream, idatStream_);
+        idatStream_ = std::move(parameterStream);
     else if (outcome.windowBits == kDefaultWindowBits && outcome.memLevel == kDefaultMemLevel)
-        swapStreams(filterStream, idatStream_);
+        idatStream_ = std::move(filterStream);
     return true;
 }
 

@@ -7,7 +7,7 @@
 // progress callback and polls the cancel flag on the calling thread, in the
 // order of the sequential search; the compressions behind the trials may run
 // on worker threads that convert starts and ends before it returns (see
-// measureTrial). The only datum another thread may touch meanwhile is the
+// setTrialMeasure). The only datum another thread may touch meanwhile is the
 // 16-bit flag behind cancelFlag (set non-zero to stop; plain loads and stores,
 // no lock).
 
@@ -65,6 +65,16 @@ struct ConvertRequest {
     int16_t notWritten = 0;            // 1: an output path was given but the file did not beat sizeToBeat
 };
 
+// Measures one trial: the length of data compressed as one zlib stream at
+// level 9, method 8, default strategy, with windowBits and memLevel; 0 for
+// failure. context is the pointer given with the function.
+using TrialMeasure = uint32_t (*)(void* context, const uint8_t* data, uint32_t size,
+                                  int32_t windowBits, int32_t memLevel);
+
+// The plain measure: one full zlib compression per call (context unused).
+uint32_t zlibTrialMeasure(void* context, const uint8_t* data, uint32_t size, int32_t windowBits,
+                          int32_t memLevel);
+
 // The best encoding found at one bit depth.
 struct TrialOutcome {
     int32_t windowBits = 15;
@@ -98,25 +108,24 @@ public:
     // or notWritten), 0 on failure or cancellation.
     int convert(const char* outputPath, ConvertRequest& request);
 
-protected:
-    // Compressed length of data as one zlib stream at level 9 with the given
-    // parameters; 0 for failure. Overridable so that the search logic can be
-    // driven with chosen sizes; an override must be deterministic.
-    //
-    // The optimizer itself never calls it: it measures with zlib directly,
-    // streaming each filter trial row by row, running the trials of a round on
-    // TOLVARINX_THREADS workers (default: one per core), and taking a trial's
-    // size from an earlier trial when zlib provably gives the same length. An
-    // object of a class derived from PngOptimizer instead has every trial
-    // measured through this function, one at a time on the calling thread, on
-    // the whole filtered rows, with no size taken as known. Events, results
-    // and the written file are the same either way.
-    virtual uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
-                                  int32_t memLevel);
+    // Chooses how the trials are measured; call before convert, not during.
+    // With measure null (the default) the optimizer measures with zlib
+    // directly: it streams each filter trial row by row, runs the trials of a
+    // round on TOLVARINX_THREADS workers (default: one per core) and takes a
+    // trial's size from an earlier trial when zlib provably gives the same
+    // length. With a measure, every trial goes through it instead, one at a
+    // time on the thread that runs convert, on the whole filtered rows, with
+    // no size taken as known: the plain search. zlibTrialMeasure makes that
+    // plain search give the same events, results and file as the default;
+    // other measures drive the search logic with chosen sizes and must be
+    // deterministic. context is passed through and not owned.
+    void setTrialMeasure(TrialMeasure measure, void* context)
+    {
+        measure_ = measure;
+        measureContext_ = context;
+    }
 
 private:
-    static uint32_t measureThroughOverride(void* optimizer, const uint8_t* data, uint32_t size,
-                                           int32_t windowBits, int32_t memLevel);
     bool selectEncoding(int32_t bitDepth);
     bool trialBitDepth(int32_t bitDepth, TrialOutcome& outcome);
     int32_t searchFilter(const uint8_t* packedRows, int32_t bitDepth, uint32_t& winnerSize,
@@ -133,6 +142,8 @@ private:
 
     ConvertRequest* request_ = nullptr;
     TrialRunner* trials_ = nullptr;   // measures the trials during convert
+    TrialMeasure measure_ = nullptr;  // see setTrialMeasure
+    void* measureContext_ = nullptr;
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t colourCount_ = 0;      // palette entries; 0 for more than 256 colours

@@ -235,8 +235,7 @@ public:
     {
         if (best_ < 0 || !trials_[best_].needsCompression || trials_[best_].stream.used == 0)
             return false;
-        stream.release();
-        swapStreams(trials_[best_].stream, stream);
+        stream = std::move(trials_[best_].stream);
         return true;
     }
 
@@ -310,7 +309,6 @@ private:
     }
 
     unsigned threads_;                        // workers to start for a round worth it
-    std::unique_ptr<WorkerPool> pool_;        // started by the first such round
     bool parallel_ = false;                   // this round's trials run on the pool
     int aheadLimit_ = 0;
     WorkerScratch scratch_[kMaxWorkers];      // one per worker
@@ -327,6 +325,9 @@ private:
     std::condition_variable finished_;
     int outstanding_ = 0;                     // queued or running jobs
     std::atomic<bool> dropping_{false};
+    // Started by the first round worth it. Declared last, so its workers are
+    // joined before any member their jobs use is destroyed.
+    std::unique_ptr<WorkerPool> pool_;
 };
 
 // Every trial measured through a caller's function on the calling thread.
@@ -368,22 +369,6 @@ private:
 };
 
 }   // namespace
-
-void swapStreams(AppendBuffer& a, AppendBuffer& b)
-{
-    uint8_t* const data = a.data;
-    const uint32_t capacity = a.capacity;
-    const uint32_t used = a.used;
-    const uint32_t growStep = a.growStep;
-    a.data = b.data;
-    a.capacity = b.capacity;
-    a.used = b.used;
-    a.growStep = b.growStep;
-    b.data = data;
-    b.capacity = capacity;
-    b.used = used;
-    b.growStep = growStep;
-}
 
 std::unique_ptr<TrialRunner> makeCompressingTrialRunner(unsigned threads)
 {

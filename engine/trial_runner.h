@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <memory>
 
-class AppendBuffer;
+#include "engine/png_optimizer.h"
 
 // Rows a round compresses: height rows of stride bytes, each its filter-type
 // byte followed by its data. They stay valid and unchanged until endRound.
@@ -76,16 +76,8 @@ public:
 // few MiB per worker. Null when the runner cannot be made.
 std::unique_ptr<TrialRunner> makeCompressingTrialRunner(unsigned threads);
 
-// Measures the whole data of one trial; 0 for failure.
-using TrialMeasure = uint32_t (*)(void* context, const uint8_t* data, uint32_t size,
-                                  int32_t windowBits, int32_t memLevel);
-
 // Measures each trial on the calling thread when asked for, through measure,
 // on the whole rows (filter trials first filter them into a buffer of their
 // own). Takes no size as known and keeps no stream. Null when the runner
 // cannot be made.
 std::unique_ptr<TrialRunner> makeMeasuringTrialRunner(TrialMeasure measure, void* context);
-
-// Exchanges the blocks of two streams, so a kept stream changes owner without
-// a copy.
-void swapStreams(AppendBuffer& a, AppendBuffer& b);

@@ -468,21 +468,25 @@ namespace {
 // Presses stop during a trial, as the user would while a file converts.
 class StoppingOptimizer : public PngOptimizer {
 public:
-    StoppingOptimizer(volatile int16_t& cancel, volatile int16_t& stop) : cancel_(cancel), stop_(stop) {}
+    StoppingOptimizer(volatile int16_t& cancel, volatile int16_t& stop) : cancel_(cancel), stop_(stop)
+    {
+        setTrialMeasure(measureAndStop, this);
+    }
     int stopAtTrial = 3;   // counted over the whole run
     int trials = 0;
 
-protected:
-    uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits, int32_t memLevel) override
+private:
+    static uint32_t measureAndStop(void* self, const uint8_t* data, uint32_t size, int32_t windowBits,
+                                   int32_t memLevel)
     {
-        if (++trials == stopAtTrial) {
-            cancel_ = 1;
-            stop_ = 1;
+        auto& optimizer = *static_cast<StoppingOptimizer*>(self);
+        if (++optimizer.trials == optimizer.stopAtTrial) {
+            optimizer.cancel_ = 1;
+            optimizer.stop_ = 1;
         }
-        return PngOptimizer::measureTrial(data, size, windowBits, memLevel);
+        return zlibTrialMeasure(nullptr, data, size, windowBits, memLevel);
     }
 
-private:
     volatile int16_t& cancel_;
     volatile int16_t& stop_;
 };

@@ -196,11 +196,12 @@ const PngChunk* findChunk(const std::vector<PngChunk>& chunks, const std::string
     return ::testing::AssertionSuccess();
 }
 
-uint32_t ScriptedOptimizer::measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
-                                         int32_t memLevel)
+uint32_t ScriptedOptimizer::measureScripted(void* self, const uint8_t* data, uint32_t size,
+                                            int32_t windowBits, int32_t memLevel)
 {
-    calls.push_back({data, size, windowBits, memLevel});
-    return sizeFor_(calls.back(), calls.size() - 1);
+    auto& optimizer = *static_cast<ScriptedOptimizer*>(self);
+    optimizer.calls.push_back({data, size, windowBits, memLevel});
+    return optimizer.sizeFor_(optimizer.calls.back(), optimizer.calls.size() - 1);
 }
 
 void convertTo(const std::string& path, TestPicture& picture, int32_t transparent, bool hasAlpha,

@@ -116,13 +116,15 @@ public:
     };
     using SizeFunction = std::function<uint32_t(const Call& call, size_t index)>;
 
-    explicit ScriptedOptimizer(SizeFunction sizeFor) : sizeFor_(std::move(sizeFor)) {}
+    explicit ScriptedOptimizer(SizeFunction sizeFor) : sizeFor_(std::move(sizeFor))
+    {
+        setTrialMeasure(measureScripted, this);
+    }
     std::vector<Call> calls;
 
-protected:
-    uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
-                          int32_t memLevel) override;
-
 private:
+    static uint32_t measureScripted(void* self, const uint8_t* data, uint32_t size,
+                                    int32_t windowBits, int32_t memLevel);
+
     SizeFunction sizeFor_;
 };

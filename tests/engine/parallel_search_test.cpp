@@ -13,19 +13,20 @@
 
 namespace {
 
-// Every trial through measureTrial: the plain sequential search with no size
-// taken as known.
+// Every trial by a full compression: the plain sequential search with no
+// size taken as known.
 class PlainSearchOptimizer : public PngOptimizer {
-protected:
-    uint32_t measureTrial(const uint8_t* data, uint32_t size, int32_t windowBits,
-                          int32_t memLevel) override
-    {
-        ++compressions;
-        return PngOptimizer::measureTrial(data, size, windowBits, memLevel);
-    }
-
 public:
+    PlainSearchOptimizer() { setTrialMeasure(countAndMeasure, this); }
     int compressions = 0;
+
+private:
+    static uint32_t countAndMeasure(void* self, const uint8_t* data, uint32_t size,
+                                    int32_t windowBits, int32_t memLevel)
+    {
+        ++static_cast<PlainSearchOptimizer*>(self)->compressions;
+        return zlibTrialMeasure(nullptr, data, size, windowBits, memLevel);
+    }
 };
 
 struct Outcome {
