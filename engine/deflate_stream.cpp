@@ -101,6 +101,10 @@ bool zlibMatchesModel()
 #endif
 }
 
+// The fewest hash-chain positions level 9 visits per match search (its chain
+// limit 4096, quartered once a good match is found).
+constexpr uint32_t kShortestChainBudget = 1024;
+
 // Distance limit of zlib's matches for window bits w.
 uint32_t maxMatchDistance(int32_t windowBits)
 {
@@ -135,12 +139,10 @@ void sameLengthParams(uint32_t length, int32_t& windowBits, int32_t& memLevel)
         return;
     if (windowBits == 8)
         windowBits = 9;
-    if (length <= maxMatchDistance(windowBits))
-        windowBits = 15;
-    const uint32_t longestChain = length < maxMatchDistance(windowBits)
-                                      ? length
-                                      : maxMatchDistance(windowBits);
+    if (length > maxMatchDistance(windowBits))
+        return;   // a match may reach the distance limit: window and memory level both matter
+    windowBits = 15;
     const uint64_t symbolBuffer = uint64_t(1) << (memLevel + 6);
-    if (longestChain < 1024 && uint64_t(length) + 2 <= symbolBuffer)
+    if (length < kShortestChainBudget && uint64_t(length) + 2 <= symbolBuffer)
         memLevel = 9;
 }

@@ -48,14 +48,20 @@ uint32_t measureDeflate(const uint8_t* data, uint32_t size, int32_t windowBits, 
 // same data whose parameters map to the same pair need only one compression.
 // The classes follow from how zlib's level-9 compressor works:
 //  - window bits 8 is taken as 9 (zlib 1.2.9 and later);
-//  - when length <= 2^w - 262 no match can reach beyond the window, so window
-//    bits w behaves as 15;
-//  - when every hash chain holds fewer than 1024 positions (length or the
-//    window's match distance 2^w - 262 below 1024) the chain limit never cuts
-//    a search short and hash collisions change nothing, so the matches do not
-//    depend on the memory level; a memory level whose symbol buffer
-//    (2^(m+6) - 1 symbols) never fills then emits the same single block, so all
-//    such levels behave as 9.
+//  - when length <= 2^w - 262 no match can reach the window's distance limit,
+//    so window bits w behaves as 15;
+//  - only then, when length is also below 1024 (the shortest chain budget of
+//    level 9), no hash chain is ever cut short, so hash collisions cost
+//    nothing and the matches do not depend on the memory level; a memory
+//    level whose symbol buffer (2^(m+6) - 1 symbols) never fills then emits
+//    the same single block, so all such levels behave as 9.
+// The memory level does matter whenever a match could lie exactly 2^w - 262
+// back: the compressor accepts that distance for the newest position of a
+// hash chain but stops walking a chain just before it, so such a match is
+// found only when no other string shares its hash since. The hash keeps
+// memLevel + 7 bits and drops a different part of the first byte at each
+// level, so which strings collide, and with them the stream, changes with the
+// memory level. Claims are checked against zlib by bench/length_claims_sweep.
 // Only applied to the zlib releases these rules were verified on (1.2.9 to
 // 1.3.x, checked at run time); any other zlib gets every pair unchanged.
 void sameLengthParams(uint32_t length, int32_t& windowBits, int32_t& memLevel);

@@ -26,7 +26,9 @@ std::string checkBmpLoad(const uint8_t* data, size_t size);
 // A small image made from the bytes (layout in image_checks.cpp) converted through
 // the optimizer to a file: the conversion succeeds, reports consistent results
 // and events, writes exactly the predicted number of bytes, leaves no
-// temporary file, and libpng decodes the output to exactly the input pixels.
+// temporary file, gives the same events, results and file as the plain search
+// (every trial a full compression), and libpng decodes the output to exactly
+// the input pixels.
 std::string checkConversion(const uint8_t* data, size_t size);
 
 // The settings file parser: the same lines from memory and from a file, every

@@ -279,17 +279,16 @@ std::string checkBitDepth(const ConversionImage& in, const ConvertRequest& reque
 
 const char kOldContent[] = "previous file\n";
 
-std::string convertAndCheck(ConversionImage& in)
+// One conversion of in into output, which holds kOldContent beforehand (a
+// written result must replace it, an unwritten one must leave it alone).
+// Empty when it succeeded, else what went wrong.
+std::string convertInto(PngOptimizer& optimizer, ConversionImage& in, const std::string& output,
+                        ConvertRequest& request, std::vector<ProgressEvent>& events)
 {
-    const std::string output = scratchPath("output.png");
-    // The target exists beforehand: a written result must replace it, an
-    // unwritten one must leave it alone.
     if (!writeScratchFile(output, reinterpret_cast<const uint8_t*>(kOldContent), sizeof kOldContent - 1))
         return "cannot write the scratch file " + output;
-
-    std::vector<ProgressEvent> events;
     volatile int16_t cancelFlag = 1;   // convert clears it when it starts
-    ConvertRequest request;
+    request = ConvertRequest();
     request.pixels = in.image.bits;
     request.width = in.image.width;
     request.height = in.image.height;
@@ -300,10 +299,54 @@ std::string convertAndCheck(ConversionImage& in)
     request.userData = &events;
     request.cancelFlag = &cancelFlag;
     request.sizeToBeat = in.sizeToBeat;
+    const int result = optimizer.convert(output.c_str(), request);
+    request.cancelFlag = nullptr;
+    return result == 1 ? std::string() : "the conversion failed";
+}
 
+// The plain search (every trial a full compression, no size taken as known)
+// must give the same events, results and file as the optimizer's own.
+std::string checkPlainSearchAgrees(ConversionImage& in, const ConvertRequest& request,
+                                   const std::vector<ProgressEvent>& events,
+                                   const std::vector<uint8_t>& file)
+{
+    const std::string plainOutput = scratchPath("plain.png");
+    PngOptimizer plain;
+    plain.setTrialMeasure(zlibTrialMeasure, nullptr);
+    ConvertRequest plainRequest;
+    std::vector<ProgressEvent> plainEvents;
+    std::string problem = convertInto(plain, in, plainOutput, plainRequest, plainEvents);
+    const std::vector<uint8_t> plainFile = readFileBytes(plainOutput);
+    std::remove(plainOutput.c_str());
+    if (!problem.empty())
+        return "plain search: " + problem;
+    for (size_t i = 0; i < events.size() || i < plainEvents.size(); ++i) {
+        if (i >= events.size() || i >= plainEvents.size())
+            return format("%lld events, the plain search has %lld", (long long)events.size(),
+                          (long long)plainEvents.size());
+        const ProgressEvent& a = events[i];
+        const ProgressEvent& b = plainEvents[i];
+        if (a.bitDepth != b.bitDepth || a.windowBits != b.windowBits || a.memLevel != b.memLevel ||
+            a.filter != b.filter || a.size != b.size)
+            return format("event %lld: size %lld, the plain search has %lld", (long long)i, a.size, b.size);
+    }
+    if (request.windowBits != plainRequest.windowBits || request.memLevel != plainRequest.memLevel ||
+        request.filter != plainRequest.filter || request.dataSize != plainRequest.dataSize ||
+        request.bitDepth != plainRequest.bitDepth || request.fileSize != plainRequest.fileSize ||
+        request.notWritten != plainRequest.notWritten)
+        return "the results differ from the plain search's";
+    return file == plainFile ? std::string() : "the file differs from the plain search's";
+}
+
+std::string convertAndCheck(ConversionImage& in)
+{
+    const std::string output = scratchPath("output.png");
+    std::vector<ProgressEvent> events;
+    ConvertRequest request;
     PngOptimizer optimizer;
-    if (optimizer.convert(output.c_str(), request) != 1)
-        return "the conversion failed";
+    const std::string failure = convertInto(optimizer, in, output, request, events);
+    if (!failure.empty())
+        return failure;
     const std::string leftovers = unexpectedScratchEntries("source", "output.png");
     if (!leftovers.empty())
         return "files left in the output folder: " + leftovers;
@@ -321,6 +364,9 @@ std::string convertAndCheck(ConversionImage& in)
         return "a filter was chosen although filters are not compared";
 
     const std::vector<uint8_t> file = readFileBytes(output);
+    problem = checkPlainSearchAgrees(in, request, events, file);
+    if (!problem.empty())
+        return problem;
     const bool shouldWrite = request.fileSize < request.sizeToBeat;
     if (request.notWritten != (shouldWrite ? 0 : 1))
         return format("notWritten %lld for file size %lld against %lld", request.notWritten, request.fileSize,
