@@ -51,6 +51,8 @@ int FolderProgressDialog::onInitDialog(LRESULT& result)
     if (!worker_) {
         run_.showSummary();
         markFinished();
+        if (endWhenFinished_)
+            endDialog(0);
     } else if (endWhenFinished_) {
         requestStop();   // asked to end before the dialog was up
     }
@@ -84,10 +86,10 @@ int FolderProgressDialog::onCommand(unsigned id, unsigned, HWND)
 void FolderProgressDialog::stopAndEnd()
 {
     endWhenFinished_ = true;
-    if (finished)
-        endDialog(0);
-    else
+    if (!finished)
         requestStop();   // the worker's report then ends the dialog
+    else if (hwnd)
+        endDialog(0);    // (a second request finds it ended: hwnd is null then)
 }
 
 void FolderProgressDialog::requestStop()

@@ -81,16 +81,20 @@ int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM lParam)
 void OutputDialog::stopAndEnd()
 {
     endWhenFinished_ = true;
-    if (!finished)
+    if (!finished) {
         cancelRequested = 1;   // the worker's report then ends the dialog
-    else if (offeringClose_)
+    } else if (offeringClose_) {
+        offeringClose_ = false;   // once: a second request finds the dialog ended
         finishDialog(1);
+    }
     // Otherwise the report is being handled (its failure box is up) and
     // ends the dialog itself.
 }
 
 void OutputDialog::finishDialog(INT_PTR dialogResult)
 {
+    if (!hwnd)
+        return;   // ended already: the box can no longer be read
     appSettings.OptFlag =
         optFlagAfterOutputDialog(appSettings.OptFlag, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED);
     endDialog(dialogResult);
