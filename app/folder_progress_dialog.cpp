@@ -8,11 +8,21 @@
 #include "app/logic/folder_settings_rules.h"
 #include "app/logic/folder_text.h"
 
+FolderProgressDialog::~FolderProgressDialog()
+{
+    if (!worker_)
+        return;
+    requestStop();   // only matters if the dialog ended before the worker
+    WaitForSingleObject(worker_, INFINITE);
+    CloseHandle(worker_);
+}
+
 int FolderProgressDialog::onInitDialog(LRESULT& result)
 {
     cancelRequested = 0;
     stopRequested = 0;
     finished = 0;
+    workerEnded_ = false;
     resultsList_.bindDialogItem(hwnd, IDC_FOLDER_RESULTS);
     for (int i = 0; i < kFolderColumnCount; ++i)
         resultsList_.insertColumn(i, kFolderColumns[i].title, kFolderColumns[i].width, LVCFMT_LEFT);
@@ -36,9 +46,15 @@ int FolderProgressDialog::onInitDialog(LRESULT& result)
     // Without a complete list or a worker nothing is converted; the dialog
     // shows the (empty) summary at once rather than wait for an end that
     // would never come.
-    if (!listed || _beginthread(folderWorker, 0, this) == static_cast<uintptr_t>(-1)) {
+    if (listed)
+        worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, folderWorker, this, 0, nullptr));
+    if (!worker_) {
         run_.showSummary();
         markFinished();
+        if (endWhenFinished_)
+            endDialog(0);
+    } else if (endWhenFinished_) {
+        requestStop();   // asked to end before the dialog was up
     }
     result = TRUE;
     return 1;
@@ -48,19 +64,38 @@ int FolderProgressDialog::onCommand(unsigned id, unsigned, HWND)
 {
     switch (id) {
     case IDCANCEL:
-        if (finished) {
+        if (finished)
             endDialog(0);
-        } else {
-            stopRequested = 1;
-            cancelRequested = 1;
-        }
+        else
+            requestStop();
         return 1;
     case ID_WORKER_DONE:
+        // Taken once, and only as the worker's own report: a command with
+        // this id from elsewhere must not let the dialog end under the worker.
+        if (finished || !workerEnded_.load(std::memory_order_acquire))
+            return 1;
         markFinished();
+        if (endWhenFinished_)
+            endDialog(0);
         return 1;
     default:
         return 0;
     }
+}
+
+void FolderProgressDialog::stopAndEnd()
+{
+    endWhenFinished_ = true;
+    if (!finished)
+        requestStop();   // the worker's report then ends the dialog
+    else if (hwnd)
+        endDialog(0);    // (a second request finds it ended: hwnd is null then)
+}
+
+void FolderProgressDialog::requestStop()
+{
+    stopRequested = 1;
+    cancelRequested = 1;
 }
 
 void FolderProgressDialog::markFinished()
@@ -69,16 +104,17 @@ void FolderProgressDialog::markFinished()
     setItemText(IDCANCEL, "終了");
 }
 
-void __cdecl FolderProgressDialog::folderWorker(void* argument)
+unsigned __stdcall FolderProgressDialog::folderWorker(void* argument)
 {
     auto* dialog = static_cast<FolderProgressDialog*>(argument);
     const HWND window = dialog->hwnd;
     dialog->run_.run(dialog->fileList_);
+    dialog->workerEnded_.store(true, std::memory_order_release);
     // The dialog waits for this message and cannot end without it, so a full
-    // message queue is waited out rather than dropped. Nothing touches the
-    // dialog after a successful post.
+    // message queue is waited out rather than dropped. Only locals from here.
     while (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(ID_WORKER_DONE, 0), 0) && IsWindow(window))
         Sleep(50);
+    return 0;
 }
 
 int FolderProgressDialog::ProgressView::insertTopRow(const char* name)

@@ -8,13 +8,17 @@
 // the dialog.
 //
 // Threads: the worker reaches the controls only through sent messages and
-// announces its end with one posted WM_COMMAND ID_WORKER_DONE, after which it
-// touches nothing of the dialog. The dialog cannot end before that message,
-// so the object (on convertFolder's stack) outlives the worker. The stop
-// flags are the only data both threads write.
+// announces its end by setting workerEnded_ and then posting one WM_COMMAND
+// ID_WORKER_DONE; after setting the flag it touches nothing of the dialog.
+// The dialog takes that command only once the flag is set and cannot end
+// before it, so the object (on convertFolder's stack) outlives the worker;
+// the destructor joins the worker all the same. The stop flags and
+// workerEnded_ are the only data both threads write.
 
+#include <atomic>
 #include <cstdint>
 
+#include "app/closable_run.h"
 #include "app/logic/folder_file_list.h"
 #include "app/logic/folder_run.h"
 #include "core/text_string.h"
@@ -24,9 +28,13 @@
 
 struct AppSettings;
 
-class FolderProgressDialog : public DialogBase {
+class FolderProgressDialog : public DialogBase, public ClosableRun {
 public:
     explicit FolderProgressDialog(AppSettings& settings) : settings_(settings) {}
+    // Joins the worker (asking it to stop first when it still runs).
+    ~FolderProgressDialog();
+    FolderProgressDialog(const FolderProgressDialog&) = delete;
+    FolderProgressDialog& operator=(const FolderProgressDialog&) = delete;
 
     // Set before showModal.
     TextString inputFolder;
@@ -41,6 +49,8 @@ public:
 
     int onInitDialog(LRESULT& result) override;
     int onCommand(unsigned id, unsigned code, HWND control) override;
+
+    void stopAndEnd() override;
 
 private:
     // What the run shows, sent to the dialog's controls from the worker.
@@ -57,8 +67,9 @@ private:
         FolderProgressDialog& dialog_;
     };
 
-    static void __cdecl folderWorker(void* dialog);
+    static unsigned __stdcall folderWorker(void* dialog);
     void markFinished();
+    void requestStop();
 
     AppSettings& settings_;
     FolderFileList fileList_;
@@ -67,4 +78,7 @@ private:
     PngOptimizer optimizer_;
     ProgressView view_{*this};
     FolderRun run_{optimizer_, view_};
+    HANDLE worker_ = nullptr;              // joined by the destructor
+    std::atomic<bool> workerEnded_{false};  // set by the worker just before ID_WORKER_DONE
+    bool endWhenFinished_ = false;         // stopAndEnd was called: no "終了" to press
 };

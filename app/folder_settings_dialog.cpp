@@ -1,6 +1,7 @@
 #include "app/folder_settings_dialog.h"
 
 #include "app/logic/app_settings.h"
+#include "app/logic/drop_rules.h"
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
 #include "framework/helpers.h"
@@ -10,17 +11,21 @@ namespace {
 
 // Room for a folder typed or dropped: longer than any path the ANSI file
 // functions accept, so what is checked is what is used.
-constexpr int kFolderTextCapacity = 511;
+constexpr int kFolderTextCapacity = kDroppedPathCapacity;
 
 }  // namespace
 
 int FolderEdit::onDropFiles(HDROP drop)
 {
     char path[kFolderTextCapacity + 1];
-    const UINT n = DragQueryFileA(drop, 0, path, sizeof path);
+    const DroppedPath taken = takeFirstDroppedPath(drop, path, kFolderTextCapacity);
     DragFinish(drop);
-    if (n == 0 || n >= sizeof path)
-        return 1;   // nothing, or a path cut short: no folder to take
+    if (taken == DroppedPath::None)
+        return 1;
+    if (taken == DroppedPath::TooLong) {
+        warningBox(kDroppedNotFolderText);   // the field cannot hold it: no folder to take
+        return 1;
+    }
     switch (decideFolderDrop(path)) {
     case FolderDropAction::SetText:
         setText(path);

@@ -5,6 +5,7 @@
 #include "app/about_dialog.h"
 #include "app/folder_conversion.h"
 #include "app/logic/clipboard.h"
+#include "app/logic/drop_rules.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/main_window_rules.h"
 #include "app/logic/output_dialog_rules.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr int kPathCapacity = 511;
+constexpr int kPathCapacity = kDroppedPathCapacity;
 constexpr int kLabelColumnWidth = 70;
 constexpr int kValueColumnWidth = 250;
 constexpr const char* kLoadFailedText = "読み込みに失敗";
@@ -144,7 +145,13 @@ void MainWindow::convertImage(const char* outputPath)
     dialog.transparentColour =
         transparentColourForRun(isChecked(IDC_USE_TRANSPARENT) == BST_CHECKED, colourButton.colourRgb());
     dialog.outputPath = outputPath;
-    const INT_PTR outcome = dialog.showModal(IDD_OUTPUT, hwnd);
+    INT_PTR outcome;
+    {
+        const ActiveRunScope scope(&activeRun_, dialog);
+        outcome = dialog.showModal(IDD_OUTPUT, hwnd);
+    }
+    if (closeIfRequested())
+        return;
     if (outcome == 1) {
         facts.describeResult(inputSize, dialog.result);
         showFactRows(ROW_OUTPUT_SIZE, ROW_OUTPUT_FORMAT);
@@ -171,8 +178,26 @@ void MainWindow::showAbout()
     about.showModal(IDD_ABOUT, hwnd);
 }
 
+bool MainWindow::closeIfRequested()
+{
+    if (!closeRequested_)
+        return false;
+    closeRequested_ = false;
+    send(WM_CLOSE);
+    return true;
+}
+
 int MainWindow::onClose()
 {
+    // The window is disabled under a conversion dialog, but a close request
+    // from outside (the taskbar, another program, the session) still comes
+    // here. Destroying the window would take the dialog with it while its
+    // worker still uses it: stop the run and close when the dialog has ended.
+    if (activeRun_) {
+        closeRequested_ = true;
+        activeRun_->stopAndEnd();
+        return 1;
+    }
     saveSettings(*this);
     destroy();
     return 1;
@@ -203,10 +228,14 @@ int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindow
 int MainWindow::onDropFiles(HDROP drop)
 {
     char dropped[kPathCapacity + 1];
-    const UINT n = DragQueryFileA(drop, 0, dropped, sizeof dropped);
+    const DroppedPath taken = takeFirstDroppedPath(drop, dropped, kPathCapacity);
     DragFinish(drop);
-    if (n == 0 || n >= sizeof dropped)
-        return 1;   // nothing usable was dropped
+    if (taken == DroppedPath::None)
+        return 1;
+    if (taken == DroppedPath::TooLong) {
+        warningBox(kLoadFailedText);   // a cut path would open another file
+        return 1;
+    }
     openImage(dropped);
     SetForegroundWindow(hwnd);
     return 1;
@@ -245,7 +274,8 @@ int MainWindow::onCommand(unsigned id, unsigned, HWND)
         convertImage(nullptr);
         return 1;
     case IDM_CONVERT_FOLDER:
-        convertFolder(hwnd, appSettings);
+        convertFolder(hwnd, appSettings, &activeRun_);
+        closeIfRequested();
         return 1;
     case IDM_ABOUT:
         showAbout();

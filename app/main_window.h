@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "app/closable_run.h"
 #include "app/colour_picker_window.h"
 #include "app/logic/image_facts.h"
 #include "app/preview_pane.h"
@@ -33,6 +34,8 @@ public:
     // asks with the open-file dialog first. Shows its own failure message.
     void openImage(const char* givenPath);
 
+    // While a conversion dialog runs, stops it and closes once it has
+    // ended; otherwise saves the settings and destroys the window.
     int onClose() override;
     int onDestroy() override;
     int onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindowMenu) override;
@@ -50,8 +53,15 @@ private:
     void convertImage(const char* outputPath);
     void pickTransparentColour();
     void showAbout();
+    // Carries out a close request that waited for a conversion dialog's end.
+    // True when the window has been closed.
+    bool closeIfRequested();
 
     ImageFacts facts;   // what the info list shows
+    // The conversion dialog whose modal loop runs, or null.
+    ClosableRun* activeRun_ = nullptr;
+    // A close request arrived while activeRun_ ran.
+    bool closeRequested_ = false;
 };
 
 // Writes the settings file from appSettings and the window's restored position.

@@ -10,17 +10,27 @@
 #include "engine/png_optimizer.h"
 #include "framework/helpers.h"
 
+OutputDialog::~OutputDialog()
+{
+    if (!worker_)
+        return;
+    cancelRequested = 1;   // only matters if the dialog ended without the report
+    WaitForSingleObject(worker_, INFINITE);
+    CloseHandle(worker_);
+}
+
 int OutputDialog::onInitDialog(LRESULT& result)
 {
     finished = 0;
+    offeringClose_ = false;
     check(IDC_CLOSE_WHEN_DONE, (appSettings.OptFlag & OPT_CLOSE_OUTPUT_DIALOG) ? BST_CHECKED : BST_UNCHECKED);
     // No limit on the log beyond the control's own maximum.
     SendDlgItemMessageA(hwnd, IDC_LOG, EM_SETLIMITTEXT, 0, 0);
-    const uintptr_t thread = _beginthreadex(nullptr, 0, runConversion, this, 0, nullptr);
-    if (thread)
-        CloseHandle(reinterpret_cast<HANDLE>(thread));
-    else
-        PostMessageA(hwnd, WM_CONVERSION_DONE, 0, 0);   // no worker: end as a failed run
+    worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, runConversion, this, 0, nullptr));
+    if (!worker_)
+        reportCompletion(hwnd, false);   // no worker: end as a failed run
+    else if (endWhenFinished_)
+        cancelRequested = 1;             // asked to end before the dialog was up
     result = TRUE;
     return 1;
 }
@@ -36,9 +46,13 @@ int OutputDialog::onCommand(unsigned id, unsigned, HWND)
     return 1;
 }
 
-int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM)
+int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_CONVERSION_DONE)
+        return 0;
+    // Not handled unless it is the worker's report: DM_SETDEFID, say, then
+    // gets the dialog manager's own processing.
+    if (!isWorkerCompletion(finished != 0, completion_.load(std::memory_order_acquire), wParam, lParam))
         return 0;
     finished = 1;
     switch (completionAction(wParam != 0, cancelRequested != 0, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED)) {
@@ -53,14 +67,34 @@ int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM)
         finishDialog(1);
         break;
     case CompletionAction::OfferClose:
+        if (endWhenFinished_) {
+            finishDialog(1);
+            break;
+        }
+        offeringClose_ = true;
         setItemText(IDCANCEL, "閉じる");
         break;
     }
     return 1;
 }
 
+void OutputDialog::stopAndEnd()
+{
+    endWhenFinished_ = true;
+    if (!finished) {
+        cancelRequested = 1;   // the worker's report then ends the dialog
+    } else if (offeringClose_) {
+        offeringClose_ = false;   // once: a second request finds the dialog ended
+        finishDialog(1);
+    }
+    // Otherwise the report is being handled (its failure box is up) and
+    // ends the dialog itself.
+}
+
 void OutputDialog::finishDialog(INT_PTR dialogResult)
 {
+    if (!hwnd)
+        return;   // ended already: the box can no longer be read
     appSettings.OptFlag =
         optFlagAfterOutputDialog(appSettings.OptFlag, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED);
     endDialog(dialogResult);
@@ -114,10 +148,16 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
             dialog->appendLog(block.c_str());
         }
     }
-    // The dialog waits for this message and cannot end without it, so a full
-    // message queue is waited out rather than dropped. Nothing touches the
-    // dialog after a successful post.
-    while (!PostMessageA(window, WM_CONVERSION_DONE, ok ? 1 : 0, 0) && IsWindow(window))
-        Sleep(50);
+    dialog->reportCompletion(window, ok != 0);
     return 0;
+}
+
+void OutputDialog::reportCompletion(HWND window, bool ok)
+{
+    const int outcome = ok ? 1 : 0;
+    completion_.store(outcome, std::memory_order_release);
+    // The dialog waits for this message and cannot end without it, so a full
+    // message queue is waited out rather than dropped. Only locals from here.
+    while (!PostMessageA(window, WM_CONVERSION_DONE, static_cast<WPARAM>(outcome), 0) && IsWindow(window))
+        Sleep(50);
 }

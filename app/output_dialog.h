@@ -8,22 +8,36 @@
 // The caller builds the object on its stack, fills image, transparentColour
 // and outputPath, runs showModal and reads `result` after a result of 1.
 // Sharing between the two threads: the worker reads the inputs and writes
-// `result` before it posts its message; the window thread reads `result` only
-// after that message, and the dialog cannot end before it (the stop button
-// only sets cancelRequested), so the object outlives every use by the worker.
+// `result`, then records its outcome (its last use of the object) and posts
+// its message; the window thread reads `result` only after that message, and
+// the dialog cannot end before it (the stop button and stopAndEnd only set
+// cancelRequested), so the object outlives every use by the worker. The
+// destructor still joins the worker, so that no path can free the object
+// under it.
 
+#include <atomic>
 #include <cstdint>
 
+#include "app/closable_run.h"
 #include "app/logic/conversion_text.h"
+#include "app/logic/output_dialog_rules.h"
 #include "framework/dialog_base.h"
 
 class DibImage;
 
-// Posted by the worker: wParam 1 when the conversion succeeded, else 0.
+// Posted by the worker: wParam 1 when the conversion succeeded, else 0;
+// lParam 0. The same number is the dialog manager's DM_SETDEFID, so the
+// dialog takes it only as the report its own worker recorded.
 constexpr UINT WM_CONVERSION_DONE = WM_USER + 1;
 
-class OutputDialog : public DialogBase {
+class OutputDialog : public DialogBase, public ClosableRun {
 public:
+    OutputDialog() = default;
+    // Joins the worker (asking it to stop first when it still runs).
+    ~OutputDialog();
+    OutputDialog(const OutputDialog&) = delete;
+    OutputDialog& operator=(const OutputDialog&) = delete;
+
     int16_t finished = 0;                   // 1 once WM_CONVERSION_DONE has arrived
     volatile int16_t cancelRequested = 0;   // the engine's cancel flag; set by the stop button
     const DibImage* image = nullptr;        // owned by the main window
@@ -35,6 +49,8 @@ public:
     int onCommand(unsigned id, unsigned code, HWND control) override;
     int onUserMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    void stopAndEnd() override;
+
 private:
     // Copies the close box into OptFlag and ends the dialog.
     void finishDialog(INT_PTR dialogResult);
@@ -42,7 +58,18 @@ private:
     // messages it sends are served by the window thread's modal loop.
     void appendLog(const char* text);
 
+    // Records the worker's outcome, then posts WM_CONVERSION_DONE with it to
+    // window (the dialog's handle, read before the run). After the record
+    // the object is not touched again.
+    void reportCompletion(HWND window, bool ok);
+
     static unsigned __stdcall runConversion(void* dialog);
     static void logProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                             int32_t size, void* dialog);
+
+    HANDLE worker_ = nullptr;       // joined by the destructor
+    // kNoCompletion until the worker records its outcome (0 or 1).
+    std::atomic<int> completion_{kNoCompletion};
+    bool endWhenFinished_ = false;  // stopAndEnd was called: no "閉じる" offer
+    bool offeringClose_ = false;    // the run succeeded; the button reads "閉じる"
 };

@@ -191,3 +191,35 @@ TEST(OutputDialogRules, CloseBoxIsCopiedIntoOptFlag)
     EXPECT_EQ(optFlagAfterOutputDialog(0x8307, false), 0x8107);
     EXPECT_EQ(optFlagAfterOutputDialog(0xFFFF, true), 0xFFFF);
 }
+
+TEST(OutputDialogRules, OnlyTheWorkersOwnReportIsTheCompletion)
+{
+    // The completion's number is also DM_SETDEFID, whose wParam is a control
+    // id (1 is IDOK): it may arrive before, after or instead of the report.
+    const struct {
+        bool finished;
+        int recorded;
+        uintptr_t wParam;
+        intptr_t lParam;
+        bool taken;
+    } cases[] = {
+        {false, 1, 1, 0, true},                 // success reported
+        {false, 0, 0, 0, true},                 // failure or stop reported
+        {false, kNoCompletion, 1, 0, false},    // DM_SETDEFID(IDOK) while the worker runs
+        {false, kNoCompletion, 0, 0, false},
+        {false, kNoCompletion, 2, 0, false},
+        {false, 0, 1, 0, false},                // a success claimed after a failure
+        {false, 1, 0, 0, false},                // a failure claimed after a success
+        {false, 1, 2, 0, false},                // DM_SETDEFID(IDCANCEL) once the worker is done
+        {false, 1, 1, 1, false},                // not the worker's lParam
+        {false, 1, 1, -1, false},
+        {false, 1, uintptr_t(1) << 16 | 1, 0, false},
+        {false, 7, 7, 0, false},                // no outcome the worker records
+        {true, 1, 1, 0, false},                 // taken once
+        {true, 0, 0, 0, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isWorkerCompletion(c.finished, c.recorded, c.wParam, c.lParam), c.taken)
+            << "finished " << c.finished << " recorded " << c.recorded << " wParam " << c.wParam << " lParam "
+            << c.lParam;
+}

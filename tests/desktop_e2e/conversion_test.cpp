@@ -1,29 +1,8 @@
 // Conversions from the main window: "テスト", "上書き保存", "別名で保存" and
 // "中止", checked against the engine run directly on the same pixels.
 
-#include "core/image_loader.h"
 #include "tests/desktop_e2e/e2e_expect.h"
 #include "tests/desktop_e2e/e2e_fixture.h"
-
-namespace {
-
-// Whether a picture loaded from path has exactly the picture's colours.
-::testing::AssertionResult holdsPicture(const std::string& path, const Picture& picture)
-{
-    DibImage loaded;
-    int32_t transparent = -1;
-    if (!loadImageFile(loaded, path.c_str(), transparent))
-        return ::testing::AssertionFailure() << path << " does not load";
-    if (loaded.width != picture.width || loaded.height != picture.height)
-        return ::testing::AssertionFailure() << path << " is " << loaded.width << " x " << loaded.height;
-    for (int32_t y = 0; y < picture.height; ++y)
-        for (int32_t x = 0; x < picture.width; ++x)
-            if ((loaded.pixelAt(x, y) & 0x00FFFFFFu) != (picture.at(x, y) & 0x00FFFFFFu))
-                return ::testing::AssertionFailure() << path << " differs at " << x << ", " << y;
-    return ::testing::AssertionSuccess();
-}
-
-}  // namespace
 
 TEST_F(DesktopTest, TestRunLogsEveryTrialAndWritesNothing)
 {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/image_loader.h"
 #include "engine/png_optimizer.h"
 #include "tests/image/bmp_test_encoder.h"
 #include "tests/readers/reader_test_support.h"
@@ -203,4 +204,19 @@ bool fileExists(const std::string& path)
 uint32_t fileSize(const std::string& path)
 {
     return static_cast<uint32_t>(readFileBytes(path).size());
+}
+
+::testing::AssertionResult holdsPicture(const std::string& path, const Picture& picture)
+{
+    DibImage loaded;
+    int32_t transparent = -1;
+    if (!loadImageFile(loaded, path.c_str(), transparent))
+        return ::testing::AssertionFailure() << path << " does not load";
+    if (loaded.width != picture.width || loaded.height != picture.height)
+        return ::testing::AssertionFailure() << path << " is " << loaded.width << " x " << loaded.height;
+    for (int32_t y = 0; y < picture.height; ++y)
+        for (int32_t x = 0; x < picture.width; ++x)
+            if ((loaded.pixelAt(x, y) & 0x00FFFFFFu) != (picture.at(x, y) & 0x00FFFFFFu))
+                return ::testing::AssertionFailure() << path << " differs at " << x << ", " << y;
+    return ::testing::AssertionSuccess();
 }

@@ -4,6 +4,8 @@
 // info rows formatted here from the documented formats (not with the
 // program's own formatting code), and the test pictures the runs start from.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -59,6 +61,10 @@ bool writeBmp24(const std::string& path, const Picture& picture);
 // Writes the picture as an 8-bit RGB PNG with filter 0 everywhere and a plain
 // zlib stream, optionally with a tRNS chunk naming transparentRgb.
 bool writePlainPng(const std::string& path, const Picture& picture, int64_t transparentRgb = -1);
+
+// Whether the image file at path loads (with the program's reader) and has
+// exactly the picture's colours (alpha not compared).
+::testing::AssertionResult holdsPicture(const std::string& path, const Picture& picture);
 
 bool fileExists(const std::string& path);
 uint32_t fileSize(const std::string& path);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/closable_run.h"
 #include "app/folder_conversion.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
@@ -287,8 +288,14 @@ TEST(FolderDialogs, FieldsTakeDroppedFoldersOnly)
     writeFileBytes(file, {1});
     AppSettings settings;
     std::vector<std::string> boxes;
-    std::string afterFolder, afterFile, afterMissing;
+    std::string afterFolder, afterFile, afterMissing, afterLong;
     DWORD quietUntil = 0;
+    // A missing path below the dropped folder, length bytes long.
+    const auto longPath = [&](size_t length) {
+        std::string path = folder + "\\";
+        path.resize(length, 'x');
+        return path;
+    };
 
     UiScript script;
     script.then("drop a folder", onSettings([&](HWND d) { dropPath(GetDlgItem(d, IDC_FOLDER_INPUT), folder); }))
@@ -310,15 +317,33 @@ TEST(FolderDialogs, FieldsTakeDroppedFoldersOnly)
             }
             return static_cast<LONG>(GetTickCount() - quietUntil) >= 0;
         })
-        .then("close", onSettings([&](HWND d) {
+        .then("drop a missing path as long as the field holds", onSettings([&](HWND d) {
                   afterMissing = dialogItemText(d, IDC_FOLDER_OUTPUT);
+                  dropPath(GetDlgItem(d, IDC_FOLDER_OUTPUT), longPath(511));
+                  quietUntil = GetTickCount() + 500;
+              }))
+        .then("nothing happens either", [&] {
+            std::string text;
+            if (HWND box = findMessageBox(&text)) {
+                boxes.push_back(text);   // none is expected
+                clickButton(box, IDOK);
+            }
+            return static_cast<LONG>(GetTickCount() - quietUntil) >= 0;
+        })
+        .then("drop a path one byte longer", onSettings([&](HWND d) {
+                  dropPath(GetDlgItem(d, IDC_FOLDER_INPUT), longPath(512));
+              }))
+        .then("over-long path refused", answerBox(boxes))
+        .then("close", onSettings([&](HWND d) {
+                  afterLong = dialogItemText(d, IDC_FOLDER_INPUT);
                   clickButton(d, IDCANCEL);
               }));
     ASSERT_TRUE(script.run([&] { convertFolder(nullptr, settings); })) << script.failedStep;
     EXPECT_EQ(afterFolder, folder);
-    EXPECT_EQ(boxes, std::vector<std::string>{"ﾌｫﾙﾀﾞではありません"});
+    EXPECT_EQ(boxes, (std::vector<std::string>{"ﾌｫﾙﾀﾞではありません", "ﾌｫﾙﾀﾞではありません"}));
     EXPECT_EQ(afterFile, folder) << "a refused drop leaves the field alone";
     EXPECT_EQ(afterMissing, "");
+    EXPECT_EQ(afterLong, folder) << "an over-long drop leaves the field alone";
 }
 
 TEST(FolderDialogs, BrowseButtonPutsTheChosenFolderIntoTheField)
@@ -576,6 +601,63 @@ TEST(FolderDialogs, StopEndsTheRunAndTheButtonThenCloses)
     EXPECT_EQ(seen.status.rfind("処理 " + std::to_string(seen.position) + " ｴﾗｰ 0 / 総増減 -", 0), 0u)
         << seen.status;
     EXPECT_EQ(countEntries(out), written) << "no temporary file left behind";
+}
+
+TEST(FolderDialogs, EndRequestStopsTheRunAndEndsTheDialogWithoutTheButton)
+{
+    TempDir dir;
+    const std::string in = joined(dir.path(), "in");
+    makeFolder(in);
+    const int files = 12;
+    for (int i = 0; i < files; ++i)
+        writeFileBytes(joined(in, "f" + std::to_string(i) + ".bmp"), encodeBmp24(testPicture(96, 96, 400, uint32_t(i))));
+
+    // The request while the worker runs, and once it has ended ("終了" shown).
+    for (const bool afterEnd : {false, true}) {
+        SCOPED_TRACE(afterEnd ? "after the end" : "during the run");
+        const std::string out = joined(dir.path(), afterEnd ? "out-end" : "out-run");
+        makeFolder(out);
+        AppSettings settings;
+        settings.OptFlag = 0;   // the full search: each file takes a while
+        ClosableRun* active = nullptr;
+        bool namedWhileRunning = false;
+        UiScript script;
+        script.then("settings", startWith(in, out, DIR_BMP, false));
+        if (afterEnd)
+            script.then("run ends", [] {
+                HWND dialog = findDialog(kProgressCaption);
+                return dialog && dialogItemText(dialog, IDCANCEL) == "終了";
+            });
+        script
+            .then("request the end", [&] {
+                HWND dialog = findDialog(kProgressCaption);
+                if (!dialog || SendMessageA(GetDlgItem(dialog, IDC_FOLDER_PROGRESS), PBM_GETPOS, 0, 0) < 1)
+                    return false;
+                namedWhileRunning = active != nullptr;
+                if (active)
+                    active->stopAndEnd();
+                return true;
+            })
+            .then("closed by itself", progressClosed());
+        ASSERT_TRUE(script.run([&] { convertFolder(nullptr, settings, &active); }, 120000)) << script.failedStep;
+
+        EXPECT_TRUE(namedWhileRunning);
+        EXPECT_EQ(active, nullptr) << "the ended dialog is still named";
+        // The worker has been joined: nothing is written after the return.
+        const std::vector<std::string> written = listFiles(out, ".png");
+        Sleep(300);
+        EXPECT_EQ(listFiles(out, ".png"), written);
+        EXPECT_EQ(countEntries(out), written.size()) << "no temporary file left behind";
+        if (afterEnd)
+            EXPECT_EQ(written.size(), size_t(files));
+        else
+            EXPECT_LT(written.size(), size_t(files)) << "the run was not stopped";
+        for (const std::string& name : written) {
+            DibImage image;
+            int32_t transparent = -1;
+            EXPECT_TRUE(loadImageFile(image, joined(out, name).c_str(), transparent)) << name;
+        }
+    }
 }
 
 TEST(FolderDialogs, EmptyFolderEndsWithTheZeroSummary)
