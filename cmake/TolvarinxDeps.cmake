@@ -18,6 +18,18 @@ else()
 endif()
 string(CONCAT TOLVARINX_DEPS_HINT ${TOLVARINX_DEPS_HINT})
 
+# A MinGW configure whose prefix has not been built yet builds it first (the
+# script downloads the source packages once, then works offline).
+if(WIN32 AND TOLVARINX_DEPS_PREFIX AND NOT EXISTS ${TOLVARINX_DEPS_PREFIX}/.built-from
+   AND CMAKE_HOST_UNIX AND EXISTS ${PROJECT_SOURCE_DIR}/scripts/build-windows-deps.sh)
+  message(STATUS "Building zopfli and libdeflate for Windows (scripts/build-windows-deps.sh)")
+  execute_process(COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/build-windows-deps.sh
+    RESULT_VARIABLE tolvarinx_deps_result)
+  if(NOT tolvarinx_deps_result EQUAL 0)
+    message(WARNING "scripts/build-windows-deps.sh failed (${tolvarinx_deps_result})")
+  endif()
+endif()
+
 # tolvarinx_find_dependency_path(<var> <header> [PATH_SUFFIXES ...])
 macro(tolvarinx_find_dependency_path var header)
   if(TOLVARINX_DEPS_PREFIX)
