@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/gif_reader.h"
@@ -35,6 +36,14 @@ ImageFileKind imageFileKind(const uint8_t* head, uint32_t headBytes)
 
 bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour)
 {
+    return loadImageFile(image, path, transparentColour, ImageInput::Default);
+}
+
+bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
+                   AppendBuffer* colourChunks)
+{
+    if (colourChunks)
+        colourChunks->release();
     image.hasAlpha = 0;
     transparentColour = -1;
 
@@ -56,8 +65,16 @@ bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour
     switch (imageFileKind(head, headBytes)) {
     case ImageFileKind::Bmp:
         return loadBmpFile(image, path, transparentColour);
-    case ImageFileKind::Png:
-        return loadPngFile(path, image, transparentColour);
+    case ImageFileKind::Png: {
+        PngReadOptions options;
+        options.extendedInput = input == ImageInput::Extended;
+        options.colourChunks = colourChunks;
+        if (loadPngFile(path, image, transparentColour, options))
+            return true;
+        if (colourChunks)
+            colourChunks->release();
+        return false;
+    }
     case ImageFileKind::Gif:
         return loadGifFile(path, image, transparentColour);
     case ImageFileKind::Unknown:

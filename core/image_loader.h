@@ -25,6 +25,21 @@ ImageFileKind imageFileKind(const uint8_t* head, uint32_t headBytes);
 // its signature is unknown, or the reader refuses it.
 bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour);
 
+// Which files loadImageFile accepts.
+enum class ImageInput {
+    Default,    // exactly the files the three-argument form loads
+    Extended,   // PNGs also interlaced, grey+alpha, or 16-bit of 8-bit values (png_reader.h)
+};
+
+class AppendBuffer;
+
+// loadImageFile with a choice of input. With ImageInput::Extended and a
+// colourChunks buffer, a PNG's sRGB, gAMA, cHRM and iCCP chunks are kept there
+// whole, in file order (png_reader.h); the buffer is released first and stays
+// empty for other files, for ImageInput::Default and when the load fails.
+bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
+                   AppendBuffer* colourChunks = nullptr);
+
 // The platform's BMP path (image_loader_bmp_posix.cpp / _win32.cpp): the file
 // as a 32-bit picture with every alpha byte 255 and transparent colour -1.
 // False when the file is not a bitmap the platform can load.

@@ -21,7 +21,46 @@ constexpr uint32_t kInputBufferBytes = 0x8000;
 constexpr int kColourGrey = 0;
 constexpr int kColourRgb = 2;
 constexpr int kColourPalette = 3;
+constexpr int kColourGreyAlpha = 4;
 constexpr int kColourRgba = 6;
+
+// The colour chunks extended input collects; a chunk's bit in
+// keptColourChunks_ is 1 << its index here.
+const char kColourChunkTypes[][5] = {"sRGB", "gAMA", "cHRM", "iCCP"};
+
+// One pass of the stored image: pixels (x0 + i * dx, y0 + j * dy).
+struct Pass {
+    uint32_t x0, y0, dx, dy;
+
+    uint32_t width(uint32_t imageWidth) const { return imageWidth > x0 ? (imageWidth - x0 + dx - 1) / dx : 0; }
+    uint32_t height(uint32_t imageHeight) const { return imageHeight > y0 ? (imageHeight - y0 + dy - 1) / dy : 0; }
+};
+
+constexpr Pass kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                           {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+constexpr Pass kWholeImage = {0, 0, 1, 1};
+
+// The passes of an image in their stored order, for range-for.
+struct Passes {
+    const Pass* first;
+    const Pass* last;
+
+    explicit Passes(bool interlaced)
+        : first(interlaced ? kAdam7 : &kWholeImage), last(interlaced ? kAdam7 + 7 : &kWholeImage + 1) {}
+    const Pass* begin() const { return first; }
+    const Pass* end() const { return last; }
+};
+
+// Bytes of a row of `pixels` pixels of `bits` bits, filter byte excluded;
+// false when above the block limit.
+bool packedRowBytes(uint32_t pixels, uint32_t bits, uint32_t& bytes)
+{
+    uint32_t totalBits = 0;
+    if (!checkedMul(pixels, bits, totalBits, 0xFFFFFFFFu))
+        return false;
+    bytes = totalBits / 8 + (totalBits % 8 ? 1 : 0);
+    return bytes <= kMaxBlockBytes;
+}
 
 uint32_t readBE32(const uint8_t* p)
 {
@@ -50,6 +89,14 @@ uint8_t indexAt(const uint8_t* row, uint32_t x, int bits)
     const uint32_t perByte = 8u / uint32_t(bits);
     const int shift = 8 - bits * int(1 + x % perByte);
     return uint8_t((row[x / perByte] >> shift) & ((1u << bits) - 1));
+}
+
+// Stores a packed index (the row's bits there are still zero).
+void setIndexAt(uint8_t* row, uint32_t x, int bits, uint8_t index)
+{
+    const uint32_t perByte = 8u / uint32_t(bits);
+    const int shift = 8 - bits * int(1 + x % perByte);
+    row[x / perByte] = uint8_t(row[x / perByte] | (index << shift));
 }
 
 int32_t paletteColour(const PngInfo& info, uint32_t index)
@@ -107,9 +154,51 @@ bool PngReader::findChunk(const char* type, uint32_t& length)
             readTransparency(chunkLength);
             continue;
         }
+        if (headerDone_ && colourChunks_) {
+            bool colourChunk = false;
+            for (const char* colourType : kColourChunkTypes)
+                colourChunk = colourChunk || std::memcmp(chunkType, colourType, 4) == 0;
+            if (colourChunk) {
+                if (!keepColourChunk(chunkType, chunkLength))
+                    return false;
+                continue;
+            }
+        }
         if (!skip(chunkLength) || !skip(4))
             return false;
     }
+}
+
+bool PngReader::keepColourChunk(const uint8_t type[4], uint32_t length)
+{
+    uint32_t bit = 0;
+    for (uint32_t i = 0; i < sizeof kColourChunkTypes / sizeof kColourChunkTypes[0]; ++i)
+        if (std::memcmp(type, kColourChunkTypes[i], 4) == 0)
+            bit = 1u << i;
+    if ((keptColourChunks_ & bit) || length > kMaxColourChunkBytes)
+        return skip(length) && skip(4);
+
+    // Length, type, data and CRC, exactly as in the file.
+    ByteBuffer chunk;
+    uint32_t chunkBytes = 0;
+    if (!checkedAdd(length, 12, chunkBytes) || !chunk.allocate(chunkBytes, false))
+        return skip(length) && skip(4);
+    chunk.data[0] = uint8_t(length >> 24);
+    chunk.data[1] = uint8_t(length >> 16);
+    chunk.data[2] = uint8_t(length >> 8);
+    chunk.data[3] = uint8_t(length);
+    std::memcpy(chunk.data + 4, type, 4);
+    if (file_.read(chunk.data + 8, length + 4) != length + 4)
+        return false;
+    const uint32_t crc = uint32_t(crc32(crc32(0L, nullptr, 0), chunk.data + 4, length + 4));
+    if (crc != readBE32(chunk.data + 8 + length))
+        return true;   // damaged: left out, the walk goes on
+    const bool stored = colourChunks_->data ? colourChunks_->append(chunk.data, chunkBytes)
+                                            : colourChunks_->init(chunkBytes, 4096) &&
+                                                  colourChunks_->append(chunk.data, chunkBytes);
+    if (stored)
+        keptColourChunks_ |= bit;
+    return true;
 }
 
 void PngReader::readTransparency(uint32_t length)
@@ -140,19 +229,25 @@ void PngReader::readTransparency(uint32_t length)
         }
     } else if (colourType_ == kColourGrey) {
         // The whole 16-bit sample must name a grey of the image's depth;
-        // anything else matches no pixel.
+        // anything else matches no pixel. In a 16-bit image (every pixel with
+        // equal bytes) that is a sample of equal bytes, naming its 8-bit grey.
         if (got == 2) {
-            const uint32_t sample = (uint32_t(data[0]) << 8) | data[1];
+            const uint32_t sample = bitDepth_ == 16 ? (data[0] == data[1] ? data[0] : 0x10000u)
+                                                    : (uint32_t(data[0]) << 8) | data[1];
             if (sample < info.paletteCount)
                 info.transparentColour = paletteColour(info, sample);
         }
     } else if (colourType_ == kColourRgb) {
-        // Samples above 255 match no 8-bit pixel, so they give no colour.
-        if (got == 6 && data[0] == 0 && data[2] == 0 && data[4] == 0)
-            info.transparentColour = int32_t((uint32_t(data[1]) << 16) | (uint32_t(data[3]) << 8) | data[5]);
+        // Samples above 255 match no 8-bit pixel, so they give no colour; at
+        // 16 bits the samples with unequal bytes match none.
+        const bool fits = got == 6 && (bitDepth_ == 16 ? data[0] == data[1] && data[2] == data[3] && data[4] == data[5]
+                                                       : data[0] == 0 && data[2] == 0 && data[4] == 0);
+        if (fits)
+            info.transparentColour = int32_t((uint32_t(data[bitDepth_ == 16 ? 0 : 1]) << 16) |
+                                             (uint32_t(data[3]) << 8) | data[5]);
     }
-    // RGBA: tRNS is not allowed beside an alpha channel and is ignored; the
-    // pixels' own alpha says everything.
+    // RGBA and grey+alpha: tRNS is not allowed beside an alpha channel and is
+    // ignored; the pixels' own alpha says everything.
 
     skip(length - got);
     skip(4);
@@ -170,15 +265,24 @@ bool PngReader::readHeader(PngInfo& info)
     info.height = readBE32(header + 4);
     bitDepth_ = header[8];
     colourType_ = header[9];
-    if (bitDepth_ != 1 && bitDepth_ != 2 && bitDepth_ != 4 && bitDepth_ != 8)
+    const bool wide = bitDepth_ == 16 && extended_ && colourType_ != kColourPalette;
+    if (bitDepth_ != 1 && bitDepth_ != 2 && bitDepth_ != 4 && bitDepth_ != 8 && !wide)
         return false;
     switch (colourType_) {
     case kColourGrey:
+        info.pixelBits = wide ? 8 : bitDepth_;
+        break;
     case kColourPalette:
         info.pixelBits = bitDepth_;
         break;
     case kColourRgb:
         info.pixelBits = 24;
+        break;
+    case kColourGreyAlpha:
+        if (!extended_ || bitDepth_ < 8)
+            return false;
+        info.pixelBits = 16;
+        info.hasAlpha = 1;
         break;
     case kColourRgba:
         info.pixelBits = 32;
@@ -187,7 +291,8 @@ bool PngReader::readHeader(PngInfo& info)
     default:
         return false;
     }
-    if (header[10] != 0 || header[11] != 0 || header[12] != 0)
+    interlaced_ = header[12] == 1 && extended_;
+    if (header[10] != 0 || header[11] != 0 || (header[12] != 0 && !interlaced_))
         return false;
     if (!skip(length - 13) || !skip(4))
         return false;
@@ -212,6 +317,25 @@ bool PngReader::readHeader(PngInfo& info)
     if (!checkedAdd(sampleBytes, 1, rowBytes) || !checkedMul(rowBytes, info.height, totalBytes))
         return false;
     info.rowBytes = int32_t(rowBytes);
+
+    // The inflated data: every pass's rows at the stored depth, each with its
+    // filter byte. Without 16-bit samples or interlacing that is the rows above.
+    storedBytes_ = totalBytes;
+    if (bitDepth_ == 16 || interlaced_) {
+        const uint32_t storedBits = info.pixelBits * (bitDepth_ == 16 ? 2u : 1u);
+        storedBytes_ = 0;
+        for (const Pass& pass : Passes(interlaced_)) {
+            const uint32_t passWidth = pass.width(info.width);
+            const uint32_t passHeight = pass.height(info.height);
+            if (passWidth == 0 || passHeight == 0)
+                continue;
+            uint32_t passRow = 0;
+            uint32_t passBytes = 0;
+            if (!packedRowBytes(passWidth, storedBits, passRow) || !checkedAdd(passRow, 1, passRow) ||
+                !checkedMul(passRow, passHeight, passBytes) || !checkedAdd(storedBytes_, passBytes, storedBytes_))
+                return false;
+        }
+    }
     headerDone_ = true;
     return true;
 }
@@ -221,7 +345,7 @@ bool PngReader::readPalette(PngInfo& info)
     if (!info.palette.allocate(768, true))
         return false;
     if (colourType_ == kColourGrey) {
-        const uint32_t count = 1u << bitDepth_;
+        const uint32_t count = 1u << info.pixelBits;
         const uint32_t step = 256 / (count - 1);
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t grey = i * step > 255 ? 255 : i * step;
@@ -244,17 +368,16 @@ bool PngReader::readPalette(PngInfo& info)
     return skip(4);
 }
 
-bool PngReader::inflateImageData(PngInfo& info)
+bool PngReader::inflateImageData(ByteBuffer& target, uint32_t totalBytes)
 {
-    const uint32_t totalBytes = uint32_t(info.rowBytes) * info.height;   // checked in readHeader
     ByteBuffer input;
-    if (!info.imageData.allocate(totalBytes, true) || !input.allocate(kInputBufferBytes, true))
+    if (!target.allocate(totalBytes, true) || !input.allocate(kInputBufferBytes, true))
         return false;
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);
     if (inflateInit(&stream) != Z_OK)
         return false;
-    stream.next_out = info.imageData.data;
+    stream.next_out = target.data;
     stream.avail_out = totalBytes;
 
     bool ok = true;
@@ -300,14 +423,12 @@ bool PngReader::inflateImageData(PngInfo& info)
     return ok;
 }
 
-void PngReader::unfilterRows(PngInfo& info)
+void PngReader::unfilterRows(uint8_t* data, uint32_t stride, uint32_t rows, uint32_t bpp)
 {
-    const uint32_t bpp = (info.pixelBits + 7u) / 8u;
-    const uint32_t stride = uint32_t(info.rowBytes);
     const uint32_t count = stride - 1;
     const uint8_t* above = nullptr;
-    for (uint32_t y = 0; y < info.height; ++y) {
-        uint8_t* row = info.imageData.data + size_t(y) * stride;
+    for (uint32_t y = 0; y < rows; ++y) {
+        uint8_t* row = data + size_t(y) * stride;
         const uint8_t type = row[0];
         uint8_t* x = row + 1;
         switch (type) {
@@ -340,6 +461,51 @@ void PngReader::unfilterRows(PngInfo& info)
         }
         above = x;
     }
+}
+
+bool PngReader::rebuildRows(ByteBuffer& stored, PngInfo& info) const
+{
+    const uint32_t stride = uint32_t(info.rowBytes);
+    if (!info.imageData.allocate(stride * info.height, true))   // product checked in readHeader
+        return false;
+    const bool wide = bitDepth_ == 16;
+    const uint32_t storedBits = info.pixelBits * (wide ? 2u : 1u);
+    // Whole bytes per pixel of the rows (0 for packed indices and greys).
+    const uint32_t pixelBytes = info.pixelBits >= 8 ? info.pixelBits / 8u : 0;
+    const int packedBits = int(info.pixelBits);
+
+    uint8_t* passData = stored.data;
+    for (const Pass& pass : Passes(interlaced_)) {
+        const uint32_t passWidth = pass.width(info.width);
+        const uint32_t passHeight = pass.height(info.height);
+        if (passWidth == 0 || passHeight == 0)
+            continue;
+        uint32_t passRow = 0;
+        packedRowBytes(passWidth, storedBits, passRow);   // checked in readHeader
+        ++passRow;
+        unfilterRows(passData, passRow, passHeight, (storedBits + 7u) / 8u);
+        for (uint32_t j = 0; j < passHeight; ++j) {
+            const uint8_t* src = passData + size_t(j) * passRow + 1;
+            uint8_t* dst = info.imageData.data + size_t(pass.y0 + j * pass.dy) * stride + 1;
+            for (uint32_t i = 0; i < passWidth; ++i) {
+                const uint32_t x = pass.x0 + i * pass.dx;
+                if (pixelBytes == 0) {
+                    setIndexAt(dst, x, packedBits, indexAt(src, i, packedBits));
+                } else if (!wide) {
+                    std::memcpy(dst + size_t(x) * pixelBytes, src + size_t(i) * pixelBytes, pixelBytes);
+                } else {
+                    const uint8_t* sample = src + size_t(i) * pixelBytes * 2;
+                    for (uint32_t k = 0; k < pixelBytes; ++k, sample += 2) {
+                        if (sample[0] != sample[1])
+                            return false;   // not an 8-bit value: refused, never reduced
+                        dst[size_t(x) * pixelBytes + k] = sample[0];
+                    }
+                }
+            }
+        }
+        passData += size_t(passRow) * passHeight;
+    }
+    return true;
 }
 
 void PngReader::resolvePaletteTransparency(PngInfo& info)
@@ -386,13 +552,19 @@ void PngReader::resolvePaletteTransparency(PngInfo& info)
     }
 }
 
-bool PngReader::read(const char* path, PngInfo& info)
+bool PngReader::read(const char* path, PngInfo& info, const PngReadOptions& options)
 {
     info_ = &info;
     info.paletteCount = 0;
     info.transparentColour = -1;
     info.hasAlpha = 0;
     info.paletteAlpha.release();
+    extended_ = options.extendedInput;
+    colourChunks_ = extended_ ? options.colourChunks : nullptr;
+    if (colourChunks_)
+        colourChunks_->release();
+    keptColourChunks_ = 0;
+    interlaced_ = false;
     headerDone_ = false;
     paletteTransparency_ = false;
     if (!file_.openRead(path))
@@ -403,14 +575,22 @@ bool PngReader::read(const char* path, PngInfo& info)
     // A failed read or seek is no end of file: what it left out is not known
     // to be zeros, so the picture is refused rather than passed off as complete.
     if (file_.read(signature, 8) == 8 && std::memcmp(signature, kSignature, 8) == 0 && readHeader(info) &&
-        (info.pixelBits > 8 || readPalette(info)) && inflateImageData(info) && !file_.ioFailed()) {
-        unfilterRows(info);
-        if (paletteTransparency_)
+        (info.pixelBits > 8 || readPalette(info))) {
+        if (bitDepth_ != 16 && !interlaced_) {
+            if (inflateImageData(info.imageData, storedBytes_) && !file_.ioFailed()) {
+                unfilterRows(info.imageData.data, uint32_t(info.rowBytes), info.height, (info.pixelBits + 7u) / 8u);
+                ok = true;
+            }
+        } else {
+            ByteBuffer stored;
+            ok = inflateImageData(stored, storedBytes_) && !file_.ioFailed() && rebuildRows(stored, info);
+        }
+        if (ok && paletteTransparency_)
             resolvePaletteTransparency(info);
-        ok = true;
     }
     file_.close();
     info_ = nullptr;
+    colourChunks_ = nullptr;
     return ok;
 }
 
@@ -431,6 +611,9 @@ void PngReader::convertToImage(const PngInfo& info, DibImage& image)
         if (info.pixelBits <= 8) {
             for (uint32_t x = 0; x < info.width; ++x)
                 std::memcpy(dst + x * 4, table[indexAt(src, x, info.pixelBits)], 4);
+        } else if (info.pixelBits == 16) {
+            for (uint32_t x = 0; x < info.width; ++x, src += 2)
+                storePixel(dst + x * 4, src[0], src[0], src[0], src[1]);
         } else if (info.pixelBits == 24) {
             for (uint32_t x = 0; x < info.width; ++x, src += 3)
                 storePixel(dst + x * 4, src[0], src[1], src[2], 255);
@@ -443,9 +626,14 @@ void PngReader::convertToImage(const PngInfo& info, DibImage& image)
 
 bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour)
 {
+    return loadPngFile(path, image, transparentColour, PngReadOptions());
+}
+
+bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour, const PngReadOptions& options)
+{
     PngReader reader;
     PngInfo info;
-    if (!reader.read(path, info))
+    if (!reader.read(path, info, options))
         return false;
     if (!image.create(int32_t(info.width), int32_t(info.height)))
         return false;

@@ -7,6 +7,17 @@
 // checked. The file is walked chunk by chunk with seeks; only the inflated rows
 // are held in memory.
 //
+// Extended input (PngReadOptions::extendedInput) accepts more: interlaced
+// (Adam7) images of every kind above, greyscale with alpha at 8 bits, and
+// 16-bit greyscale, RGB, RGBA and grey+alpha images in which every decoded
+// sample has equal high and low bytes. Those load exactly as the 8-bit image
+// of the high bytes; a 16-bit tRNS value counts likewise, and one with unequal
+// bytes matches no pixel. Any other 16-bit image is refused, never reduced.
+// With extended input the file's sRGB, gAMA, cHRM and iCCP chunks met before
+// the image data can be collected whole (length, type, data, CRC), in file
+// order, each type at most once (the first with a correct CRC); a chunk with a
+// wrong CRC or above kMaxColourChunkBytes is left out.
+//
 // Transparency. Whenever one transparent colour describes the file's
 // transparency exactly, the image loads opaque and that colour is reported
 // (RGB colour key, the greyscale tRNS grey, a palette whose transparent entries
@@ -36,10 +47,22 @@
 
 class DibImage;
 
+// The largest colour chunk (in practice an iCCP profile) collected, data bytes.
+constexpr uint32_t kMaxColourChunkBytes = 16u << 20;
+
+// What a read may do beyond the default (see above).
+struct PngReadOptions {
+    bool extendedInput = false;
+    // With extendedInput: when not null, released and then filled with the
+    // colour chunks (empty when the file has none). Owned by the caller.
+    AppendBuffer* colourChunks = nullptr;
+};
+
 // What the reader fills; owned by the caller.
 struct PngInfo {
-    // Bits per stored pixel: the bit depth (1, 2, 4, 8) for greyscale and
-    // palette images, 24 for RGB, 32 for RGBA.
+    // Bits per pixel of the decoded rows: the bit depth (1, 2, 4, 8) for
+    // greyscale and palette images, 16 for grey+alpha, 24 for RGB, 32 for RGBA
+    // (16-bit files count as their 8-bit reduction).
     uint16_t pixelBits = 0;
     // Entries in `palette`; for greyscale images the synthesized grey ramp;
     // 0 for RGB and RGBA.
@@ -53,8 +76,9 @@ struct PngInfo {
     // True when the image carries per-pixel alpha: RGBA images, and palette
     // images whose transparency one colour cannot express (see above).
     int16_t hasAlpha = 0;
-    // `height` rows of `rowBytes` bytes, unfiltered in place (each row still
-    // starts with its filter-type byte).
+    // `height` rows of `rowBytes` bytes, unfiltered, top to bottom and no longer
+    // interlaced (each row starts with a byte that is no longer meaningful:
+    // the row's filter type, or 0 for rows rebuilt from a 16-bit or interlaced file).
     ByteBuffer imageData;
     // 256 entries of red, green, blue (768 bytes) for greyscale and palette
     // images; the first `paletteCount` are valid, the rest are zero.
@@ -73,7 +97,7 @@ public:
     // Reads the file at path into info. False when the file cannot be opened,
     // is not a PNG of a supported kind, is too large, or its image data is
     // corrupt; the content of info is then unspecified.
-    bool read(const char* path, PngInfo& info);
+    bool read(const char* path, PngInfo& info, const PngReadOptions& options = PngReadOptions());
     // Writes the decoded rows into image, which the caller has created at
     // info.width x info.height. Alpha 255 unless info.hasAlpha is set.
     static void convertToImage(const PngInfo& info, DibImage& image);
@@ -81,9 +105,15 @@ public:
 private:
     bool readHeader(PngInfo& info);
     bool readPalette(PngInfo& info);
-    bool inflateImageData(PngInfo& info);
-    // Reconstructs the filtered rows of info.imageData in place.
-    static void unfilterRows(PngInfo& info);
+    // Inflates the IDAT chunks into target (totalBytes, zero-filled first).
+    bool inflateImageData(ByteBuffer& target, uint32_t totalBytes);
+    // Reconstructs `rows` filtered rows of `stride` bytes in place; bpp is the
+    // filters' byte distance to the pixel on the left.
+    static void unfilterRows(uint8_t* data, uint32_t stride, uint32_t rows, uint32_t bpp);
+    // The stored rows of a 16-bit or interlaced file as info's rows: the
+    // passes unfiltered, reduced to 8 bits and placed. False when a 16-bit
+    // sample has unequal bytes.
+    bool rebuildRows(ByteBuffer& stored, PngInfo& info) const;
     // Settles transparentColour / hasAlpha of a palette image from the alphas
     // of the entries its pixels use.
     static void resolvePaletteTransparency(PngInfo& info);
@@ -95,13 +125,22 @@ private:
     // Reads a tRNS chunk's data (file at its start) and then skips the rest of
     // the chunk and its CRC.
     void readTransparency(uint32_t length);
+    // Appends a colour chunk (file at its data) to colourChunks_ when its CRC
+    // holds and its type is not there yet; then moves past the chunk's CRC.
+    // False when the file ends inside the chunk.
+    bool keepColourChunk(const uint8_t type[4], uint32_t length);
     // Moves forward by n bytes; false when that is not possible.
     bool skip(uint32_t n);
 
     FileHandle file_;
     PngInfo* info_ = nullptr;     // the record being filled during read
-    uint8_t bitDepth_ = 0;
+    AppendBuffer* colourChunks_ = nullptr;   // null: colour chunks are skipped
+    uint32_t keptColourChunks_ = 0;          // bit per type collected so far
+    bool extended_ = false;       // the extended input of PngReadOptions
+    uint8_t bitDepth_ = 0;        // as stored: 16 for 16-bit files
     uint8_t colourType_ = 0;
+    bool interlaced_ = false;
+    uint32_t storedBytes_ = 0;    // inflated bytes of every pass, filter bytes included
     bool headerDone_ = false;     // tRNS is only read after the header
     bool paletteTransparency_ = false;   // a palette tRNS has been read
 };
@@ -111,3 +150,5 @@ private:
 // the image and transparentColour are left untouched; when the image cannot
 // be created the image is empty. False on any failure.
 bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour);
+// The same with the options of PngReadOptions.
+bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour, const PngReadOptions& options);

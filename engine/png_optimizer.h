@@ -19,6 +19,7 @@
 constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no filter trials
 constexpr uint16_t OPT_NO_DEFLATE_COMPARE = 0x2;  // window bits 15, memory level 8, measured once
 constexpr uint16_t OPT_NO_8BIT_COMPARE = 0x4;     // a 1/2/4-bit palette image is not also tried at 8 bits
+constexpr uint16_t OPT_EXTENDED_SEARCH = 0x8;  // extended search after the default one
 
 // Filter choices (ConvertRequest::filter).
 enum FilterChoice : int32_t {

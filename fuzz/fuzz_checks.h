@@ -18,7 +18,10 @@
 
 // The PNG, GIF and BMP readers through their loaders: a refused file leaves the
 // image empty and the transparent colour untouched; an accepted one is a
-// well-formed picture (size, alpha bytes, transparent colour in range).
+// well-formed picture (size, alpha bytes, transparent colour in range). The
+// PNG check also loads with extended input: the same promises, the default
+// reader's picture unchanged where it accepts the file, and only complete
+// colour chunks with correct CRCs, each type once.
 std::string checkPngLoad(const uint8_t* data, size_t size);
 std::string checkGifLoad(const uint8_t* data, size_t size);
 std::string checkBmpLoad(const uint8_t* data, size_t size);

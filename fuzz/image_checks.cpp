@@ -5,6 +5,9 @@
 #include <set>
 #include <vector>
 
+#include <zlib.h>
+
+#include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/gif_reader.h"
 #include "core/image_loader.h"
@@ -77,6 +80,67 @@ using FileLoader = bool (*)(DibImage& image, const char* path, int32_t& transpar
 bool loadPng(DibImage& image, const char* path, int32_t& transparentColour)
 {
     return loadPngFile(path, image, transparentColour);
+}
+
+// The colour chunks of an extended load: complete chunks of the four types,
+// each with its correct CRC, each type once, nothing else.
+std::string checkColourChunks(const AppendBuffer& chunks)
+{
+    static const char* const kTypes[] = {"sRGB", "gAMA", "cHRM", "iCCP"};
+    std::set<std::string> seen;
+    uint32_t at = 0;
+    while (at < chunks.used) {
+        if (chunks.used - at < 12)
+            return "a colour chunk is cut short";
+        const uint8_t* chunk = chunks.data + at;
+        const uint32_t length = (uint32_t(chunk[0]) << 24) | (uint32_t(chunk[1]) << 16) |
+                                (uint32_t(chunk[2]) << 8) | chunk[3];
+        if (length > chunks.used - at - 12)
+            return "a colour chunk's length runs past the kept bytes";
+        const std::string type(reinterpret_cast<const char*>(chunk + 4), 4);
+        bool known = false;
+        for (const char* allowed : kTypes)
+            known = known || type == allowed;
+        if (!known)
+            return "a kept chunk is not a colour chunk: " + type;
+        if (!seen.insert(type).second)
+            return "the colour chunk " + type + " is kept twice";
+        const uint8_t* crcBytes = chunk + 8 + length;
+        const uint32_t stored = (uint32_t(crcBytes[0]) << 24) | (uint32_t(crcBytes[1]) << 16) |
+                                (uint32_t(crcBytes[2]) << 8) | crcBytes[3];
+        if (uint32_t(crc32(crc32(0L, nullptr, 0), chunk + 4, length + 4)) != stored)
+            return "the colour chunk " + type + " is kept with a wrong CRC";
+        at += 12 + length;
+    }
+    return std::string();
+}
+
+// The same file with extended input: the promises of every load, the default
+// reader's result unchanged where it accepts the file, well-formed colour chunks.
+std::string checkExtendedPngLoad(const std::string& path, bool plainLoaded, const DibImage& plain,
+                                 int32_t plainColour)
+{
+    DibImage image;
+    int32_t transparentColour = kUntouched;
+    AppendBuffer chunks;
+    PngReadOptions options;
+    options.extendedInput = true;
+    options.colourChunks = &chunks;
+    const bool loaded = loadPngFile(path.c_str(), image, transparentColour, options);
+    std::string problem = checkLoadResult(loaded, image, transparentColour, AlphaRule::Any);
+    if (!problem.empty())
+        return "extended input: " + problem;
+    if (plainLoaded) {
+        if (!loaded)
+            return "extended input refuses a file the default reader loads";
+        if (image.width != plain.width || image.height != plain.height || image.hasAlpha != plain.hasAlpha ||
+            transparentColour != plainColour ||
+            std::memcmp(image.bits, plain.bits, size_t(image.width) * size_t(image.height) * 4) != 0)
+            return "extended input loads a default file differently";
+    }
+    if (loaded)
+        problem = checkColourChunks(chunks);
+    return problem.empty() ? problem : "extended input: " + problem;
 }
 
 bool loadGif(DibImage& image, const char* path, int32_t& transparentColour)
@@ -387,7 +451,15 @@ std::string convertAndCheck(ConversionImage& in)
 
 std::string checkPngLoad(const uint8_t* data, size_t size)
 {
-    return checkLoad(data, size, loadPng, AlphaRule::Any);
+    const std::string problem = checkLoad(data, size, loadPng, AlphaRule::Any);
+    if (!problem.empty())
+        return problem;
+    // The scratch file checkLoad wrote, through both readers.
+    const std::string path = scratchPath("source");
+    DibImage plain;
+    int32_t plainColour = kUntouched;
+    const bool plainLoaded = loadPng(plain, path.c_str(), plainColour);
+    return checkExtendedPngLoad(path, plainLoaded, plain, plainColour);
 }
 
 std::string checkGifLoad(const uint8_t* data, size_t size)

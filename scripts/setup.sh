@@ -15,7 +15,7 @@ $SUDO apt-get install -y --no-install-recommends \
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev \
     wine wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine \
     clang libclang-rt-14-dev strace \
-    optipng zopfli
+    optipng zopfli libzopfli-dev libdeflate-dev dpkg-dev
 
 # Wine reads the ANSI code page from the locale: ja_JP.UTF-8 gives code page 932.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
@@ -23,3 +23,7 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
     grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
     $SUDO locale-gen
 fi
+
+# zopfli and libdeflate for the Windows builds, from Debian's source packages
+# (cached under build/deps; the machine's apt sources stay as they are).
+bash "$(dirname "${BASH_SOURCE[0]}")/build-windows-deps.sh"

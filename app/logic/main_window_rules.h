@@ -41,10 +41,11 @@ constexpr int ID_MENU_NO_FILTER_COMPARE = 40003;
 constexpr int ID_MENU_NO_DEFLATE_COMPARE = 40004;
 constexpr int ID_MENU_NO_8BIT_COMPARE = 40006;
 constexpr int ID_MENU_CLOSE_OUTPUT_DIALOG = 40007;
+constexpr int ID_MENU_EXTENDED_SEARCH = 40008;
 // The OptFlag bit a menu command toggles, 0 for any other command.
 uint16_t optionBitOfCommand(int commandId);
 // Number of option commands, and the command at index i (menu order).
-constexpr int kOptionCommandCount = 4;
+constexpr int kOptionCommandCount = 5;
 int optionCommandAt(int i);
 
 // The colour picker shows the image at 400 percent.

@@ -219,3 +219,38 @@ TEST(AppSettingsPath, LiesBesideTheProgram)
     EXPECT_EQ(text.substr(text.size() - name.size()), name);
     EXPECT_TRUE(isDirectory(text.substr(0, text.size() - name.size()).c_str()));
 }
+
+TEST(AppSettingsRoundTrip, ExtendedSearchIsOptFlagBit8)
+{
+    // A file of a version without the extended search: its OptFlag values never
+    // carry 0x8, so it loads with the search off and, saved without a change,
+    // is written back byte for byte. Switched on, the same seven lines carry
+    // the bit, which every version reads as a number.
+    const std::string oldFile = "[Tolvarinx3]\r\nWinX=10\r\nWinY=20\r\nOptFlag=775\r\nDirFlag=449\r\n"
+                                "OpenDir=C:\\in\r\nSaveDir=C:\\out\r\n";
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    ASSERT_TRUE(writeText(path, oldFile));
+    AppSettings settings;
+    WindowPosition position = loadSettingsFrom(path.c_str(), settings);
+    EXPECT_EQ(settings.OptFlag & OPT_EXTENDED_SEARCH, 0);
+    EXPECT_EQ(settings.OptFlag & OPT_ENGINE_BITS, 0x0007);
+    ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, position));
+    EXPECT_EQ(readText(path), oldFile);
+
+    struct Step {
+        bool extendedSearch;
+        const char* optFlagLine;
+    };
+    for (const Step& step : {Step{true, "OptFlag=783\r\n"}, Step{false, "OptFlag=775\r\n"}}) {
+        settings.OptFlag = uint16_t(step.extendedSearch ? settings.OptFlag | OPT_EXTENDED_SEARCH
+                                                        : settings.OptFlag & ~OPT_EXTENDED_SEARCH);
+        ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, position));
+        EXPECT_NE(readText(path).find(step.optFlagLine), std::string::npos) << readText(path);
+        AppSettings loaded;
+        position = loadSettingsFrom(path.c_str(), loaded);
+        EXPECT_EQ((loaded.OptFlag & OPT_EXTENDED_SEARCH) != 0, step.extendedSearch);
+        EXPECT_EQ(loaded.OptFlag, settings.OptFlag);
+    }
+    EXPECT_EQ(readText(path), oldFile);
+}

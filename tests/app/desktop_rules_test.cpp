@@ -126,12 +126,13 @@ TEST(OptionCommands, EachMenuItemTogglesItsBit)
     EXPECT_EQ(optionBitOfCommand(40004), 0x0002);
     EXPECT_EQ(optionBitOfCommand(40006), 0x0004);
     EXPECT_EQ(optionBitOfCommand(40007), 0x0200);
-    for (int other : {40001, 40002, 40005, 1051, 2, 0})
+    EXPECT_EQ(optionBitOfCommand(40008), 0x0008);   // "拡張探索(&X)"
+    for (int other : {40001, 40002, 40005, 40009, 1051, 2, 0})
         EXPECT_EQ(optionBitOfCommand(other), 0) << other;
     uint16_t bits = 0;
     for (int i = 0; i < kOptionCommandCount; ++i)
         bits |= optionBitOfCommand(optionCommandAt(i));
-    EXPECT_EQ(bits, 0x0207);
+    EXPECT_EQ(bits, 0x020F);
 }
 
 TEST(ColourPicker, ClickMapsThroughZoomAndScroll)
@@ -161,11 +162,12 @@ TEST(ColourPicker, ClickBeyondTheImagePicksNothing)
     EXPECT_EQ(iy, -1);
 }
 
-TEST(OutputDialogRules, EngineGetsOnlyTheThreeCompareBits)
+TEST(OutputDialogRules, EngineGetsOnlyTheCompareAndExtendedSearchBits)
 {
-    EXPECT_EQ(engineOptionsOf(0xFFFF), 0x0007);
+    EXPECT_EQ(engineOptionsOf(0xFFFF), 0x000F);
     EXPECT_EQ(engineOptionsOf(0x0305), 0x0005);
     EXPECT_EQ(engineOptionsOf(0x0100), 0x0000);
+    EXPECT_EQ(engineOptionsOf(0x0308), OPT_EXTENDED_SEARCH);
 }
 
 TEST(OutputDialogRules, CompletionOutcomes)

@@ -26,6 +26,38 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 
 void silentWarning(png_structp, png_const_charp) {}
 
+// Reads the rows as stored (passes combined, no other transformation) with
+// the data source set up by `prepare`; rows, rowBytes and depth are filled.
+template <typename Prepare>
+bool decodeStored(std::vector<uint8_t>& rows, size_t& rowBytes, int& depth, Prepare prepare)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_bytep> pointers;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        return false;
+    }
+    prepare(png);
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_read_info(png, info);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    depth = png_get_bit_depth(png, info);
+    rowBytes = png_get_rowbytes(png, info);
+    const uint32_t height = png_get_image_height(png, info);
+    rows.assign(rowBytes * height, 0);
+    pointers.resize(height);
+    for (uint32_t y = 0; y < height; ++y)
+        pointers[y] = &rows[size_t(y) * rowBytes];
+    png_read_image(png, pointers.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
 // Decodes with the data source already set up by `prepare`.
 template <typename Prepare>
 bool decode(RgbaImage& out, Prepare prepare)
@@ -79,4 +111,19 @@ bool decodePngBytesWithLibpng(const std::vector<uint8_t>& bytes, RgbaImage& out)
 {
     MemoryReader reader{&bytes, 0};
     return decode(out, [&reader](png_structp png) { png_set_read_fn(png, &reader, readFromMemory); });
+}
+
+bool decodePngSamplesWithLibpng(const std::vector<uint8_t>& bytes, bool& eightBitValues)
+{
+    MemoryReader reader{&bytes, 0};
+    std::vector<uint8_t> rows;
+    size_t rowBytes = 0;
+    int depth = 0;
+    if (!decodeStored(rows, rowBytes, depth,
+                      [&reader](png_structp png) { png_set_read_fn(png, &reader, readFromMemory); }))
+        return false;
+    eightBitValues = true;
+    for (size_t i = 0; depth == 16 && i + 1 < rows.size(); i += 2)
+        eightBitValues = eightBitValues && rows[i] == rows[i + 1];
+    return true;
 }

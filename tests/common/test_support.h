@@ -51,3 +51,7 @@ bool dibFromRgba(const RgbaImage& rgba, DibImage& image, bool hasAlpha);
 bool decodePngWithLibpng(const std::string& path, RgbaImage& out);
 // The same for a PNG held in memory.
 bool decodePngBytesWithLibpng(const std::vector<uint8_t>& bytes, RgbaImage& out);
+// Whether every stored sample of a PNG in memory has equal high and low bytes,
+// as libpng decodes it without any transformation (true at depths up to 8).
+// False when libpng refuses the file.
+bool decodePngSamplesWithLibpng(const std::vector<uint8_t>& bytes, bool& eightBitValues);

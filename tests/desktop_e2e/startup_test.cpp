@@ -187,3 +187,29 @@ TEST_F(DesktopTest, AboutBoxIsModalAndEndsWithEsc)
     EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(app->hwnd()) != FALSE; }, 5000));
     EXPECT_EQ(findTopLevel(app->pid(), kDialogClass, kMainCaption), app->hwnd());
 }
+
+TEST_F(DesktopTest, ExtendedSearchMenuItemTogglesAndPersists)
+{
+    // The item of the "設定(&O)" menu, as the program's resources hold it.
+    HMODULE module = LoadLibraryExA(install->exePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(102));
+    ASSERT_NE(menu, nullptr);
+    char text[64] = {};
+    EXPECT_GT(GetMenuStringA(GetSubMenu(menu, 1), kMenuExtendedSearch, text, sizeof text, MF_BYCOMMAND), 0);
+    EXPECT_STREQ(text, "拡張探索(&X)");
+    DestroyMenu(menu);
+    FreeLibrary(module);
+
+    // Each start reads what the last close stored: the first toggle sets
+    // OptFlag bit 0x8 on the default 256, the second clears it again.
+    for (const char* stored : {"\r\nOptFlag=264\r\n", "\r\nOptFlag=256\r\n"}) {
+        auto app = startApp();
+        ASSERT_TRUE(app);
+        postMenuCommand(app->hwnd(), kMenuExtendedSearch);
+        PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+        const std::vector<uint8_t> ini = readFileBytes(install->settingsPath());
+        EXPECT_NE(std::string(ini.begin(), ini.end()).find(stored), std::string::npos) << stored;
+    }
+}

@@ -30,6 +30,8 @@ namespace {
 const char* const kSettingsCaption = "フォルダ一括変換";
 const char* const kProgressCaption = "フォルダ変換";
 constexpr uint16_t kAllTypes = DIR_BMP | DIR_PNG | DIR_GIF;
+// The quick search: no comparisons, no extended search.
+constexpr uint16_t kQuickSearch = OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE;
 // 2001-02-03 in 100-ns units since 1601.
 constexpr uint64_t kOldTime = 126262656000000000ULL;
 
@@ -200,7 +202,7 @@ TEST(FolderDialogs, SettingsWarnAboutEveryBadFieldAndKeepTheDialogOpen)
     const std::string missing = dir.file("missing");
 
     AppSettings settings;
-    settings.OptFlag = OPT_ENGINE_BITS;
+    settings.OptFlag = kQuickSearch;
     settings.DirFlag = DIR_PNG | DIR_KEEP_TIMESTAMP | 0x8000;
     std::vector<std::string> boxes;
     std::vector<bool> initialChecks;
@@ -417,7 +419,7 @@ TEST(FolderDialogs, TreeIntoASeparateFolder)
     const std::string hidden = writeHiddenFile(in, "x.png", encodePng(testPicture(9, 9, 3, 4), false, 0));
 
     AppSettings settings;
-    settings.OptFlag = OPT_ENGINE_BITS | 0x0300;   // quick search; other bits must not matter
+    settings.OptFlag = kQuickSearch | 0x0300;   // quick search; other bits must not matter
     const uint16_t dirFlag = DIR_SUBFOLDERS | DIR_KEEP_TRANSPARENT | kAllTypes;
     Finished seen;
     UiScript script;
@@ -487,7 +489,7 @@ TEST(FolderDialogs, UnshrinkablePngLeftAloneInPlaceAndCopiedElsewhere)
     const ThreeTimes bestTimes = timesOf(joined(in, "best.png"));
 
     AppSettings settings;
-    settings.OptFlag = OPT_ENGINE_BITS;
+    settings.OptFlag = kQuickSearch;
     Finished inPlace, copied;
     UiScript script;
     script.then("same folder", startWith(in, "", DIR_KEEP_TIMESTAMP | DIR_BMP | DIR_PNG, true))
@@ -541,7 +543,7 @@ TEST(FolderDialogs, ResultsListShowsTheNewest25OnTop)
     ASSERT_EQ(order.size(), 30u);
 
     AppSettings settings;
-    settings.OptFlag = OPT_ENGINE_BITS;
+    settings.OptFlag = kQuickSearch;
     Finished seen;
     UiScript script;
     script.then("settings", startWith(in, out, DIR_BMP, false)).then("run", waitForEnd(seen)).then("closed", progressClosed());

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/image_loader.h"
 #include "tests/common/test_support.h"
@@ -103,6 +104,29 @@ TEST(ImageLoader, ContentDecidesNotTheExtension)
     ASSERT_TRUE(writeFileBytes(dir.file("really-gif.bmp"), readFileBytes(corpusPath("gifsuite/gifs/" + gifs[0]))));
     EXPECT_TRUE(loadImageFile(image, dir.file("really-gif.bmp").c_str(), transparent));
     EXPECT_FALSE(image.isEmpty());
+}
+
+TEST(ImageLoader, ExtendedInputChangesNothingForBitmapsAndGifs)
+{
+    TempDir dir;
+    BmpFormat format;
+    const BmpPicture picture = randomPicture(5, 4, format, 24);
+    ASSERT_TRUE(writeFileBytes(dir.file("picture.bmp"), encodeBmp(picture, format)));
+    const std::vector<std::string> gifs = listFiles(corpusPath("gifsuite/gifs"), ".gif");
+    ASSERT_FALSE(gifs.empty());
+    ASSERT_TRUE(writeFileBytes(dir.file("picture.gif"), readFileBytes(corpusPath("gifsuite/gifs/" + gifs[0]))));
+    for (const char* name : {"picture.bmp", "picture.gif"}) {
+        DibImage plain, extended;
+        int32_t plainColour = -2, extendedColour = -2;
+        AppendBuffer chunks;
+        ASSERT_TRUE(chunks.init(8, 8));
+        ASSERT_TRUE(loadImageFile(plain, dir.file(name).c_str(), plainColour));
+        ASSERT_TRUE(loadImageFile(extended, dir.file(name).c_str(), extendedColour, ImageInput::Extended, &chunks));
+        EXPECT_EQ(rgbaFromDib(extended).pixels, rgbaFromDib(plain).pixels) << name;
+        EXPECT_EQ(extended.hasAlpha, plain.hasAlpha) << name;
+        EXPECT_EQ(extendedColour, plainColour) << name;
+        EXPECT_EQ(chunks.used, 0u) << name;
+    }
 }
 
 TEST(ImageLoader, UnknownAndBrokenFilesFail)

@@ -2,6 +2,11 @@
 // decodes, or the reader refuses it. Which of the two is expected follows from
 // the file's own signature and header bytes.
 //
+// With extended input, interlaced files, grey+alpha at 8 bits and 16-bit files
+// whose every sample has equal bytes (as libpng reads the samples) load too;
+// every other 16-bit file is refused, and whatever the default reader loads
+// loads the same way.
+//
 // Damage the reader does not look at is not a reason to refuse: chunk CRCs are
 // never checked (such files are compared with libpng's decode of the same
 // bytes with repaired CRCs), and a file without image data loads with every
@@ -67,6 +72,22 @@ bool readerAccepts(const HeaderFacts& facts)
            facts.methods[1] == 0 && facts.methods[2] == 0;
 }
 
+// The extended reader's rule; eightBitValues: libpng finds equal bytes in
+// every 16-bit sample.
+bool extendedReaderAccepts(HeaderFacts facts, bool eightBitValues)
+{
+    if (facts.methods[2] == 1)
+        facts.methods[2] = 0;   // Adam7
+    if (facts.colourType == 4 && facts.depth >= 8)
+        facts.colourType = 6;   // grey+alpha is accepted as RGBA is
+    if (facts.depth == 16 && facts.colourType != 3) {
+        if (!eightBitValues)
+            return false;
+        facts.depth = 8;
+    }
+    return readerAccepts(facts);
+}
+
 std::vector<std::string> suiteFiles()
 {
     return listFiles(corpusPath("pngsuite/png"), ".png");
@@ -74,22 +95,10 @@ std::vector<std::string> suiteFiles()
 
 class PngSuiteFile : public ::testing::TestWithParam<std::string> {};
 
-}  // namespace
-
-TEST(PngSuite, CorpusIsPresent)
+// The file loads like libpng's decode when `accepts`, else it is refused.
+void checkSuiteFile(const Bytes& bytes, const HeaderFacts& facts, const Loaded& ours, bool accepts)
 {
-    EXPECT_GE(suiteFiles().size(), 150u) << corpusPath("pngsuite/png");
-}
-
-TEST_P(PngSuiteFile, LoadsLikeLibpngOrIsRefused)
-{
-    const std::string path = corpusPath("pngsuite/png/" + GetParam());
-    const Bytes bytes = readFileBytes(path);
-    ASSERT_FALSE(bytes.empty());
-    const HeaderFacts facts = inspect(bytes);
-    const Loaded ours = loadPngPath(path);
-
-    if (!readerAccepts(facts)) {
+    if (!accepts) {
         EXPECT_FALSE(ours.ok) << "unsupported or damaged header, yet loaded";
         EXPECT_EQ(ours.transparentColour, -2) << "the colour must stay untouched on failure";
         return;
@@ -113,6 +122,63 @@ TEST_P(PngSuiteFile, LoadsLikeLibpngOrIsRefused)
     for (uint32_t y = 0; y < ours.image.height; ++y)
         for (uint32_t x = 0; x < ours.image.width; ++x)
             ASSERT_EQ(rgbaAt(ours.image, x, y), entryZero) << x << "," << y;
+}
+
+}  // namespace
+
+TEST(PngSuite, CorpusIsPresent)
+{
+    EXPECT_GE(suiteFiles().size(), 150u) << corpusPath("pngsuite/png");
+}
+
+TEST_P(PngSuiteFile, LoadsLikeLibpngOrIsRefused)
+{
+    const std::string path = corpusPath("pngsuite/png/" + GetParam());
+    const Bytes bytes = readFileBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    checkSuiteFile(bytes, inspect(bytes), loadPngPath(path), readerAccepts(inspect(bytes)));
+}
+
+TEST_P(PngSuiteFile, ExtendedInputLoadsLikeLibpngOrIsRefused)
+{
+    const std::string path = corpusPath("pngsuite/png/" + GetParam());
+    const Bytes bytes = readFileBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    const HeaderFacts facts = inspect(bytes);
+    bool eightBitValues = false;
+    if (facts.depth == 16)
+        decodePngSamplesWithLibpng(repairPngCrcs(bytes), eightBitValues);
+    const Loaded ours = loadPngPathExtended(path);
+    checkSuiteFile(bytes, facts, ours, extendedReaderAccepts(facts, eightBitValues));
+
+    // What the default reader loads, the extended one loads identically.
+    const Loaded plain = loadPngPath(path);
+    if (plain.ok) {
+        EXPECT_EQ(ours.image.pixels, plain.image.pixels);
+        EXPECT_EQ(ours.hasAlpha, plain.hasAlpha);
+        EXPECT_EQ(ours.transparentColour, plain.transparentColour);
+    }
+}
+
+TEST(PngSuite, ExtendedInputCoversEveryNewKind)
+{
+    // The corpus holds files of each kind the extended reader adds, and 16-bit
+    // files it must refuse.
+    int interlaced = 0, greyAlpha = 0, wideLoaded = 0, wideRefused = 0;
+    for (const std::string& name : suiteFiles()) {
+        const std::string path = corpusPath("pngsuite/png/" + name);
+        const Bytes bytes = readFileBytes(path);
+        const HeaderFacts facts = inspect(bytes);
+        const bool ok = loadPngPathExtended(path).ok;
+        interlaced += ok && facts.methods[2] == 1;
+        greyAlpha += ok && facts.colourType == 4;
+        wideLoaded += ok && facts.depth == 16;
+        wideRefused += !ok && facts.depth == 16 && name[0] != 'x';
+    }
+    EXPECT_GE(interlaced, 20);
+    EXPECT_GE(greyAlpha, 2);
+    EXPECT_GE(wideRefused, 5);
+    EXPECT_GE(wideLoaded, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, PngSuiteFile, ::testing::ValuesIn(suiteFiles()),

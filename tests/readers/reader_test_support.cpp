@@ -335,6 +335,23 @@ Loaded loadPngBytes(const Bytes& file)
     return loadBytes(loadPngFile, file);
 }
 
+bool loadPngExtended(const char* path, DibImage& image, int32_t& transparentColour)
+{
+    PngReadOptions options;
+    options.extendedInput = true;
+    return loadPngFile(path, image, transparentColour, options);
+}
+
+Loaded loadPngBytesExtended(const Bytes& file)
+{
+    return loadBytes(loadPngExtended, file);
+}
+
+Loaded loadPngPathExtended(const std::string& path)
+{
+    return loadWith(loadPngExtended, path);
+}
+
 Loaded loadGifBytes(const Bytes& file)
 {
     return loadBytes(loadGifFile, file);

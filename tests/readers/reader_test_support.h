@@ -101,6 +101,9 @@ struct Loaded {
 };
 
 Loaded loadPngBytes(const Bytes& file);
+// The PNG reader with extended input (PngReadOptions::extendedInput).
+Loaded loadPngBytesExtended(const Bytes& file);
+Loaded loadPngPathExtended(const std::string& path);
 Loaded loadGifBytes(const Bytes& file);
 Loaded loadPngPath(const std::string& path);
 Loaded loadGifPath(const std::string& path);
