@@ -6,7 +6,7 @@
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
-#include "app/logic/folder_text.h"
+#include "engine/folder_text.h"
 
 int FolderProgressDialog::onInitDialog(LRESULT& result)
 {

@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "app/logic/folder_file_list.h"
+#include "core/folder_file_list.h"
 #include "app/logic/folder_run.h"
 #include "core/text_string.h"
 #include "engine/png_optimizer.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 #include "tests/image/bmp_test_encoder.h"
 #include "tests/readers/reader_test_support.h"
 
@@ -60,12 +60,7 @@ EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t o
     EngineRun run;
     volatile int16_t cancel = 0;
     ConvertRequest request;
-    request.pixels = image.bits;
-    request.width = image.width;
-    request.height = image.height;
-    request.hasAlpha = image.hasAlpha;
-    request.transparentColour = transparentColour;
-    request.options = optFlag & (OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE);
+    fillConvertRequest(request, image, transparentColour, optFlag);
     request.callback = collectLog;
     request.userData = &run.log;
     request.cancelFlag = &cancel;
