@@ -168,7 +168,7 @@ public:
     }
 
     // Waits until file index is done; meanwhile calls onProgress after every
-    // file that finishes (outside the lock).
+    // file that finishes, and once more at the end (outside the lock).
     template <typename Progress>
     void waitFor(size_t index, Progress onProgress)
     {
@@ -182,6 +182,11 @@ public:
             onProgress(finished, saved);
             lock.lock();
         }
+        // Files that finished while nobody waited are shown too.
+        const size_t finished = finished_;
+        const int64_t saved = saved_;
+        lock.unlock();
+        onProgress(finished, saved);
     }
 
 private:
