@@ -64,16 +64,13 @@ EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t o
     request.callback = collectLog;
     request.userData = &run.log;
     request.cancelFlag = &cancel;
-    request.sizeToBeat = 0xFFFFFFFFu;
+    OutputTarget target;
+    target.outputPath = outputPath.empty() ? nullptr : outputPath.c_str();
     PngOptimizer optimizer;
-    run.ok = optimizer.convert(outputPath.empty() ? nullptr : outputPath.c_str(), request);
+    run.ok = convertToFile(optimizer, request, target) == OutputOutcome::Converted;
     if (!run.ok)
         return run;
-    run.bitDepth = request.bitDepth;
-    run.filter = request.filter;
-    run.windowBits = request.windowBits;
-    run.memLevel = request.memLevel;
-    run.fileSize = request.fileSize;
+    static_cast<ConversionResult&>(run) = conversionResultOf(request);
     run.log += formatted("\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", run.bitDepth,
                          kFilterNames[run.filter], run.windowBits, run.memLevel, run.fileSize);
     if (!outputPath.empty())
