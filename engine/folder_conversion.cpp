@@ -34,7 +34,8 @@ FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const c
     target.inputSize = inputSize_;
     target.outputPath = outputPath;
     target.rules = settings.keepTimeStamps ? OUTPUT_KEEP_TIME_STAMPS : 0;
-    switch (convertToFile(optimizer, request_, target)) {
+    outputOutcome_ = convertToFile(optimizer, request_, target);
+    switch (outputOutcome_) {
     case OutputOutcome::Converted:
         return FolderFileOutcome::Converted;
     case OutputOutcome::Copied:

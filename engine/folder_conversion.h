@@ -45,6 +45,9 @@ public:
     // Converts the loaded file into outputPath. Never ReadError or Stopped.
     FolderFileOutcome convert(PngOptimizer& optimizer, const char* outputPath, const FolderFileSettings& settings);
 
+    // How the last convert ended under the output rules (Failed: the
+    // conversion itself, CopyFailed: the copy after it).
+    OutputOutcome outputOutcome() const { return outputOutcome_; }
     uint32_t inputSize() const { return inputSize_; }
     const ConvertRequest& request() const { return request_; }
     // Output minus input bytes of a converted file.
@@ -56,6 +59,7 @@ private:
     TextString inputPath_;
     int32_t transparentColour_ = -1;
     uint32_t inputSize_ = 0;
+    OutputOutcome outputOutcome_ = OutputOutcome::Failed;
 };
 
 // out = the text of a result row's column (FolderColumn other than the name)
