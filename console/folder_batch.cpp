@@ -29,6 +29,11 @@ constexpr size_t kNoEarlierFile = static_cast<size_t>(-1);
 // A file waits for at most this many earlier ones: the last to use its input
 // path and the last to use its output path.
 constexpr int kMaxWaits = 2;
+// From this many pixels on, an image's rows fill the engine's parallel rounds
+// (32 KiB of rows even at 8 bits per pixel), so its own conversion keeps every
+// core busy: it converts alone rather than beside other files, which would
+// only put more threads than cores on the same work.
+constexpr int64_t kWholeMachinePixels = 32768;
 
 void print(FILE* out, const char* text)
 {
@@ -219,6 +224,35 @@ private:
         }
     }
 
+    // A large image waits until nothing else converts and keeps others out
+    // while it runs; a small one waits while a large one runs or waits. Files
+    // wait for their earlier files before they load, so a waiting large image
+    // never waits for a file that in turn waits for it.
+    void enterConversion(bool alone)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (alone) {
+            ++aloneWaiting_;
+            changed_.wait(lock, [&] { return converting_ == 0 && !aloneRunning_; });
+            --aloneWaiting_;
+            aloneRunning_ = true;
+        } else {
+            changed_.wait(lock, [&] { return !aloneRunning_ && aloneWaiting_ == 0; });
+        }
+        ++converting_;
+    }
+
+    void leaveConversion(bool alone)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --converting_;
+            if (alone)
+                aloneRunning_ = false;
+        }
+        changed_.notify_all();
+    }
+
     bool ready(size_t index) const
     {
         for (const size_t earlier : files_[index].waitFor) {
@@ -230,10 +264,14 @@ private:
 
     void convertOne(PngOptimizer& optimizer, FolderFileConversion& conversion, BatchFile& file)
     {
-        if (conversion.load(file.inputPath.c_str()))
+        if (conversion.load(file.inputPath.c_str())) {
+            const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
+            enterConversion(alone);
             file.outcome = conversion.convert(optimizer, file.outputPath.c_str(), settings_);
-        else
+            leaveConversion(alone);
+        } else {
             file.outcome = FolderFileOutcome::ReadError;
+        }
         file.change = file.outcome == FolderFileOutcome::Converted ? conversion.sizeChange() : 0;
         // The dialog's columns, tab-separated; a cell the dialog leaves empty stays empty.
         file.line.assign(file.shownName.c_str());
@@ -253,6 +291,9 @@ private:
     size_t next_ = 0;       // the next file a thread takes
     size_t finished_ = 0;   // files done
     int64_t saved_ = 0;     // input minus output bytes of the converted files done
+    unsigned converting_ = 0;     // files between enterConversion and leaveConversion
+    unsigned aloneWaiting_ = 0;   // large images waiting to convert alone
+    bool aloneRunning_ = false;   // a large image is converting
 };
 
 // The line redrawn in place on a terminal: "[done/total] saved N bytes".

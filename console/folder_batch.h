@@ -7,8 +7,9 @@
 // is taken as input; with a separate output folder inside the input tree, that
 // folder is never entered. Output folders mirror the input folders and are
 // made before the conversions start. Each file runs on one of `jobs` threads
-// with its own optimizer (whose trials use the engine's own worker threads as
-// in a one-file run). Two files that share a path (the same output, or one's
+// with its own optimizer. A large image (whose trials fill the engine's own
+// worker threads, as in a one-file run) converts while no other file does;
+// smaller files convert side by side. Two files that share a path (the same output, or one's
 // output being the other's input) run one after the other in list order, so
 // every output is what a run of one file at a time writes, whatever `jobs` is.
 //

@@ -19,8 +19,10 @@ bool FolderFileConversion::load(const char* inputPath)
     inputPath_.assign(inputPath);
     transparentColour_ = -1;
     inputSize_ = 0;
-    if (!loadImageFile(image_, inputPath, transparentColour_))
+    if (!loadImageFile(image_, inputPath, transparentColour_)) {
+        image_.release();
         return false;
+    }
     inputSize_ = fileSizeByName(inputPath);
     return true;
 }

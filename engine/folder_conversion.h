@@ -49,6 +49,8 @@ public:
     // conversion itself, CopyFailed: the copy after it).
     OutputOutcome outputOutcome() const { return outputOutcome_; }
     uint32_t inputSize() const { return inputSize_; }
+    // Pixels of the loaded image (0 after a failed load).
+    int64_t pixelCount() const { return static_cast<int64_t>(image_.width) * image_.height; }
     const ConvertRequest& request() const { return request_; }
     // Output minus input bytes of a converted file.
     int64_t sizeChange() const { return static_cast<int64_t>(request_.fileSize) - static_cast<int64_t>(inputSize_); }

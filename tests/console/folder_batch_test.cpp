@@ -47,7 +47,7 @@ std::vector<std::string> lines(const std::string& text)
 
 // An input tree with every kind of file: converted BMPs, a PNG that shrinks,
 // one that cannot, a broken GIF, a transparent GIF, a file of another type, a
-// hidden folder, and x.bmp beside x.png (both write x.png).
+// hidden folder, x.bmp beside x.png (both write x.png) and large images.
 void makeInputTree(const std::string& root)
 {
     fs::create_directories(root + "/sub/deeper");
@@ -63,6 +63,9 @@ void makeInputTree(const std::string& root)
     ASSERT_TRUE(writeBmp24(root + "/sub/b.BMP", makeBandedImage(17, 9, 3)));
     ASSERT_TRUE(writeBmp24(root + "/sub/deeper/c.bmp", makeGradientImage(8, 8)));
     ASSERT_TRUE(writeBmp24(root + "/.hidden/h.bmp", bands));
+    // Two images large enough to convert alone, among the small ones.
+    ASSERT_TRUE(writeBmp24(root + "/sub/large.bmp", makeGradientImage(200, 170)));
+    ASSERT_TRUE(writeBmp24(root + "/large.bmp", makeBandedImage(190, 180, 7)));
     const std::string gif = corpusPath("gifsuite/gifs/static_transparent.gif");
     if (fs::exists(gif))
         fs::copy_file(gif, root + "/sub/t.gif");
