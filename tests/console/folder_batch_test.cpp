@@ -143,8 +143,9 @@ TEST(FolderBatch, SameOutputsWhateverTheJobsAndAsOneFileRuns)
         for (size_t j = i + 1; j + 1 < report.size(); ++j)
             laterTwin = laterTwin || fs::path(report[j].substr(0, report[j].find('\t'))).replace_extension(".png") ==
                                          fs::path(outName);
-        if (!laterTwin)
+        if (!laterTwin) {
             EXPECT_EQ(readFileBytes(target), parallelOut.at(outName)) << name;
+        }
     }
 
     // A second run does not take the output tree as input: the same report.

@@ -149,10 +149,11 @@ TEST_P(OutputRules, OutcomeBytesAndTimes)
 
     // The input is never harmed unless it was replaced by a smaller PNG of the same pixels.
     const std::vector<uint8_t> after = readFileBytes(input);
-    if (c.expected == OutputOutcome::Converted && output == input)
+    if (c.expected == OutputOutcome::Converted && output == input) {
         EXPECT_LT(after.size(), inputBytes.size());
-    else
+    } else {
         EXPECT_EQ(after, inputBytes);
+    }
 
     switch (c.expected) {
     case OutputOutcome::Converted: {
@@ -160,10 +161,11 @@ TEST_P(OutputRules, OutcomeBytesAndTimes)
         ASSERT_TRUE(decodePngWithLibpng(output, decoded));
         EXPECT_EQ(decoded.pixels, image.pixels);
         EXPECT_EQ(conversionResultOf(request).fileSize, readFileBytes(output).size());
-        if (c.rules & OUTPUT_KEEP_TIME_STAMPS)
+        if (c.rules & OUTPUT_KEEP_TIME_STAMPS) {
             EXPECT_EQ(lastWriteOf(output), kInputTime);
-        else
+        } else {
             EXPECT_NE(lastWriteOf(output), kInputTime);
+        }
         break;
     }
     case OutputOutcome::Copied:
@@ -172,8 +174,9 @@ TEST_P(OutputRules, OutcomeBytesAndTimes)
         EXPECT_EQ(lastWriteOf(output), kInputTime);
         break;
     default:
-        if (c.output == Output::MissingFolder)
+        if (c.output == Output::MissingFolder) {
             EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+        }
         break;
     }
 }
