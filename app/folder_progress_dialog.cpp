@@ -6,7 +6,7 @@
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
-#include "app/logic/folder_text.h"
+#include "engine/folder_text.h"
 
 FolderProgressDialog::~FolderProgressDialog()
 {
@@ -28,8 +28,10 @@ int FolderProgressDialog::onInitDialog(LRESULT& result)
         resultsList_.insertColumn(i, kFolderColumns[i].title, kFolderColumns[i].width, LVCFMT_LEFT);
 
     const uint16_t dirFlag = settings_.DirFlag;
-    const bool listed =
-        fileList_.build(inputFolder.c_str(), folderTypeMask(dirFlag), (dirFlag & DIR_SUBFOLDERS) != 0);
+    // An output folder inside the input tree is never read as input.
+    const bool separate = !isSameFolderText(inputFolder.c_str(), outputFolder.c_str());
+    const bool listed = fileList_.build(inputFolder.c_str(), folderTypeMask(dirFlag), (dirFlag & DIR_SUBFOLDERS) != 0,
+                                        separate ? outputFolder.c_str() : nullptr);
 
     progressBar_.bindDialogItem(hwnd, IDC_FOLDER_PROGRESS);
     progressBar_.send(PBM_SETRANGE32, 0, static_cast<LPARAM>(fileList_.fileCount));

@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "app/closable_run.h"
-#include "app/logic/folder_file_list.h"
+#include "core/folder_file_list.h"
 #include "app/logic/folder_run.h"
 #include "core/text_string.h"
 #include "engine/png_optimizer.h"

@@ -7,7 +7,7 @@
 #include "app/resource.h"
 #include "core/dib_image.h"
 #include "core/text_string.h"
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 #include "framework/helpers.h"
 
 OutputDialog::~OutputDialog()
@@ -124,25 +124,17 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
     {
         PngOptimizer optimizer;
         ConvertRequest request;
-        request.pixels = dialog->image->bits;
-        request.width = dialog->image->width;
-        request.height = dialog->image->height;
-        request.hasAlpha = dialog->image->hasAlpha;
-        request.transparentColour = dialog->transparentColour;
-        request.options = engineOptionsOf(appSettings.OptFlag);
+        fillConvertRequest(request, *dialog->image, dialog->transparentColour, engineOptionsOf(appSettings.OptFlag));
         request.callback = logProgress;
         request.userData = dialog;
         request.cancelFlag = &dialog->cancelRequested;
-        request.sizeToBeat = 0xFFFFFFFFu;   // the file is written whatever its size
-        ok = optimizer.convert(dialog->outputPath, request);
+        // The image is no file's content as it stands: the file is written whatever its size.
+        OutputTarget target;
+        target.outputPath = dialog->outputPath;
+        ok = convertToFile(optimizer, request, target) == OutputOutcome::Converted;
         if (ok) {
             ConversionResult& result = dialog->result;
-            result.windowBits = request.windowBits;
-            result.memLevel = request.memLevel;
-            result.filter = request.filter;
-            result.dataSize = request.dataSize;
-            result.bitDepth = request.bitDepth;
-            result.fileSize = request.fileSize;
+            result = conversionResultOf(request);
             TextString block(255);
             formatResultBlock(block, result);
             dialog->appendLog(block.c_str());

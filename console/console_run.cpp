@@ -1,11 +1,12 @@
 #include "console/console_run.h"
 
 #include "console/command_line_scanner.h"
+#include "console/folder_batch.h"
+#include "console/terminal.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/image_loader.h"
-#include "core/replacing_file.h"
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 
 namespace {
 
@@ -15,40 +16,48 @@ void print(FILE* out, const char* text)
     std::fputs(text, out);
 }
 
-// True when both paths name one file: equal names under the platform's
-// case-insensitive comparison, or two names of the same existing file.
-bool isSameOutput(const TextString& inputPath, const TextString& outputPath)
-{
-    return inputPath.compareNoCase(outputPath.c_str()) == 0 ||
-           isSameFile(inputPath.c_str(), outputPath.c_str());
-}
-
-// The size to beat: a PNG input (by name) is replaced only by a smaller file.
-uint32_t sizeToBeatFor(const TextString& inputPath, uint32_t inputSize)
-{
-    TextString extension;
-    inputPath.getExtension(extension);
-    return extension.compareNoCase("png") == 0 ? inputSize : 0xFFFFFFFFu;
-}
-
-// The input's time stamps, read when "-ts" asks for them.
-struct SourceTimes {
-    bool valid = false;
-    FileTime creation = 0;
-    FileTime lastAccess = 0;
-    FileTime lastWrite = 0;
-
-    void read(const char* path)
-    {
-        valid = getFileTimes(path, &creation, &lastAccess, &lastWrite);
-    }
-    // A failed open of the target is not reported: the output itself is fine.
-    void applyTo(const char* path) const
-    {
-        if (valid)
-            setFileTimes(path, &creation, &lastAccess, &lastWrite);
-    }
+// The switches without a value that both modes share, and their run flags.
+struct FlagSwitch {
+    const char* name;
+    uint16_t flag;
 };
+constexpr FlagSwitch kFlagSwitches[] = {
+    {"nf", RUN_NO_FILTER_COMPARE},
+    {"nd", RUN_NO_DEFLATE_COMPARE},
+    {"nc", RUN_NO_8BIT_COMPARE},
+    {"ts", RUN_TIME_STAMPS},
+};
+
+uint16_t readFlagSwitches(const CommandLineScanner& scanner)
+{
+    uint16_t flags = 0;
+    for (const FlagSwitch& entry : kFlagSwitches) {
+        if (scanner.hasSwitch(entry.name))
+            flags |= entry.flag;
+    }
+    return flags;
+}
+
+const char kHelpText[] =
+    "usage:\n"
+    "  tolvarinxc -i INPUT [-o OUTPUT] [-nf] [-nd] [-nc] [-ts]\n"
+    "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-j N] [-nf] [-nd] [-nc]\n"
+    "  tolvarinxc -h | --help | --version\n"
+    "\n"
+    "  -i path     the input image (BMP, PNG or GIF)\n"
+    "  -o path     the output PNG (default: the input path with the extension png)\n"
+    "  -d folder   convert every BMP, PNG and GIF file of a folder\n"
+    "  -od folder  the output folder of -d (default: the input folder)\n"
+    "  -r          -d: sub-folders too, mirrored under the output folder\n"
+    "  -t list     -d: the file types, e.g. bmp,gif (default: bmp,png,gif)\n"
+    "  -kt         -d: keep a PNG or GIF input's transparent colour\n"
+    "  -j n        -d: files at once (default: the number of cores)\n"
+    "  -nf         no filter trials: every row unfiltered\n"
+    "  -nd         no deflate-parameter trials: window bits 15, memory level 8\n"
+    "  -nc         a palette of 16 colours or fewer is not also tried at 8 bits\n"
+    "  -ts         outputs get their inputs' time stamps\n"
+    "  -h, --help  this text\n"
+    "  --version   the version\n";
 
 } // namespace
 
@@ -64,9 +73,9 @@ void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, 
 
 bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* out)
 {
-    options.runFlags = 0;
     CommandLineScanner scanner;
     scanner.setup('-', commandLine);
+    options.runFlags = readFlagSwitches(scanner);
 
     scanner.getValue("i", options.inputPath, "");
     if (options.inputPath.isEmpty()) {
@@ -87,15 +96,6 @@ bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* 
         options.outputPath.assign(options.inputPath.c_str());
         options.outputPath.replaceExtension("png");
     }
-
-    if (scanner.hasSwitch("nf"))
-        options.runFlags |= RUN_NO_FILTER_COMPARE;
-    if (scanner.hasSwitch("nd"))
-        options.runFlags |= RUN_NO_DEFLATE_COMPARE;
-    if (scanner.hasSwitch("nc"))
-        options.runFlags |= RUN_NO_8BIT_COMPARE;
-    if (scanner.hasSwitch("ts"))
-        options.runFlags |= RUN_TIME_STAMPS;
     return true;
 }
 
@@ -111,8 +111,6 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     print(out, "\n\n");
     std::fflush(out);
 
-    const bool sameFile = isSameOutput(options.inputPath, options.outputPath);
-
     DibImage image;
     int32_t transparentColour = -1;
     if (!loadImageFile(image, inputPath, transparentColour)) {
@@ -121,49 +119,46 @@ int runConversion(const ConsoleOptions& options, FILE* out)
         return CONSOLE_EXIT_FAILURE;
     }
 
-    const uint32_t inputSize = fileSizeByName(inputPath);
-    SourceTimes times;
-    if (options.runFlags & RUN_TIME_STAMPS)
-        times.read(inputPath);
-
     volatile int16_t cancelFlag = 0;
     ConvertRequest request;
-    request.pixels = image.bits;
-    request.width = image.width;
-    request.height = image.height;
-    request.hasAlpha = image.hasAlpha;
-    request.transparentColour = transparentColour;
-    request.options = options.runFlags & RUN_CONVERT_OPTION_MASK;
+    fillConvertRequest(request, image, transparentColour, options.runFlags & RUN_CONVERT_OPTION_MASK);
     request.callback = printTrialProgress;
     request.userData = out;
     request.cancelFlag = &cancelFlag;
-    request.sizeToBeat = sizeToBeatFor(options.inputPath, inputSize);
+    OutputTarget target;
+    target.inputPath = inputPath;
+    target.inputSize = fileSizeByName(inputPath);
+    target.outputPath = outputPath;
+    target.rules = (options.runFlags & RUN_TIME_STAMPS) ? OUTPUT_KEEP_TIME_STAMPS : 0;
 
     PngOptimizer optimizer;
-    if (!optimizer.convert(outputPath, request)) {
+    const OutputOutcome outcome = convertToFile(optimizer, request, target);
+    if (outcome == OutputOutcome::Failed) {
         print(out, "<出力エラー>\n");
         std::fflush(out);
         return CONSOLE_EXIT_FAILURE;
     }
     print(out, "\n\n");
 
-    if (request.notWritten) {
-        if (sameFile) {
-            print(out, "<ｻｲｽﾞが増えたため出力なし>\n");
-        } else if (!copyFileReplacing(inputPath, outputPath)) {
-            // The target is unchanged; saying it was copied would be false.
-            print(out, "<出力エラー>\n");
-            std::fflush(out);
-            return CONSOLE_EXIT_FAILURE;
-        } else {
-            print(out, "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
-            times.applyTo(outputPath);
-        }
+    switch (outcome) {
+    case OutputOutcome::NoOutput:
+        print(out, "<ｻｲｽﾞが増えたため出力なし>\n");
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
+    case OutputOutcome::CopyFailed:
+        // The target is unchanged; saying it was copied would be false.
+        print(out, "<出力エラー>\n");
+        std::fflush(out);
+        return CONSOLE_EXIT_FAILURE;
+    case OutputOutcome::Copied:
+        print(out, "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    default:
+        break;
     }
 
-    times.applyTo(outputPath);
+    const uint32_t inputSize = target.inputSize;
     print(out, "<result>\n");
     std::fprintf(out, "insize: %u\n", static_cast<unsigned>(inputSize));
     const int64_t change = static_cast<int64_t>(request.fileSize) - static_cast<int64_t>(inputSize);
@@ -183,6 +178,24 @@ int runConsole(int argc, const char* commandLine, FILE* out)
         std::fflush(out);
         // Nothing was converted: a script calling without arguments made a mistake.
         return CONSOLE_EXIT_FAILURE;
+    }
+    CommandLineScanner scanner;
+    scanner.setup('-', commandLine);
+    if (scanner.hasSwitch("h") || scanner.hasSwitch("-help")) {
+        print(out, kHelpText);
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    }
+    if (scanner.hasSwitch("-version")) {
+        print(out, "tolvarinxc " TOLVARINX_VERSION "\n");
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    }
+    if (scanner.hasSwitch("d")) {
+        FolderBatchOptions folder;
+        if (!readFolderOptions(scanner, readFlagSwitches(scanner), folder, out))
+            return CONSOLE_EXIT_FAILURE;
+        return runFolderBatch(folder, out, isTerminal(out));
     }
     ConsoleOptions options;
     if (!readConsoleOptions(commandLine, options, out))

@@ -1,8 +1,8 @@
 #pragma once
-// The console converter's run: reading the switches, converting one image and
-// printing the report.
+// The console converter's run: reading the switches, converting one image (or
+// a folder, folder_batch.h) and printing the report.
 //
-// Everything runs on the calling thread. The report goes to the given stream
+// A one-image run happens on the calling thread. The report goes to the given stream
 // (the program passes stdout); it is flushed as it grows so that the progress
 // dots show during the conversion.
 
@@ -38,8 +38,10 @@ bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* 
 // Returns the exit status.
 int runConversion(const ConsoleOptions& options, FILE* out);
 
-// The whole program: usage text when argc < 2, otherwise the options and the
-// conversion. Returns the exit status.
+// The whole program: usage text when argc < 2; the help text for "-h" or
+// "--help" and the version for "--version" (exit status 0); the folder mode
+// when "-d" is given; otherwise the options and the one-image conversion.
+// Returns the exit status.
 int runConsole(int argc, const char* commandLine, FILE* out);
 
 // The progress printer (a ProgressSink callback): prints "." for each start of

@@ -12,7 +12,7 @@
 #include "core/gif_reader.h"
 #include "core/image_loader.h"
 #include "core/png_reader.h"
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 #include "fuzz/fuzz_checks.h"
 #include "fuzz/lossless_check.h"
 #include "fuzz/scratch_folder.h"
@@ -353,12 +353,7 @@ std::string convertInto(PngOptimizer& optimizer, ConversionImage& in, const std:
         return "cannot write the scratch file " + output;
     volatile int16_t cancelFlag = 1;   // convert clears it when it starts
     request = ConvertRequest();
-    request.pixels = in.image.bits;
-    request.width = in.image.width;
-    request.height = in.image.height;
-    request.hasAlpha = in.image.hasAlpha;
-    request.transparentColour = in.transparentColour;
-    request.options = in.options;
+    fillConvertRequest(request, in.image, in.transparentColour, in.options);
     request.callback = recordEvent;
     request.userData = &events;
     request.cancelFlag = &cancelFlag;

@@ -10,15 +10,14 @@
 #include <cstdint>
 
 #include "core/text_string.h"
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 
 // OptFlag bits. The low four are the engine's ConvertOptions bits (the three
 // comparisons and the extended search, menu "拡張探索(&X)") and are the only
 // ones a conversion request receives; other bits are kept as read. A settings
 // file written before the extended search existed never has bit 0x8 set, so
 // it loads with the search off.
-constexpr uint16_t OPT_ENGINE_BITS =
-    OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH;
+constexpr uint16_t OPT_ENGINE_BITS = kConvertOptionBits;
 constexpr uint16_t OPT_OPEN_DIALOG_PREVIEW = 0x0100;   // the open-file dialog previews files
 constexpr uint16_t OPT_CLOSE_OUTPUT_DIALOG = 0x0200;   // the output dialog closes after success
 

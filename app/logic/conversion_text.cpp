@@ -12,13 +12,6 @@ constexpr int kPieceCapacity = 63;
 
 }  // namespace
 
-const char* filterDisplayName(int32_t filter)
-{
-    if (filter < 0 || filter >= kFilterChoiceCount)
-        return "?";
-    return kFilterChoiceNames[filter];
-}
-
 void formatProgressPiece(TextString& out, int32_t bitDepth, int32_t windowBits, int32_t memLevel,
                          int32_t filter, int32_t size)
 {
@@ -42,12 +35,4 @@ void formatResultBlock(TextString& out, const ConversionResult& result)
                   "\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", result.bitDepth,
                   filterDisplayName(result.filter), result.windowBits, result.memLevel,
                   result.fileSize);
-}
-
-void formatEncodingSummary(TextString& out, const ConversionResult& result)
-{
-    out.reserve(63);
-    std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), "%dBIT %s zw %d zm %d",
-                  result.bitDepth, filterDisplayName(result.filter), result.windowBits,
-                  result.memLevel);
 }

@@ -12,9 +12,8 @@
 
 #include <cstdint>
 
-#include "core/dib_image.h"
 #include "core/text_string.h"
-#include "engine/png_optimizer.h"
+#include "engine/folder_conversion.h"
 
 class FolderFileList;
 
@@ -44,16 +43,6 @@ struct FolderRunSettings {
     const char* outputRoot = "";   // may equal inputRoot (compared without regard to case)
     uint16_t dirFlag = 0;          // DIR_* bits
     uint16_t optFlag = 0;          // only the engine's option bits are used
-};
-
-// How one file ended.
-enum class FolderFileOutcome {
-    ReadError,   // not readable as an image
-    Failed,      // conversion (or the copy of an unshrinkable PNG) failed
-    Copied,      // PNG not made smaller: copied unchanged to the output folder
-    NoOutput,    // PNG not made smaller, output in place: left alone
-    Converted,   // a new PNG was written
-    Stopped,     // the user stopped the run during this file; no result
 };
 
 class FolderRun {
@@ -91,7 +80,6 @@ private:
     static void showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                                 int32_t size, void* userData);
     bool stopRequested() const { return stopFlag_ && *stopFlag_ != 0; }
-    FolderFileOutcome finishUnchanged(const char* inputPath, const char* outputPath);
     // Advances the progress bar and clears the status line after a file.
     void finishRow();
     void setCell(int column, const char* text) { view_.setTopRowCell(column, text); }
@@ -100,9 +88,8 @@ private:
     FolderRunView& view_;
     volatile int16_t* cancelFlag_ = nullptr;
     volatile int16_t* stopFlag_ = nullptr;
-    uint16_t dirFlag_ = 0;
-    DibImage image_;
-    ConvertRequest request_;
+    FolderFileSettings fileSettings_;
+    FolderFileConversion file_;
     TextString inputRoot_;
     TextString outputRoot_;
     TextString inputFolder_;
@@ -112,15 +99,3 @@ private:
     TextString cell_;
     TextString status_;
 };
-
-// Path rules of the run.
-
-// True when a and b are the same text without regard to case (the output
-// tree is then the input tree).
-bool isSameFolderText(const char* a, const char* b);
-// out = outputRoot followed by what path has beyond its first rootLength
-// bytes (the output tree mirrors the input tree; for the root itself nothing).
-void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength);
-// out = folder + separator + name with the text after the name's last '.'
-// replaced by "png" (photo.BMP becomes photo.png).
-void folderOutputPath(TextString& out, const char* folder, const char* name);

@@ -2,7 +2,7 @@
 
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
-#include "app/logic/folder_file_list.h"
+#include "core/folder_file_list.h"
 #include "core/file_handle.h"
 #include "core/text_string.h"
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/logic/folder_file_list.h"
+#include "core/folder_file_list.h"
 #include "core/codepage.h"
 #include "core/file_handle.h"
 #include "tests/app/folder_test_support.h"

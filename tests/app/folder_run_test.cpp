@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/logic/app_settings.h"
-#include "app/logic/folder_file_list.h"
+#include "core/folder_file_list.h"
 #include "app/logic/folder_run.h"
 #include "app/logic/folder_settings_rules.h"
-#include "app/logic/folder_text.h"
+#include "engine/folder_text.h"
 #include "core/file_handle.h"
 #include "tests/app/folder_test_support.h"
 
@@ -89,7 +89,9 @@ struct Runner {
 
     void go(const std::string& in, const std::string& out, uint16_t dirFlag, uint16_t optFlag = kQuickSearch)
     {
-        ASSERT_TRUE(list.build(in.c_str(), folderTypeMask(dirFlag), (dirFlag & DIR_SUBFOLDERS) != 0));
+        const bool separate = !isSameFolderText(in.c_str(), out.c_str());
+        ASSERT_TRUE(list.build(in.c_str(), folderTypeMask(dirFlag), (dirFlag & DIR_SUBFOLDERS) != 0,
+                               separate ? out.c_str() : nullptr));
         FolderRunSettings settings;
         settings.inputRoot = in.c_str();
         settings.outputRoot = out.c_str();
@@ -408,6 +410,26 @@ TEST(FolderRun, EmptyFolderShowsTheZeroSummary)
     EXPECT_EQ(runner.view.steps, 0);
     EXPECT_EQ(runner.view.statuses, std::vector<std::string>{"処理 0 ｴﾗｰ 0 / 総増減 +0.00KB"});
     EXPECT_EQ(countEntries(out), 1u) << "the sub-folder is mirrored, empty";
+}
+
+TEST(FolderRun, OutputFolderInsideTheInputTreeIsNeverInput)
+{
+    // A second run over the tree finds the first run's outputs beside its
+    // inputs and leaves them alone: the same rows, no output of an output.
+    TempDir dir;
+    const std::string in = joined(dir.path(), "in");
+    const std::string out = joined(in, "out");
+    makeFolder(joined(in, "sub"));
+    makeFolder(out);
+    writeFileBytes(joined(joined(in, "sub"), "a.bmp"), encodeBmp24(testPicture(9, 7, 4, 3)));
+    for (int pass = 0; pass < 2; ++pass) {
+        Runner runner;
+        runner.go(in, out, kAllTypes | DIR_SUBFOLDERS);
+        EXPECT_EQ(runner.list.fileCount, 1u) << pass;
+        EXPECT_EQ(runner.view.rows.size(), 1u) << pass;
+    }
+    EXPECT_EQ(countEntries(out), 1u) << "only the mirrored sub-folder";
+    EXPECT_EQ(filesUnder(joined(out, "sub")), std::set<std::string>{"a.png"});
 }
 
 TEST(FolderRun, ResultsListKeepsTheNewest25OnTop)

@@ -9,7 +9,7 @@
 
 #include "console/console_run.h"
 #include "core/file_handle.h"
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 #include "tests/console/console_test_support.h"
 
 namespace {
@@ -317,10 +317,7 @@ int countTrialStarts(const RgbaImage& rgba, uint16_t options)
         return -1;
     volatile int16_t cancel = 0;
     ConvertRequest request;
-    request.pixels = image.bits;
-    request.width = image.width;
-    request.height = image.height;
-    request.options = options;
+    fillConvertRequest(request, image, -1, options);
     TrialStarts starts;
     request.callback = TrialStarts::onEvent;
     request.userData = &starts;

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/image_loader.h"
+#include "engine/conversion.h"
 #include "engine/png_optimizer.h"
 #include "tests/image/bmp_test_encoder.h"
 #include "tests/readers/reader_test_support.h"
@@ -61,25 +62,17 @@ EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t o
     EngineRun run;
     volatile int16_t cancel = 0;
     ConvertRequest request;
-    request.pixels = image.bits;
-    request.width = image.width;
-    request.height = image.height;
-    request.hasAlpha = image.hasAlpha;
-    request.transparentColour = transparentColour;
-    request.options = optFlag & (OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE);
+    fillConvertRequest(request, image, transparentColour, optFlag);
     request.callback = collectLog;
     request.userData = &run.log;
     request.cancelFlag = &cancel;
-    request.sizeToBeat = 0xFFFFFFFFu;
+    OutputTarget target;
+    target.outputPath = outputPath.empty() ? nullptr : outputPath.c_str();
     PngOptimizer optimizer;
-    run.ok = optimizer.convert(outputPath.empty() ? nullptr : outputPath.c_str(), request);
+    run.ok = convertToFile(optimizer, request, target) == OutputOutcome::Converted;
     if (!run.ok)
         return run;
-    run.bitDepth = request.bitDepth;
-    run.filter = request.filter;
-    run.windowBits = request.windowBits;
-    run.memLevel = request.memLevel;
-    run.fileSize = request.fileSize;
+    static_cast<ConversionResult&>(run) = conversionResultOf(request);
     run.log += formatted("\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", run.bitDepth,
                          kFilterNames[run.filter], run.windowBits, run.memLevel, run.fileSize);
     if (!outputPath.empty())

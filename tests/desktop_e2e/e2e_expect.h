@@ -11,19 +11,15 @@
 #include <vector>
 
 #include "core/dib_image.h"
+#include "engine/conversion.h"
 
 // OptFlag of the program when no settings file says otherwise.
 constexpr uint16_t kDefaultOptFlag = 0x0100;
 
 // The outcome of one direct engine run.
-struct EngineRun {
+struct EngineRun : ConversionResult {
     int ok = 0;
     std::string log;            // the output dialog's log, result block included on success
-    int32_t bitDepth = 0;
-    int32_t filter = 0;
-    int32_t windowBits = 0;
-    int32_t memLevel = 0;
-    uint32_t fileSize = 0;
     std::vector<uint8_t> file;  // the written file when an output path was given
 };
 

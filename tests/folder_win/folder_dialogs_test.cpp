@@ -16,8 +16,8 @@
 #include "app/folder_conversion.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
-#include "app/logic/folder_file_list.h"
-#include "app/logic/folder_text.h"
+#include "core/folder_file_list.h"
+#include "engine/folder_text.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/image_loader.h"
@@ -477,9 +477,7 @@ TEST(FolderDialogs, UnshrinkablePngLeftAloneInPlaceAndCopiedElsewhere)
         RgbaImage picture = testPicture(20, 20, 5, 6);
         ASSERT_TRUE(dibFromRgba(picture, image, false));
         ConvertRequest request;
-        request.pixels = image.bits;
-        request.width = image.width;
-        request.height = image.height;
+        fillConvertRequest(request, image, -1, 0);
         ASSERT_EQ(optimizer.convert(joined(in, "best.png").c_str(), request), 1);
     }
     const Bytes best = readFileBytes(joined(in, "best.png"));

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/dib_image.h"
-#include "engine/png_optimizer.h"
+#include "engine/conversion.h"
 #include "tests/framework_win/window_test_support.h"
 
 namespace {
@@ -191,9 +191,6 @@ bool saveWindowPicture(HWND window, const std::string& path)
     image.makeOpaque();
     PngOptimizer optimizer;
     ConvertRequest request;
-    request.pixels = image.bits;
-    request.width = image.width;
-    request.height = image.height;
-    request.options = OPT_NO_DEFLATE_COMPARE;
+    fillConvertRequest(request, image, -1, OPT_NO_DEFLATE_COMPARE);
     return optimizer.convert(path.c_str(), request) == 1;
 }

@@ -1,4 +1,4 @@
-#include "app/logic/folder_text.h"
+#include "engine/folder_text.h"
 
 #include <cinttypes>
 #include <cstdio>

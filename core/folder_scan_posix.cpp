@@ -1,6 +1,6 @@
 // Folder listing and creation with the POSIX directory functions.
 
-#include "app/logic/folder_scan.h"
+#include "core/folder_scan.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

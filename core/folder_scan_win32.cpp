@@ -1,7 +1,7 @@
 // Folder listing and creation with the Win32 find and directory functions
 // (ANSI paths in the system code page).
 
-#include "app/logic/folder_scan.h"
+#include "core/folder_scan.h"
 
 #include <windows.h>
 

@@ -47,7 +47,10 @@ public:
     // closes the list with ITEM_END and rewinds it. A root that cannot be
     // listed gives an empty list. False when the record buffer cannot be
     // allocated or grown: the list is then released and reads as empty.
-    bool build(const char* root, uint16_t typeMask, bool includeSubfolders);
+    // excludedFolder, when given, is a folder that is never entered (the
+    // output tree of a run whose output folder lies inside its input tree):
+    // a sub-folder that is that existing folder under any name is skipped.
+    bool build(const char* root, uint16_t typeMask, bool includeSubfolders, const char* excludedFolder = nullptr);
     // Appends the records of folder: its matching files and, when sub-folders
     // are included, each sub-folder (except those whose name begins with '.')
     // as ENTER, its records, LEAVE, at the point the listing meets it.
@@ -74,6 +77,7 @@ private:
 
     // The folder being listed while scanFolder runs (its visitor's context).
     const char* currentFolder_ = nullptr;
+    TextString excludedFolder_;   // empty: every sub-folder is entered
     bool failed_ = false;
     TextString name_;        // scratch for matchesTypes
     TextString extension_;   // scratch for matchesTypes

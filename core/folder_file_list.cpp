@@ -1,8 +1,9 @@
-#include "app/logic/folder_file_list.h"
+#include "core/folder_file_list.h"
 
 #include <cstring>
 
-#include "app/logic/folder_scan.h"
+#include "core/file_handle.h"
+#include "core/folder_scan.h"
 #include "core/codepage.h"
 
 namespace {
@@ -12,8 +13,9 @@ constexpr uint32_t kRecordHeaderBytes = 3;
 
 }  // namespace
 
-bool FolderFileList::build(const char* root, uint16_t typeMask, bool includeSubfolders)
+bool FolderFileList::build(const char* root, uint16_t typeMask, bool includeSubfolders, const char* excludedFolder)
 {
+    excludedFolder_.assign(excludedFolder != nullptr ? excludedFolder : "");
     this->includeSubfolders = includeSubfolders ? 1 : 0;
     this->typeMask = typeMask;
     fileCount = 0;
@@ -47,6 +49,8 @@ bool FolderFileList::visitEntry(const FolderEntry& entry, void* userData)
         TextString path(list->currentFolder_);
         path.appendChar(kPathSeparator);
         path.append(entry.name);
+        if (!list->excludedFolder_.isEmpty() && isSameFile(path.c_str(), list->excludedFolder_.c_str()))
+            return true;
         const char* folder = list->currentFolder_;
         if (!list->appendRecord(ITEM_ENTER_FOLDER, path.c_str()) || !list->scanFolder(path.c_str()) ||
             !list->appendRecord(ITEM_LEAVE_FOLDER, folder))

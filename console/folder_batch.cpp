@@ -1,0 +1,472 @@
+#include "console/folder_batch.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "console/command_line_scanner.h"
+#include "console/console_run.h"
+#include "core/codepage.h"
+#include "core/file_handle.h"
+#include "core/folder_file_list.h"
+#include "core/folder_scan.h"
+#include "engine/folder_text.h"
+#include "engine/worker_pool.h"
+
+namespace {
+
+constexpr uint16_t kAllFileTypes = FOLDER_TYPE_BMP | FOLDER_TYPE_PNG | FOLDER_TYPE_GIF;
+// Marks a file that waits for no earlier one.
+constexpr size_t kNoEarlierFile = static_cast<size_t>(-1);
+// A file waits for at most this many earlier ones: the last to use its input
+// path and the last to use its output path.
+constexpr int kMaxWaits = 2;
+// From this many pixels on, an image's rows fill the engine's parallel rounds
+// (32 KiB of rows even at 8 bits per pixel), so its own conversion keeps every
+// core busy: it converts alone rather than beside other files, which would
+// only put more threads than cores on the same work.
+constexpr int64_t kWholeMachinePixels = 32768;
+
+void print(FILE* out, const char* text)
+{
+    std::fputs(text, out);
+}
+
+void printLine(FILE* out, const char* a, const char* b)
+{
+    print(out, a);
+    print(out, b);
+    print(out, "\n");
+    std::fflush(out);
+}
+
+// A root as typed, without trailing separators (a lone separator stays).
+void normaliseRoot(TextString& root)
+{
+    std::string text = root.c_str();
+    while (text.size() > 1 && (text.back() == '/' || text.back() == kPathSeparator))
+        text.pop_back();
+    root.assign(text.c_str());
+}
+
+// The key under which two paths count as one: ASCII letters folded, as the
+// name comparison of the output rules folds them. Folding bytes that are not
+// letters of their own (trail bytes) only makes more paths share a key,
+// which costs order, never correctness.
+std::string pathKey(const char* path)
+{
+    std::string key = path;
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
+struct BatchFile {
+    TextString shownName;   // path below the input root
+    TextString inputPath;
+    TextString outputPath;
+    size_t waitFor[kMaxWaits] = {kNoEarlierFile, kNoEarlierFile};
+    // Written by the worker that converts the file, read after `done`.
+    FolderFileOutcome outcome = FolderFileOutcome::Failed;
+    TextString line;         // the report line without its line end
+    int64_t change = 0;      // output minus input bytes when converted
+    bool done = false;
+};
+
+// Walks the list into files, making the output folders on the way.
+class BatchPlan {
+public:
+    explicit BatchPlan(const FolderBatchOptions& options)
+        : options_(options), separate_(!isSameFolderText(options.inputRoot.c_str(), options.outputRoot.c_str()))
+    {
+    }
+
+    bool separateOutput() const { return separate_; }
+
+    void build(FolderFileList& list, std::deque<BatchFile>& files)
+    {
+        const char* inputRoot = options_.inputRoot.c_str();
+        const int rootLength = options_.inputRoot.length();
+        TextString inputFolder(inputRoot);
+        TextString outputFolder(options_.outputRoot.c_str());
+        TextString text;
+        std::unordered_map<std::string, size_t> lastUse;
+        for (;;) {
+            const uint8_t kind = list.nextItem(text);
+            if (kind == ITEM_END)
+                break;
+            if (kind == ITEM_ENTER_FOLDER || kind == ITEM_LEAVE_FOLDER) {
+                inputFolder.assign(text.c_str());
+                mirrorFolder(outputFolder, options_.outputRoot.c_str(), text.c_str(), rootLength);
+                // A folder that cannot be made is not reported here: the
+                // conversions into it fail and say so.
+                if (kind == ITEM_ENTER_FOLDER && separate_ && !fileExists(outputFolder.c_str()))
+                    createFolder(outputFolder.c_str());
+                continue;
+            }
+            files.emplace_back();
+            BatchFile& file = files.back();
+            file.inputPath.assign(inputFolder.c_str());
+            file.inputPath.appendChar(kPathSeparator);
+            file.inputPath.append(text.c_str());
+            folderOutputPath(file.outputPath, outputFolder.c_str(), text.c_str());
+            const char* below = file.inputPath.c_str() + rootLength;
+            while (*below == kPathSeparator)
+                ++below;
+            file.shownName.assign(below);
+
+            const size_t index = files.size() - 1;
+            const std::string keys[kMaxWaits] = {pathKey(file.inputPath.c_str()), pathKey(file.outputPath.c_str())};
+            for (int k = 0; k < kMaxWaits; ++k) {
+                const auto found = lastUse.find(keys[k]);
+                if (found != lastUse.end())
+                    file.waitFor[k] = found->second;
+            }
+            for (const std::string& key : keys)
+                lastUse[key] = index;
+        }
+    }
+
+private:
+    const FolderBatchOptions& options_;
+    bool separate_;
+};
+
+// The files, the threads that convert them and what the printer waits on.
+class BatchRun {
+public:
+    BatchRun(std::deque<BatchFile>& files, const FolderFileSettings& settings)
+        : files_(files), settings_(settings)
+    {
+    }
+
+    // Starts up to `jobs` threads; false when none could be started (the
+    // caller then converts on its own thread through work()).
+    void start(unsigned jobs)
+    {
+        const size_t count = std::min<size_t>(jobs, files_.size());
+        for (size_t i = 0; i < count; ++i) {
+            try {
+                threads_.emplace_back(&BatchRun::work, this);
+            } catch (...) {
+                break;   // fewer threads: the rest of the files still get done
+            }
+        }
+        if (threads_.empty())
+            work();
+    }
+
+    void join()
+    {
+        for (std::thread& thread : threads_)
+            thread.join();
+    }
+
+    // Waits until file index is done; meanwhile calls onProgress after every
+    // file that finishes, and once more at the end (outside the lock).
+    template <typename Progress>
+    void waitFor(size_t index, Progress onProgress)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!files_[index].done) {
+            const size_t seen = finished_;
+            changed_.wait(lock, [&] { return files_[index].done || finished_ != seen; });
+            const size_t finished = finished_;
+            const int64_t saved = saved_;
+            lock.unlock();
+            onProgress(finished, saved);
+            lock.lock();
+        }
+        // Files that finished while nobody waited are shown too.
+        const size_t finished = finished_;
+        const int64_t saved = saved_;
+        lock.unlock();
+        onProgress(finished, saved);
+    }
+
+private:
+    void work()
+    {
+        PngOptimizer optimizer;
+        FolderFileConversion conversion;
+        volatile int16_t cancelFlag = 0;
+        conversion.setProgress(nullptr, nullptr, &cancelFlag);
+        for (;;) {
+            size_t index;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (next_ >= files_.size())
+                    return;
+                index = next_++;
+                // The files waited for were taken earlier, so they are under
+                // way on other threads and finish without this one.
+                changed_.wait(lock, [&] { return ready(index); });
+            }
+            convertOne(optimizer, conversion, files_[index]);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                files_[index].done = true;
+                ++finished_;
+                if (files_[index].outcome == FolderFileOutcome::Converted)
+                    saved_ -= files_[index].change;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    // A large image waits until nothing else converts and keeps others out
+    // while it runs; a small one waits while a large one runs or waits. Files
+    // wait for their earlier files before they load, so a waiting large image
+    // never waits for a file that in turn waits for it.
+    void enterConversion(bool alone)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (alone) {
+            ++aloneWaiting_;
+            changed_.wait(lock, [&] { return converting_ == 0 && !aloneRunning_; });
+            --aloneWaiting_;
+            aloneRunning_ = true;
+        } else {
+            changed_.wait(lock, [&] { return !aloneRunning_ && aloneWaiting_ == 0; });
+        }
+        ++converting_;
+    }
+
+    void leaveConversion(bool alone)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --converting_;
+            if (alone)
+                aloneRunning_ = false;
+        }
+        changed_.notify_all();
+    }
+
+    bool ready(size_t index) const
+    {
+        for (const size_t earlier : files_[index].waitFor) {
+            if (earlier != kNoEarlierFile && !files_[earlier].done)
+                return false;
+        }
+        return true;
+    }
+
+    void convertOne(PngOptimizer& optimizer, FolderFileConversion& conversion, BatchFile& file)
+    {
+        if (conversion.load(file.inputPath.c_str())) {
+            const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
+            enterConversion(alone);
+            file.outcome = conversion.convert(optimizer, file.outputPath.c_str(), settings_);
+            leaveConversion(alone);
+        } else {
+            file.outcome = FolderFileOutcome::ReadError;
+        }
+        file.change = file.outcome == FolderFileOutcome::Converted ? conversion.sizeChange() : 0;
+        // The dialog's columns, tab-separated; a cell the dialog leaves empty stays empty.
+        file.line.assign(file.shownName.c_str());
+        TextString cell;
+        for (int column = FOLDER_COLUMN_SOURCE_SIZE; column < kFolderColumnCount; ++column) {
+            file.line.appendChar('\t');
+            if (folderCellText(cell, column, file.outcome, conversion))
+                file.line.append(cell.c_str());
+        }
+    }
+
+    std::deque<BatchFile>& files_;
+    const FolderFileSettings& settings_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t next_ = 0;       // the next file a thread takes
+    size_t finished_ = 0;   // files done
+    int64_t saved_ = 0;     // input minus output bytes of the converted files done
+    unsigned converting_ = 0;     // files between enterConversion and leaveConversion
+    unsigned aloneWaiting_ = 0;   // large images waiting to convert alone
+    bool aloneRunning_ = false;   // a large image is converting
+};
+
+// The line redrawn in place on a terminal: "[done/total] saved N bytes".
+class ProgressLine {
+public:
+    ProgressLine(FILE* out, bool live) : out_(out), live_(live) {}
+
+    void show(size_t finished, size_t total, int64_t saved)
+    {
+        finished_ = finished;
+        total_ = total;
+        saved_ = saved;
+        redraw();
+    }
+    // Shows the last counts again (after a report line took the line's place).
+    void redraw()
+    {
+        if (!live_)
+            return;
+        char text[96];
+        std::snprintf(text, sizeof text, "\r[%u/%u] %" PRId64 " bytes saved", static_cast<unsigned>(finished_),
+                      static_cast<unsigned>(total_), saved_);
+        const size_t length = std::strlen(text) - 1;
+        print(out_, text);
+        for (size_t i = length; i < width_; ++i)
+            std::fputc(' ', out_);
+        width_ = length > width_ ? length : width_;
+        std::fflush(out_);
+    }
+    // Blanks the line so that a report line can take its place.
+    void clear()
+    {
+        if (!live_ || width_ == 0)
+            return;
+        std::fputc('\r', out_);
+        for (size_t i = 0; i < width_; ++i)
+            std::fputc(' ', out_);
+        std::fputc('\r', out_);
+        width_ = 0;
+    }
+
+private:
+    FILE* out_;
+    bool live_;
+    size_t width_ = 0;   // characters of the line shown, without the '\r'
+    size_t finished_ = 0;
+    size_t total_ = 0;
+    int64_t saved_ = 0;
+};
+
+}  // namespace
+
+bool parseFileTypes(const char* text, uint16_t& typeMask)
+{
+    static const struct {
+        const char* name;
+        uint16_t bit;
+    } kTypes[] = {{"bmp", FOLDER_TYPE_BMP}, {"png", FOLDER_TYPE_PNG}, {"gif", FOLDER_TYPE_GIF}};
+    uint16_t mask = 0;
+    const char* p = text;
+    for (;;) {
+        const char* comma = std::strchr(p, ',');
+        const std::string word(p, comma != nullptr ? static_cast<size_t>(comma - p) : std::strlen(p));
+        uint16_t bit = 0;
+        for (const auto& type : kTypes) {
+            if (TextString(word.c_str()).compareNoCase(type.name) == 0)
+                bit = type.bit;
+        }
+        if (bit == 0)
+            return false;
+        mask |= bit;
+        if (comma == nullptr)
+            break;
+        p = comma + 1;
+    }
+    typeMask = mask;
+    return true;
+}
+
+bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, FolderBatchOptions& options,
+                       FILE* out)
+{
+    scanner.getValue("d", options.inputRoot, "");
+    if (options.inputRoot.isEmpty()) {
+        printLine(out, "-dで入力ﾌｫﾙﾀﾞを指定してください", "");
+        return false;
+    }
+    normaliseRoot(options.inputRoot);
+    if (!isDirectory(options.inputRoot.c_str())) {
+        printLine(out, options.inputRoot.c_str(),
+                  fileExists(options.inputRoot.c_str()) ? " がﾌｫﾙﾀﾞではありません" : " が存在しません");
+        return false;
+    }
+    if (!scanner.getValue("od", options.outputRoot, "") && scanner.hasSwitch("od")) {
+        printLine(out, "-odで出力ﾌｫﾙﾀﾞを指定してください", "");
+        return false;
+    }
+    if (options.outputRoot.isEmpty())
+        options.outputRoot.assign(options.inputRoot.c_str());
+    normaliseRoot(options.outputRoot);
+
+    options.subfolders = scanner.hasSwitch("r");
+    options.typeMask = kAllFileTypes;
+    TextString text;
+    if (scanner.hasSwitch("t") && (!scanner.find("t", &text) || !parseFileTypes(text.c_str(), options.typeMask))) {
+        printLine(out, "-tにはbmp,png,gifを指定してください", "");
+        return false;
+    }
+    options.jobs = std::thread::hardware_concurrency();
+    if (options.jobs == 0)
+        options.jobs = 1;
+    if (scanner.hasSwitch("j")) {
+        char* end = nullptr;
+        const long jobs = scanner.find("j", &text) ? std::strtol(text.c_str(), &end, 10) : 0;
+        if (end == nullptr || end == text.c_str() || *end != 0 || jobs < 1 || jobs > long(kMaxWorkers)) {
+            printLine(out, "-jには1から256までの数を指定してください", "");
+            return false;
+        }
+        options.jobs = static_cast<unsigned>(jobs);
+    }
+    options.file.options = runFlags & RUN_CONVERT_OPTION_MASK;
+    options.file.keepTimeStamps = (runFlags & RUN_TIME_STAMPS) != 0;
+    options.file.keepTransparent = scanner.hasSwitch("kt");
+    return true;
+}
+
+int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgress)
+{
+    BatchPlan plan(options);
+    const char* outputRoot = options.outputRoot.c_str();
+    if (plan.separateOutput() && !fileExists(outputRoot) && !createFolder(outputRoot)) {
+        printLine(out, outputRoot, " を作成できません");
+        return CONSOLE_EXIT_FAILURE;
+    }
+    if (!isDirectory(outputRoot)) {
+        printLine(out, outputRoot, " がﾌｫﾙﾀﾞではありません");
+        return CONSOLE_EXIT_FAILURE;
+    }
+
+    FolderFileList list;
+    if (!list.build(options.inputRoot.c_str(), options.typeMask, options.subfolders,
+                    plan.separateOutput() ? outputRoot : nullptr)) {
+        printLine(out, "<ﾒﾓﾘ不足>", "");
+        return CONSOLE_EXIT_FAILURE;
+    }
+    std::deque<BatchFile> files;
+    plan.build(list, files);
+
+    BatchRun run(files, options.file);
+    ProgressLine progress(out, liveProgress);
+    progress.show(0, files.size(), 0);
+    run.start(options.jobs);
+
+    uint32_t processed = 0;
+    uint32_t errors = 0;
+    int64_t totalChange = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        run.waitFor(i, [&](size_t finished, int64_t saved) { progress.show(finished, files.size(), saved); });
+        const BatchFile& file = files[i];
+        if (file.outcome == FolderFileOutcome::ReadError || file.outcome == FolderFileOutcome::Failed)
+            ++errors;
+        else
+            ++processed;
+        totalChange += file.change;
+        progress.clear();
+        printLine(out, file.line.c_str(), "");
+        progress.redraw();
+    }
+    run.join();
+    progress.clear();
+
+    TextString summary;
+    formatFolderSummary(summary, processed, errors, totalChange);
+    printLine(out, summary.c_str(), "");
+    return errors == 0 ? CONSOLE_EXIT_SUCCESS : CONSOLE_EXIT_FAILURE;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The console's folder mode ("-d"): every listed file of a folder (and, with
+// "-r", of its sub-folders) converted into an output folder with the desktop
+// program's folder rules, several files at once.
+//
+// The files are listed before the first conversion, so nothing the run writes
+// is taken as input; with a separate output folder inside the input tree, that
+// folder is never entered. Output folders mirror the input folders and are
+// made before the conversions start. Each file runs on one of `jobs` threads
+// with its own optimizer. A large image (whose trials fill the engine's own
+// worker threads, as in a one-file run) converts while no other file does;
+// smaller files convert side by side. Two files that share a path (the same output, or one's
+// output being the other's input) run one after the other in list order, so
+// every output is what a run of one file at a time writes, whatever `jobs` is.
+//
+// The report goes to one stream from the calling thread only: one line per
+// file in list order, then the summary line of the folder dialog.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/text_string.h"
+#include "engine/folder_conversion.h"
+
+class CommandLineScanner;
+
+struct FolderBatchOptions {
+    TextString inputRoot;
+    TextString outputRoot;      // the input root when "-od" gives none
+    bool subfolders = false;    // "-r"
+    uint16_t typeMask = 0;      // FOLDER_TYPE_* bits ("-t")
+    FolderFileSettings file;    // "-nf -nd -nc", "-ts", "-kt"
+    unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
+};
+
+// Reads the folder mode's switches. runFlags are the RUN_* bits already read
+// from the shared switches. On failure prints the message to out and returns
+// false.
+bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, FolderBatchOptions& options,
+                       FILE* out);
+
+// Converts the folder and prints the report to out. With liveProgress a
+// progress line ("files done / total" and the bytes saved so far) is redrawn
+// in place below the printed lines while files are under way. Returns 0 when
+// no file failed, 1 otherwise or when the run could not start.
+int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgress);
+
+// Reads the "-t" list: "bmp", "png" and "gif" (any case) separated by commas,
+// into FOLDER_TYPE_* bits. False for an empty list, an empty item or an
+// unknown word.
+bool parseFileTypes(const char* text, uint16_t& typeMask);

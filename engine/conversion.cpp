@@ -1,0 +1,117 @@
+#include "engine/conversion.h"
+
+#include <cstdio>
+
+#include "core/dib_image.h"
+#include "core/file_handle.h"
+#include "core/replacing_file.h"
+#include "core/text_string.h"
+
+namespace {
+
+constexpr uint32_t kNoSizeToBeat = 0xFFFFFFFFu;
+// Room for the summary with three 11-character numbers and the longest filter name.
+constexpr int kSummaryCapacity = 63;
+
+bool hasPngExtension(const char* path)
+{
+    TextString extension;
+    TextString(path).getExtension(extension);
+    return extension.compareNoCase("png") == 0;
+}
+
+// The output path names the input: equal names under the platform's
+// case-insensitive comparison, or two names of the same existing file.
+bool namesInput(const char* inputPath, const char* outputPath)
+{
+    return TextString(inputPath).compareNoCase(outputPath) == 0 || isSameFile(inputPath, outputPath);
+}
+
+// The input's three time stamps, when they could be read.
+struct SavedTimes {
+    bool valid = false;
+    FileTime creation = 0;
+    FileTime lastAccess = 0;
+    FileTime lastWrite = 0;
+
+    void read(const char* path) { valid = getFileTimes(path, &creation, &lastAccess, &lastWrite); }
+    // A failure to set them is not reported: the output itself is fine.
+    void applyTo(const char* path) const
+    {
+        if (valid)
+            setFileTimes(path, &creation, &lastAccess, &lastWrite);
+    }
+};
+
+OutputOutcome copyUnchanged(const char* inputPath, const char* outputPath)
+{
+    if (namesInput(inputPath, outputPath))
+        return OutputOutcome::NoOutput;
+    if (!copyFileReplacing(inputPath, outputPath))
+        return OutputOutcome::CopyFailed;
+    FileTime lastWrite = 0;
+    if (getFileTimes(inputPath, nullptr, nullptr, &lastWrite))
+        setFileTimes(outputPath, nullptr, nullptr, &lastWrite);
+    return OutputOutcome::Copied;
+}
+
+}  // namespace
+
+void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
+                        uint16_t options)
+{
+    request.pixels = image.bits;
+    request.width = image.width;
+    request.height = image.height;
+    request.hasAlpha = image.hasAlpha;
+    request.transparentColour = transparentColour;
+    request.options = options & kConvertOptionBits;
+}
+
+ConversionResult conversionResultOf(const ConvertRequest& request)
+{
+    ConversionResult result;
+    result.windowBits = request.windowBits;
+    result.memLevel = request.memLevel;
+    result.filter = request.filter;
+    result.dataSize = request.dataSize;
+    result.bitDepth = request.bitDepth;
+    result.fileSize = request.fileSize;
+    return result;
+}
+
+const char* filterDisplayName(int32_t filter)
+{
+    if (filter < 0 || filter >= kFilterChoiceCount)
+        return "?";
+    return kFilterChoiceNames[filter];
+}
+
+void formatEncodingSummary(TextString& out, const ConversionResult& result)
+{
+    out.reserve(kSummaryCapacity);
+    std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), "%dBIT %s zw %d zm %d",
+                  result.bitDepth, filterDisplayName(result.filter), result.windowBits,
+                  result.memLevel);
+}
+
+OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target)
+{
+    const char* inputPath = target.inputPath;
+    const bool fromFile = inputPath != nullptr;
+    request.sizeToBeat = fromFile && hasPngExtension(inputPath) ? target.inputSize : kNoSizeToBeat;
+
+    SavedTimes times;
+    if (fromFile && (target.rules & OUTPUT_KEEP_TIME_STAMPS))
+        times.read(inputPath);
+
+    if (!optimizer.convert(target.outputPath, request))
+        return OutputOutcome::Failed;
+
+    OutputOutcome outcome = OutputOutcome::Converted;
+    if (request.notWritten)
+        outcome = fromFile ? copyUnchanged(inputPath, target.outputPath) : OutputOutcome::NoOutput;
+    if (outcome == OutputOutcome::Converted || outcome == OutputOutcome::Copied)
+        times.applyTo(target.outputPath);
+    return outcome;
+}

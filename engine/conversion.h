@@ -1,0 +1,87 @@
+#pragma once
+// One image conversion as every front end runs it: the request made from a
+// loaded image and the option bits, the result read back, and the rules that
+// protect the user's files when the result goes to a file.
+//
+// The rules of convertToFile, in order:
+// - size to beat: an input whose name ends in ".png" (any case) is replaced
+//   only by a strictly smaller file; every other input is always converted;
+// - a result that is not smaller is copied unchanged to the output path,
+//   unless that path names the input itself (same text without regard to
+//   case, or the same existing file under another name): then nothing is
+//   written;
+// - a copy keeps its source's last-write time, as the platform copy does;
+// - with OUTPUT_KEEP_TIME_STAMPS the input's creation, access and write
+//   times go to a converted or copied output (a failure keeps whatever was at
+//   the output path, times included).
+//
+// Stateless functions; each call uses only what it is given, so calls for
+// different files may run on different threads at once (one optimizer per
+// thread).
+
+#include <cstdint>
+
+#include "engine/png_optimizer.h"
+
+class DibImage;
+class TextString;
+
+// The ConvertOptions bits a request takes; other bits of a caller's flags
+// never reach the optimizer.
+constexpr uint16_t kConvertOptionBits =
+    OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH;
+
+// The result of a successful conversion, as the engine reported it.
+struct ConversionResult {
+    int32_t windowBits = 0;
+    int32_t memLevel = 0;
+    int32_t filter = 0;
+    int32_t dataSize = 0;     // IDAT payload bytes
+    int32_t bitDepth = 0;     // 1, 2, 4, 8, 24 or 32
+    uint32_t fileSize = 0;    // bytes of the PNG file
+};
+
+// Sets the image fields of request from image (which must outlive the
+// conversion) and its transparent colour (0x00RRGGBB or -1), and its options
+// to options & kConvertOptionBits. The progress and control fields and
+// sizeToBeat are left as they are.
+void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
+                        uint16_t options);
+
+// The result fields of request after a successful convert.
+ConversionResult conversionResultOf(const ConvertRequest& request);
+
+// Display name of a filter choice 0..5; "?" for anything else.
+const char* filterDisplayName(int32_t filter);
+// out = "<depth>BIT <filter> zw <w> zm <m>": the main window's format row and
+// the folder results' format column.
+void formatEncodingSummary(TextString& out, const ConversionResult& result);
+
+// How a conversion to a file ended.
+enum class OutputOutcome {
+    Failed,       // the conversion failed or was cancelled; nothing was written
+    CopyFailed,   // not smaller, and the copy to the output path failed; the target is unchanged
+    Converted,    // a new PNG was written
+    Copied,       // not smaller: the input was copied unchanged
+    NoOutput,     // not smaller and the output path is the input: nothing written
+};
+
+// Rule bits of convertToFile.
+constexpr uint16_t OUTPUT_KEEP_TIME_STAMPS = 0x1;
+
+// The input of convertToFile: the file the image was loaded from, its size,
+// and where the PNG goes. With no input path (an image that is no file's
+// content as it stands) the PNG is written whatever its size, nothing is
+// copied and no time stamps are kept.
+struct OutputTarget {
+    const char* inputPath = nullptr;
+    uint32_t inputSize = 0;           // bytes of the input file
+    const char* outputPath = nullptr;
+    uint16_t rules = 0;               // OUTPUT_* bits
+};
+
+// Converts request's image (filled in, progress and cancel fields set by the
+// caller) into target.outputPath under the rules above. request.sizeToBeat is
+// set here; the result fields are valid when the outcome is Converted,
+// Copied or NoOutput.
+OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target);

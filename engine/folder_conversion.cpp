@@ -1,0 +1,114 @@
+#include "engine/folder_conversion.h"
+
+#include <cstring>
+
+#include "core/codepage.h"
+#include "core/file_handle.h"
+#include "core/image_loader.h"
+#include "engine/folder_text.h"
+
+void FolderFileConversion::setProgress(ProgressCallback callback, void* userData, volatile int16_t* cancelFlag)
+{
+    request_.callback = callback;
+    request_.userData = userData;
+    request_.cancelFlag = cancelFlag;
+}
+
+bool FolderFileConversion::load(const char* inputPath)
+{
+    inputPath_.assign(inputPath);
+    transparentColour_ = -1;
+    inputSize_ = 0;
+    if (!loadImageFile(image_, inputPath, transparentColour_)) {
+        image_.release();
+        return false;
+    }
+    inputSize_ = fileSizeByName(inputPath);
+    return true;
+}
+
+FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const char* outputPath,
+                                                const FolderFileSettings& settings)
+{
+    fillConvertRequest(request_, image_, settings.keepTransparent ? transparentColour_ : -1, settings.options);
+    OutputTarget target;
+    target.inputPath = inputPath_.c_str();
+    target.inputSize = inputSize_;
+    target.outputPath = outputPath;
+    target.rules = settings.keepTimeStamps ? OUTPUT_KEEP_TIME_STAMPS : 0;
+    outputOutcome_ = convertToFile(optimizer, request_, target);
+    switch (outputOutcome_) {
+    case OutputOutcome::Converted:
+        return FolderFileOutcome::Converted;
+    case OutputOutcome::Copied:
+        return FolderFileOutcome::Copied;
+    case OutputOutcome::NoOutput:
+        return FolderFileOutcome::NoOutput;
+    default:
+        return FolderFileOutcome::Failed;
+    }
+}
+
+bool folderCellText(TextString& out, int column, FolderFileOutcome outcome, const FolderFileConversion& file)
+{
+    if (outcome == FolderFileOutcome::Stopped)
+        return false;
+    switch (column) {
+    case FOLDER_COLUMN_SOURCE_SIZE:
+        if (outcome == FolderFileOutcome::ReadError)
+            return false;
+        formatFolderSize(out, file.inputSize());
+        return true;
+    case FOLDER_COLUMN_OUTPUT_SIZE:
+        if (outcome != FolderFileOutcome::Converted)
+            return false;
+        formatFolderSize(out, file.request().fileSize);
+        return true;
+    case FOLDER_COLUMN_SIZE_CHANGE:
+        if (outcome != FolderFileOutcome::Converted)
+            return false;
+        formatSizeChange(out, file.sizeChange());
+        return true;
+    case FOLDER_COLUMN_FORMAT:
+        switch (outcome) {
+        case FolderFileOutcome::Converted:
+            formatEncodingSummary(out, conversionResultOf(file.request()));
+            break;
+        case FolderFileOutcome::ReadError:
+            out.assign(kFolderCellReadError);
+            break;
+        case FolderFileOutcome::Copied:
+            out.assign(kFolderCellCopied);
+            break;
+        case FolderFileOutcome::NoOutput:
+            out.assign(kFolderCellNoOutput);
+            break;
+        default:
+            out.assign(kFolderCellFailed);
+            break;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isSameFolderText(const char* a, const char* b)
+{
+    return TextString(a).compareNoCase(b) == 0;
+}
+
+void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength)
+{
+    out.assign(outputRoot);
+    if (rootLength >= 0 && std::strlen(path) > static_cast<size_t>(rootLength))
+        out.append(path + rootLength);
+}
+
+void folderOutputPath(TextString& out, const char* folder, const char* name)
+{
+    out.assign(folder);
+    out.appendChar(kPathSeparator);
+    out.append(name);
+    out.replaceExtension("png");
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The per-file work of a folder conversion, shared by the desktop program's
+// folder run and the console's folder mode: the path rules (output tree
+// mirroring the input tree, output named <name>.png), loading one listed
+// file, converting it under the output rules of conversion.h, and the texts
+// of its result row.
+//
+// A FolderFileConversion holds one file's image and request; one object per
+// thread, files one after another. The path functions are pure.
+
+#include <cstdint>
+
+#include "core/dib_image.h"
+#include "core/text_string.h"
+#include "engine/conversion.h"
+
+// How one file ended.
+enum class FolderFileOutcome {
+    ReadError,   // not readable as an image
+    Failed,      // conversion (or the copy of an unshrinkable PNG) failed
+    Copied,      // PNG not made smaller: copied unchanged to the output folder
+    NoOutput,    // PNG not made smaller, output in place: left alone
+    Converted,   // a new PNG was written
+    Stopped,     // the user stopped the run during this file; no result
+};
+
+// What every file of one folder conversion is converted with.
+struct FolderFileSettings {
+    uint16_t options = 0;          // ConvertOptions bits (others are ignored)
+    bool keepTimeStamps = false;   // outputs get their inputs' time stamps
+    bool keepTransparent = false;  // a PNG/GIF input's transparent colour is kept
+};
+
+class FolderFileConversion {
+public:
+    FolderFileConversion() = default;
+    FolderFileConversion(const FolderFileConversion&) = delete;
+    FolderFileConversion& operator=(const FolderFileConversion&) = delete;
+
+    // The request's progress and control fields, kept for every file.
+    void setProgress(ProgressCallback callback, void* userData, volatile int16_t* cancelFlag);
+    // Loads inputPath (copied) and reads its size. False when it is not
+    // readable as an image (the outcome is then ReadError).
+    bool load(const char* inputPath);
+    // Converts the loaded file into outputPath. Never ReadError or Stopped.
+    FolderFileOutcome convert(PngOptimizer& optimizer, const char* outputPath, const FolderFileSettings& settings);
+
+    // How the last convert ended under the output rules (Failed: the
+    // conversion itself, CopyFailed: the copy after it).
+    OutputOutcome outputOutcome() const { return outputOutcome_; }
+    uint32_t inputSize() const { return inputSize_; }
+    // Pixels of the loaded image (0 after a failed load).
+    int64_t pixelCount() const { return static_cast<int64_t>(image_.width) * image_.height; }
+    const ConvertRequest& request() const { return request_; }
+    // Output minus input bytes of a converted file.
+    int64_t sizeChange() const { return static_cast<int64_t>(request_.fileSize) - static_cast<int64_t>(inputSize_); }
+
+private:
+    DibImage image_;
+    ConvertRequest request_;
+    TextString inputPath_;
+    int32_t transparentColour_ = -1;
+    uint32_t inputSize_ = 0;
+    OutputOutcome outputOutcome_ = OutputOutcome::Failed;
+};
+
+// out = the text of a result row's column (FolderColumn other than the name)
+// once the file ended with outcome, in the folder dialog's formats. False,
+// out untouched, for a cell that stays empty for that outcome: every cell of
+// a stopped file, the sizes of a file that could not be read, the output
+// size and difference of a file that was not converted.
+bool folderCellText(TextString& out, int column, FolderFileOutcome outcome, const FolderFileConversion& file);
+
+// Path rules of the folder conversion.
+
+// True when a and b are the same text without regard to case (the output
+// tree is then the input tree).
+bool isSameFolderText(const char* a, const char* b);
+// out = outputRoot followed by what path has beyond its first rootLength
+// bytes (the output tree mirrors the input tree; for the root itself nothing).
+void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength);
+// out = folder + separator + name with the text after the name's last '.'
+// replaced by "png" (photo.BMP becomes photo.png).
+void folderOutputPath(TextString& out, const char* folder, const char* name);
