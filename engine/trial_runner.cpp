@@ -135,11 +135,8 @@ public:
         const uint32_t length = roundBytes(rows);
         // Compressions of small rows take less than handing them to a worker
         // and waking the caller would: they stay on the calling thread.
-        if (threads_ > 1 && length >= kParallelRowBytes && !pool_) {
-            pool_.reset(new (std::nothrow) WorkerPool(threads_));
-            if (pool_ && pool_->size() == 0)
-                pool_.reset();
-        }
+        if (threads_ > 1 && length >= kParallelRowBytes && !pool_)
+            pool_ = sharedWorkerPool(threads_);
         parallel_ = pool_ && length >= kParallelRowBytes;
         const unsigned workers = parallel_ ? pool_->size() : 1;
         aheadLimit_ = static_cast<int>(kAheadPerWorker * workers);
@@ -325,9 +322,11 @@ private:
     std::condition_variable finished_;
     int outstanding_ = 0;                     // queued or running jobs
     std::atomic<bool> dropping_{false};
-    // Started by the first round worth it. Declared last, so its workers are
-    // joined before any member their jobs use is destroyed.
-    std::unique_ptr<WorkerPool> pool_;
+    // Taken by the first round worth it and shared with the other runners of
+    // the process (endRound waits for this runner's own jobs). Declared last,
+    // so a pool this runner holds alone is joined before any member its jobs
+    // use is destroyed.
+    std::shared_ptr<WorkerPool> pool_;
 };
 
 // Every trial measured through a caller's function on the calling thread.

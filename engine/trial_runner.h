@@ -68,7 +68,8 @@ public:
 // filtered image is held, and answers a trial from an earlier one (or from
 // knownDefaultSize) when sameLengthParams proves the length equal. With more
 // than one thread the compressions of a round on 32 KiB of rows or more run
-// on a pool of that many workers (started by the first such round), at most
+// on the process's shared pool of that many workers (sharedWorkerPool, taken
+// by the first such round), at most
 // two per worker ahead of the trial the search asks for; otherwise each runs
 // on the calling thread when asked for. Keeps the best
 // trial's stream when it is at most max(1 MiB, rows / (4 * workers + 8))

@@ -1,6 +1,7 @@
 #include "engine/worker_pool.h"
 
 #include <cstdlib>
+#include <new>
 #include <system_error>
 
 WorkerPool::WorkerPool(unsigned threads)
@@ -50,6 +51,25 @@ void WorkerPool::work(unsigned worker)
         entry.job(entry.context, worker);
         lock.lock();
     }
+}
+
+std::shared_ptr<WorkerPool> sharedWorkerPool(unsigned threads)
+{
+    static std::mutex mutex;
+    static std::weak_ptr<WorkerPool> shared;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::shared_ptr<WorkerPool> pool = shared.lock();
+    if (pool)
+        return pool;
+    try {
+        pool = std::make_shared<WorkerPool>(threads);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (pool->size() == 0)
+        return nullptr;
+    shared = pool;
+    return pool;
 }
 
 unsigned configuredWorkerCount()

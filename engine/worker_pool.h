@@ -4,12 +4,13 @@
 //
 // The pool knows nothing of what its jobs do: a job is a plain function and a
 // context, and it is told the index of the worker that runs it, so callers can
-// keep scratch memory per worker. Jobs must not throw. The pool is owned and
-// driven by one thread; jobs must not submit further jobs.
+// keep scratch memory per worker. Jobs must not throw and must not submit
+// further jobs. submit may be called from several threads at once.
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -46,6 +47,13 @@ private:
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
+
+// The pool every encoding search of the process shares, so conversions that
+// run side by side (the console's folder mode) put their trials on one set of
+// workers instead of a set each: started with `threads` workers by the first
+// caller while no pool exists, joined when the last holder lets it go.
+// Thread-safe. Null when no worker could be started.
+std::shared_ptr<WorkerPool> sharedWorkerPool(unsigned threads);
 
 // The number of threads the encoding search uses: TOLVARINX_THREADS when it
 // holds a whole number from 1 to kMaxWorkers, else the machine's core count (1 when

@@ -111,3 +111,30 @@ TEST(WorkerCount, ComesFromTheVariableWhenItIsAUsableNumber)
         EXPECT_EQ(configuredWorkerCount(), c.expected) << "TOLVARINX_THREADS=\"" << c.value << "\"";
     }
 }
+
+TEST(SharedWorkerPool, OnePoolWhileHeldAndJobsFromManyThreads)
+{
+    std::shared_ptr<WorkerPool> first = sharedWorkerPool(2);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(sharedWorkerPool(5), first);   // the pool there is, whatever the count asked
+    // Several searches submit at once; every job runs exactly once.
+    constexpr int kSubmitters = 4;
+    constexpr int kJobsEach = 200;
+    std::atomic<int> runs[kSubmitters * kJobsEach] = {};
+    std::vector<std::thread> submitters;
+    for (int s = 0; s < kSubmitters; ++s)
+        submitters.emplace_back([&, s] {
+            std::shared_ptr<WorkerPool> pool = sharedWorkerPool(2);
+            for (int j = 0; j < kJobsEach; ++j)
+                pool->submit([](void* run, unsigned) { ++*static_cast<std::atomic<int>*>(run); },
+                             &runs[s * kJobsEach + j]);
+        });
+    for (std::thread& submitter : submitters)
+        submitter.join();
+    first.reset();   // the last holder: the queue runs out, the workers join
+    for (const std::atomic<int>& run : runs)
+        EXPECT_EQ(run.load(), 1);
+    std::shared_ptr<WorkerPool> next = sharedWorkerPool(3);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->size(), 3u);
+}
