@@ -26,10 +26,14 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 
 void silentWarning(png_structp, png_const_charp) {}
 
-// Reads the rows as stored (passes combined, no other transformation) with
-// the data source set up by `prepare`; rows, rowBytes and depth are filled.
-template <typename Prepare>
-bool decodeStored(std::vector<uint8_t>& rows, size_t& rowBytes, int& depth, Prepare prepare)
+// One libpng read: the data source set up by `prepare`, every size PNG
+// allows (not only libpng's default of a million pixels a side), the header
+// read; then `transform` sets the transformations it wants and returns the
+// image's height, and every row is read into place. Rows land at
+// rowsAt(y); a libpng error makes it false. Nothing with a destructor may
+// live in the lambdas' frames, since libpng leaves them by longjmp.
+template <typename Prepare, typename Transform, typename RowsAt>
+bool readRows(Prepare prepare, Transform transform, RowsAt rowsAt)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
     if (!png)
@@ -43,56 +47,56 @@ bool decodeStored(std::vector<uint8_t>& rows, size_t& rowBytes, int& depth, Prep
     prepare(png);
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_read_info(png, info);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    depth = png_get_bit_depth(png, info);
-    rowBytes = png_get_rowbytes(png, info);
-    const uint32_t height = png_get_image_height(png, info);
-    rows.assign(rowBytes * height, 0);
+    const uint32_t height = transform(png, info);
     pointers.resize(height);
     for (uint32_t y = 0; y < height; ++y)
-        pointers[y] = &rows[size_t(y) * rowBytes];
+        pointers[y] = rowsAt(y);
     png_read_image(png, pointers.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
 }
 
-// Decodes with the data source already set up by `prepare`.
+// Reads the rows as stored (passes combined, no other transformation);
+// rows, rowBytes and depth are filled.
+template <typename Prepare>
+bool decodeStored(std::vector<uint8_t>& rows, size_t& rowBytes, int& depth, Prepare prepare)
+{
+    return readRows(
+        prepare,
+        [&](png_structp png, png_infop info) {
+            png_set_interlace_handling(png);
+            png_read_update_info(png, info);
+            depth = png_get_bit_depth(png, info);
+            rowBytes = png_get_rowbytes(png, info);
+            const uint32_t height = png_get_image_height(png, info);
+            rows.assign(rowBytes * height, 0);
+            return height;
+        },
+        [&](uint32_t y) { return &rows[size_t(y) * rowBytes]; });
+}
+
+// Decodes to 8-bit RGBA.
 template <typename Prepare>
 bool decode(RgbaImage& out, Prepare prepare)
 {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
-    if (!png)
-        return false;
-    png_infop info = png_create_info_struct(png);
-    std::vector<png_bytep> rows;
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-        return false;
-    }
-    prepare(png);
-    // Every size PNG allows, not only libpng's default of a million pixels a side.
-    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
-    png_read_info(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    out.width = png_get_image_width(png, info);
-    out.height = png_get_image_height(png, info);
-    if (png_get_rowbytes(png, info) != size_t(out.width) * 4)
-        png_error(png, "unexpected row size");
-    out.pixels.assign(size_t(out.width) * out.height * 4, 0);
-    rows.resize(out.height);
-    for (uint32_t y = 0; y < out.height; ++y)
-        rows[y] = &out.pixels[size_t(y) * out.width * 4];
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
+    return readRows(
+        prepare,
+        [&](png_structp png, png_infop info) {
+            png_set_expand(png);
+            png_set_strip_16(png);
+            png_set_gray_to_rgb(png);
+            png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+            png_set_interlace_handling(png);
+            png_read_update_info(png, info);
+            out.width = png_get_image_width(png, info);
+            out.height = png_get_image_height(png, info);
+            if (png_get_rowbytes(png, info) != size_t(out.width) * 4)
+                png_error(png, "unexpected row size");
+            out.pixels.assign(size_t(out.width) * out.height * 4, 0);
+            return out.height;
+        },
+        [&](uint32_t y) { return &out.pixels[size_t(y) * out.width * 4]; });
 }
 
 }  // namespace
