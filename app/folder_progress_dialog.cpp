@@ -7,11 +7,12 @@
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
 #include "app/logic/folder_text.h"
+#include "core/shared_flag.h"
 
 int FolderProgressDialog::onInitDialog(LRESULT& result)
 {
-    cancelRequested = 0;
-    stopRequested = 0;
+    storeSharedFlag(&cancelRequested, 0);
+    storeSharedFlag(&stopRequested, 0);
     finished = 0;
     resultsList_.bindDialogItem(hwnd, IDC_FOLDER_RESULTS);
     for (int i = 0; i < kFolderColumnCount; ++i)
@@ -51,8 +52,8 @@ int FolderProgressDialog::onCommand(unsigned id, unsigned, HWND)
         if (finished) {
             endDialog(0);
         } else {
-            stopRequested = 1;
-            cancelRequested = 1;
+            storeSharedFlag(&stopRequested, 1);
+            storeSharedFlag(&cancelRequested, 1);
         }
         return 1;
     case ID_WORKER_DONE:

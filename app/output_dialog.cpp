@@ -6,6 +6,7 @@
 #include "app/logic/output_dialog_rules.h"
 #include "app/resource.h"
 #include "core/dib_image.h"
+#include "core/shared_flag.h"
 #include "core/text_string.h"
 #include "engine/png_optimizer.h"
 #include "framework/helpers.h"
@@ -32,7 +33,7 @@ int OutputDialog::onCommand(unsigned id, unsigned, HWND)
     if (finished)
         finishDialog(1);
     else
-        cancelRequested = 1;
+        storeSharedFlag(&cancelRequested, 1);
     return 1;
 }
 
@@ -41,7 +42,7 @@ int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM)
     if (message != WM_CONVERSION_DONE)
         return 0;
     finished = 1;
-    switch (completionAction(wParam != 0, cancelRequested != 0, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED)) {
+    switch (completionAction(wParam != 0, loadSharedFlag(&cancelRequested) != 0, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED)) {
     case CompletionAction::ReportFailure:
         warningBox(kOutputFailedText);
         finishDialog(0);

@@ -6,6 +6,7 @@
 #include <typeinfo>
 
 #include "core/replacing_file.h"
+#include "core/shared_flag.h"
 #include "core/size_limits.h"
 #include "engine/colour_analysis.h"
 #include "engine/deflate_stream.h"
@@ -84,7 +85,7 @@ uint32_t PngOptimizer::measureThroughOverride(void* optimizer, const uint8_t* da
 
 bool PngOptimizer::cancelled() const
 {
-    return request_->cancelFlag && *request_->cancelFlag != 0;
+    return request_->cancelFlag && loadSharedFlag(request_->cancelFlag) != 0;
 }
 
 void PngOptimizer::report(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
@@ -98,7 +99,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
 {
     request_ = &request;
     if (request.cancelFlag)
-        *request.cancelFlag = 0;
+        storeSharedFlag(request.cancelFlag, 0);
     request.notWritten = 0;
     width_ = request.width;
     height_ = request.height;

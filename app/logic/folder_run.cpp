@@ -141,7 +141,7 @@ FolderFileOutcome FolderRun::processFile(const char* name)
     if (stopRequested())
         return FolderFileOutcome::Stopped;
     const int converted = optimizer_.convert(outputPath_.c_str(), request_);
-    if (!converted && ((cancelFlag_ && *cancelFlag_) || stopRequested()))
+    if (!converted && ((cancelFlag_ && loadSharedFlag(cancelFlag_)) || stopRequested()))
         return FolderFileOutcome::Stopped;
 
     FolderFileOutcome outcome;

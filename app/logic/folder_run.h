@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "core/dib_image.h"
+#include "core/shared_flag.h"
 #include "core/text_string.h"
 #include "engine/png_optimizer.h"
 
@@ -90,7 +91,7 @@ public:
 private:
     static void showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                                 int32_t size, void* userData);
-    bool stopRequested() const { return stopFlag_ && *stopFlag_ != 0; }
+    bool stopRequested() const { return stopFlag_ && loadSharedFlag(stopFlag_) != 0; }
     FolderFileOutcome finishUnchanged(const char* inputPath, const char* outputPath);
     // Advances the progress bar and clears the status line after a file.
     void finishRow();
