@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -54,3 +55,28 @@ TEST(ReplacingFile, ShortWriteFailsAndKeepsTarget)
     EXPECT_EQ(countEntries(dir.path()), 1u);
 }
 
+
+// The longest temporary path the system opens (PATH_MAX - 1 bytes, "/."
+// repeated in front of a short name) fits the interrupt list, and a handler's
+// removal finds it.
+TEST(InterruptList, LongestPathIsListed)
+{
+    static_assert(kMaxListedTempPathBytes >= PATH_MAX, "every path the system opens is listed");
+    TempDir dir;
+    const std::string suffix = ".0.tlvtmp";
+    std::string target = dir.path();
+    while (target.size() + 2 + 6 + suffix.size() < PATH_MAX - 1)
+        target += "/.";
+    target += "/";
+    target += std::string(PATH_MAX - 1 - suffix.size() - target.size(), 'n');
+    ASSERT_EQ(target.size() + suffix.size(), size_t(PATH_MAX - 1));
+    const int before = listedTempFileCount();
+    ReplacingFile out;
+    ASSERT_TRUE(out.begin(target.c_str()));
+    EXPECT_EQ(listedTempFileCount(), before + 1);
+    EXPECT_EQ(countEntries(dir.path()), 1u);
+    removeListedTempFiles();
+    EXPECT_EQ(countEntries(dir.path()), 0u);
+    out.abandon();
+    EXPECT_EQ(listedTempFileCount(), before);
+}
