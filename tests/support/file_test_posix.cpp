@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <csignal>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,4 +80,27 @@ TEST(InterruptList, LongestPathIsListed)
     EXPECT_EQ(countEntries(dir.path()), 0u);
     out.abandon();
     EXPECT_EQ(listedTempFileCount(), before);
+}
+
+// What an interrupt handler does: every open temporary file goes at once, each
+// target stays as it was, and the owners can still abandon afterwards.
+TEST(InterruptList, RemovalLeavesOnlyTheTargets)
+{
+    TempDir dir;
+    std::vector<std::unique_ptr<ReplacingFile>> open;
+    for (int i = 0; i < 3; ++i) {
+        const std::string target = dir.file("t" + std::to_string(i) + ".png");
+        ASSERT_TRUE(writeFileBytes(target, {uint8_t(i)}));
+        open.push_back(std::make_unique<ReplacingFile>());
+        ASSERT_TRUE(open.back()->begin(target.c_str()));
+        const uint8_t bytes[] = {9, 9};
+        ASSERT_EQ(open.back()->file().write(bytes, 2), 2u);
+    }
+    ASSERT_EQ(countEntries(dir.path()), 6u);
+    removeListedTempFiles();
+    EXPECT_EQ(countEntries(dir.path()), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(readFileBytes(dir.file("t" + std::to_string(i) + ".png")), std::vector<uint8_t>{uint8_t(i)});
+    open.clear();
+    EXPECT_EQ(countEntries(dir.path()), 3u);
 }

@@ -1,6 +1,6 @@
 // The interrupt list of replacing_file.h: a temporary file is listed exactly
-// while it exists, and removeListedTempFiles removes it (open or not) without
-// touching the target.
+// while it exists (its removal by a handler is in file_test_posix.cpp, where
+// an open file's name goes at once).
 
 #include <gtest/gtest.h>
 
@@ -53,29 +53,6 @@ TEST(InterruptList, ListsATemporaryFileExactlyWhileItExists)
         EXPECT_EQ(readFileBytes(target), c.expectedTarget);
         EXPECT_EQ(countEntries(dir.path()), 1u);
     }
-}
-
-// What an interrupt handler does: every open temporary file goes, each target
-// stays as it was, and the owners can still abandon afterwards.
-TEST(InterruptList, RemovalLeavesOnlyTheTargets)
-{
-    TempDir dir;
-    std::vector<std::unique_ptr<ReplacingFile>> open;
-    for (int i = 0; i < 3; ++i) {
-        const std::string target = dir.file("t" + std::to_string(i) + ".png");
-        ASSERT_TRUE(writeFileBytes(target, {uint8_t(i)}));
-        open.push_back(std::make_unique<ReplacingFile>());
-        ASSERT_TRUE(open.back()->begin(target.c_str()));
-        const uint8_t bytes[] = {9, 9};
-        ASSERT_EQ(open.back()->file().write(bytes, 2), 2u);
-    }
-    ASSERT_EQ(countEntries(dir.path()), 6u);
-    removeListedTempFiles();
-    EXPECT_EQ(countEntries(dir.path()), 3u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(readFileBytes(dir.file("t" + std::to_string(i) + ".png")), std::vector<uint8_t>{uint8_t(i)});
-    open.clear();
-    EXPECT_EQ(countEntries(dir.path()), 3u);
 }
 
 // More temporary files at once than the list holds: the extra ones are not
