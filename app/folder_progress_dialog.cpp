@@ -6,6 +6,7 @@
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
+#include "core/shared_flag.h"
 #include "engine/folder_text.h"
 
 FolderProgressDialog::~FolderProgressDialog()
@@ -19,8 +20,8 @@ FolderProgressDialog::~FolderProgressDialog()
 
 int FolderProgressDialog::onInitDialog(LRESULT& result)
 {
-    cancelRequested = 0;
-    stopRequested = 0;
+    storeSharedFlag(&cancelRequested, 0);
+    storeSharedFlag(&stopRequested, 0);
     finished = 0;
     workerEnded_ = false;
     resultsList_.bindDialogItem(hwnd, IDC_FOLDER_RESULTS);
@@ -96,8 +97,8 @@ void FolderProgressDialog::stopAndEnd()
 
 void FolderProgressDialog::requestStop()
 {
-    stopRequested = 1;
-    cancelRequested = 1;
+    storeSharedFlag(&stopRequested, 1);
+    storeSharedFlag(&cancelRequested, 1);
 }
 
 void FolderProgressDialog::markFinished()

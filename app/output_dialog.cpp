@@ -6,6 +6,7 @@
 #include "app/logic/output_dialog_rules.h"
 #include "app/resource.h"
 #include "core/dib_image.h"
+#include "core/shared_flag.h"
 #include "core/text_string.h"
 #include "engine/conversion.h"
 #include "framework/helpers.h"
@@ -14,7 +15,7 @@ OutputDialog::~OutputDialog()
 {
     if (!worker_)
         return;
-    cancelRequested = 1;   // only matters if the dialog ended without the report
+    storeSharedFlag(&cancelRequested, 1);   // only matters if the dialog ended without the report
     WaitForSingleObject(worker_, INFINITE);
     CloseHandle(worker_);
 }
@@ -30,7 +31,7 @@ int OutputDialog::onInitDialog(LRESULT& result)
     if (!worker_)
         reportCompletion(hwnd, false);   // no worker: end as a failed run
     else if (endWhenFinished_)
-        cancelRequested = 1;             // asked to end before the dialog was up
+        storeSharedFlag(&cancelRequested, 1);   // asked to end before the dialog was up
     result = TRUE;
     return 1;
 }
@@ -42,7 +43,7 @@ int OutputDialog::onCommand(unsigned id, unsigned, HWND)
     if (finished)
         finishDialog(1);
     else
-        cancelRequested = 1;
+        storeSharedFlag(&cancelRequested, 1);
     return 1;
 }
 
@@ -55,7 +56,7 @@ int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (!isWorkerCompletion(finished != 0, completion_.load(std::memory_order_acquire), wParam, lParam))
         return 0;
     finished = 1;
-    switch (completionAction(wParam != 0, cancelRequested != 0, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED)) {
+    switch (completionAction(wParam != 0, loadSharedFlag(&cancelRequested) != 0, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED)) {
     case CompletionAction::ReportFailure:
         warningBox(kOutputFailedText);
         finishDialog(0);
@@ -82,7 +83,7 @@ void OutputDialog::stopAndEnd()
 {
     endWhenFinished_ = true;
     if (!finished) {
-        cancelRequested = 1;   // the worker's report then ends the dialog
+        storeSharedFlag(&cancelRequested, 1);   // the worker's report then ends the dialog
     } else if (offeringClose_) {
         offeringClose_ = false;   // once: a second request finds the dialog ended
         finishDialog(1);

@@ -31,6 +31,14 @@ if(TOLVARINX_SANITIZE)
   target_link_options(tolvarinx_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(TOLVARINX_TSAN)
+  if(TOLVARINX_SANITIZE)
+    message(FATAL_ERROR "ThreadSanitizer and AddressSanitizer do not combine: pick TOLVARINX_TSAN or TOLVARINX_SANITIZE")
+  endif()
+  target_compile_options(tolvarinx_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tolvarinx_options INTERFACE -fsanitize=thread)
+endif()
+
 # tolvarinx_sources(<out-var> <dir>): the .cpp files of <dir> for this platform.
 function(tolvarinx_sources out dir)
   file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp)

@@ -5,9 +5,11 @@
 
 #include "console/command_line.h"
 #include "console/console_run.h"
+#include "console/console_signals.h"
 
 int main(int argc, char** argv)
 {
+    installConsoleSignalHandling();
     TextString commandLine;
     rawCommandLine(commandLine, argc, argv);
     return runConsole(argc, commandLine.c_str(), stdout);

@@ -25,7 +25,8 @@ public:
     bool openRead(const char* path);
     // Creates or truncates a file for writing, no sharing.
     bool createWrite(const char* path);
-    // Creates a file that must not exist yet, for writing, no sharing.
+    // Creates a file that must not exist yet, for writing; shared with no one
+    // (Windows: only for deletion, see ReplacingFile and its interrupt list).
     // Used for temporary files, so that an existing file is never truncated.
     bool createNew(const char* path);
     // Opens an existing file for reading and writing, no sharing.

@@ -51,7 +51,9 @@ bool FileHandle::createWrite(const char* path)
 
 bool FileHandle::createNew(const char* path)
 {
-    handle_ = openNative(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+    // Shared for deletion only: an interrupt handler on another thread can then
+    // remove a temporary file that is still open (it goes when the handle does).
+    handle_ = openNative(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW);
     return isOpen();
 }
 

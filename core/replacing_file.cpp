@@ -1,8 +1,11 @@
 #include "core/replacing_file.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "core/byte_buffer.h"
+#include "core/interrupt_guard.h"
 
 namespace {
 
@@ -10,7 +13,60 @@ namespace {
 constexpr int kTempNameAttempts = 1000;
 constexpr uint32_t kCopyChunkBytes = 0x10000;
 
+// One entry of the interrupt list. state goes Free -> Claimed (the owner
+// writes path) -> Listed (path is complete) -> Free; a handler reads path only
+// in the Listed state.
+enum SlotState : int { kSlotFree = 0, kSlotClaimed = 1, kSlotListed = 2 };
+struct ListedTempFile {
+    std::atomic<int> state{kSlotFree};
+    char path[kMaxListedTempPathBytes];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "signal handlers read the list");
+
+ListedTempFile g_listed[kMaxListedTempFiles];
+
+// Lists path; returns its slot, or -1 when the path is too long or the list full.
+int listTempFile(const char* path)
+{
+    const size_t length = std::strlen(path);
+    if (length >= kMaxListedTempPathBytes)
+        return -1;
+    for (int i = 0; i < kMaxListedTempFiles; ++i) {
+        int expected = kSlotFree;
+        if (g_listed[i].state.compare_exchange_strong(expected, kSlotClaimed, std::memory_order_acquire)) {
+            std::memcpy(g_listed[i].path, path, length + 1);
+            g_listed[i].state.store(kSlotListed, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void unlistTempFile(int& slot)
+{
+    if (slot >= 0)
+        g_listed[slot].state.store(kSlotFree, std::memory_order_release);
+    slot = -1;
+}
+
 }  // namespace
+
+void removeListedTempFiles()
+{
+    InterruptGuard guard;
+    for (ListedTempFile& entry : g_listed) {
+        if (entry.state.load(std::memory_order_acquire) == kSlotListed)
+            deleteFile(entry.path);
+    }
+}
+
+int listedTempFileCount()
+{
+    int count = 0;
+    for (const ListedTempFile& entry : g_listed)
+        count += entry.state.load(std::memory_order_acquire) == kSlotListed ? 1 : 0;
+    return count;
+}
 
 bool ReplacingFile::begin(const char* targetPath)
 {
@@ -23,7 +79,9 @@ bool ReplacingFile::begin(const char* targetPath)
         std::snprintf(suffix, sizeof suffix, ".%d.tlvtmp", attempt);
         tempPath_.assign(targetPath);
         tempPath_.append(suffix);
+        InterruptGuard guard;   // an interrupt after the create finds the file listed
         if (file_.createNew(tempPath_.c_str())) {
+            listedSlot_ = listTempFile(tempPath_.c_str());
             active_ = true;
             return true;
         }
@@ -39,12 +97,20 @@ bool ReplacingFile::commit()
         return false;
     const bool flushed = file_.flush();
     const bool closed = file_.close();
-    if (!flushed || !closed || !replaceFileWith(tempPath_.c_str(), targetPath_.c_str())) {
+    if (!flushed || !closed) {
         abandon();
         return false;
     }
-    active_ = false;
-    return true;
+    {
+        InterruptGuard guard;   // the rename and the unlisting as one step for a handler
+        if (replaceFileWith(tempPath_.c_str(), targetPath_.c_str())) {
+            unlistTempFile(listedSlot_);
+            active_ = false;
+            return true;
+        }
+    }
+    abandon();
+    return false;
 }
 
 void ReplacingFile::abandon()
@@ -52,7 +118,9 @@ void ReplacingFile::abandon()
     if (!active_)
         return;
     file_.close();
+    InterruptGuard guard;
     deleteFile(tempPath_.c_str());
+    unlistTempFile(listedSlot_);
     active_ = false;
 }
 

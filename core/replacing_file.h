@@ -7,6 +7,8 @@
 // device error, cancel) never destroys an existing file, not even the input
 // when converting in place. Not copyable; one thread at a time.
 
+#include <cstddef>
+
 #include "core/file_handle.h"
 #include "core/text_string.h"
 
@@ -33,7 +35,29 @@ private:
     TextString tempPath_;
     TextString targetPath_;
     bool active_ = false;
+    int listedSlot_ = -1;   // this temporary file's entry in the interrupt list, -1 if none
 };
+
+// The interrupt list: the path of every temporary file that exists between a
+// begin and its commit or abandon, in a fixed table that an interrupt handler
+// reads without allocating or locking. Each ReplacingFile lists its temporary
+// file right after creating it and unlists it right after renaming or removing
+// it, with the interrupts that could end the process held off meanwhile (the
+// calling thread's signals on POSIX; a lock the console control handler also
+// takes on Windows), so the list never names a file that is not ours.
+// Temporary files beyond kMaxListedTempFiles at once, or with paths longer
+// than kMaxListedTempPathBytes, are not listed.
+constexpr int kMaxListedTempFiles = 8;
+constexpr size_t kMaxListedTempPathBytes = 4096;
+
+// Removes every listed temporary file. For handlers that end the process right
+// after (SIGINT and the like, console control events): async-signal-safe on
+// POSIX, callable from any thread. Targets are untouched, so each is either as
+// it was or completely replaced.
+void removeListedTempFiles();
+
+// Counts the listed temporary files; for tests.
+int listedTempFileCount();
 
 // Copies source to target (replacing any file there) through a ReplacingFile.
 // False on any read or write failure; the target is then unchanged.

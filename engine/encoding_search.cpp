@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/replacing_file.h"
+#include "core/shared_flag.h"
 #include "core/size_limits.h"
 #include "engine/colour_analysis.h"
 #include "engine/deflate_stream.h"
@@ -68,7 +69,7 @@ uint32_t zlibTrialMeasure(void*, const uint8_t* data, uint32_t size, int32_t win
 
 bool PngOptimizer::cancelled() const
 {
-    return request_->cancelFlag && *request_->cancelFlag != 0;
+    return request_->cancelFlag && loadSharedFlag(request_->cancelFlag) != 0;
 }
 
 void PngOptimizer::report(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
@@ -82,7 +83,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
 {
     request_ = &request;
     if (request.cancelFlag)
-        *request.cancelFlag = 0;
+        storeSharedFlag(request.cancelFlag, 0);
     request.notWritten = 0;
     width_ = request.width;
     height_ = request.height;

@@ -8,8 +8,8 @@
 // order of the sequential search; the compressions behind the trials may run
 // on worker threads that convert starts and ends before it returns (see
 // setTrialMeasure). The only datum another thread may touch meanwhile is the
-// 16-bit flag behind cancelFlag (set non-zero to stop; plain loads and stores,
-// no lock).
+// 16-bit flag behind cancelFlag (set non-zero to stop; every load and store
+// through loadSharedFlag/storeSharedFlag of core/shared_flag.h, no lock).
 
 #include <cstdint>
 
@@ -60,7 +60,7 @@ struct ConvertRequest {
     // in (ProgressSink and control)
     ProgressCallback callback = nullptr;
     void* userData = nullptr;
-    volatile int16_t* cancelFlag = nullptr;   // must stay valid for the call
+    volatile int16_t* cancelFlag = nullptr;   // must stay valid for the call; core/shared_flag.h
     uint32_t sizeToBeat = 0xFFFFFFFFu;        // write only when fileSize < sizeToBeat
     // out
     int16_t notWritten = 0;            // 1: an output path was given but the file did not beat sizeToBeat

@@ -12,7 +12,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-corpus="$(cd "$root/.." && pwd)/shared/corpus"
+corpus="$root/testdata"
 seconds="${1:-30}"
 
 cmake --preset native >/dev/null

@@ -7,22 +7,27 @@
 #             smaller, so it is copied over an existing out.png)
 # Each run is interrupted:
 #   - at every file-system system call it makes from its first look at the
-#     input on (strace): killed there (SIGKILL), and the call failed with EIO
-#     (and with ENOSPC for writes and syncs);
+#     input on (strace): killed there (SIGKILL), sent SIGINT, SIGTERM or SIGHUP
+#     there (in turn), and the call failed with EIO (and with ENOSPC for writes
+#     and syncs);
+#   - by SIGINT, SIGTERM and SIGHUP at random moments of the in-place
+#     conversion of a large picture (TOLVARINX_CRASH_SIGNAL_RUNS runs, default 30);
 #   - by a file-size limit (ulimit -f) at every 1 KiB step up to the result's
-#     size, with SIGXFSZ fatal and with SIGXFSZ ignored (writes fail with EFBIG);
+#     size, with SIGXFSZ at its default action and with SIGXFSZ ignored by the
+#     caller (the console ignores it itself, so writes fail with EFBIG);
 #   - by a full disk: a small tmpfs filled up to every 4 KiB step below what
 #     the result needs (when a tmpfs can be mounted here).
 # After every run the target must be either its original bytes or the complete
 # new file, and a run that failed cleanly (exit status 1 with its message) must
-# leave no temporary file (*.tlvtmp) behind. A hard kill may leave one; the
-# only other allowed leftover is a temporary file whose own removal was the
-# call made to fail. A run that reports success must have written the complete
-# new file.
+# leave no temporary file (*.tlvtmp) behind, nor a run ended by SIGINT, SIGTERM
+# or SIGHUP (whose exit status must be 128 + the signal). A hard kill may leave
+# one; the only other allowed leftover is a temporary file whose own removal
+# was the call made to fail. A run that reports success must have written the
+# complete new file.
 #
 # Usage: bash scripts/crash-consistency.sh
 # Environment: TOLVARINX_CONSOLE (default build/native/console/tolvarinxc,
-# built with the native preset when missing).
+# built with the native preset when missing); TOLVARINX_CRASH_SIGNAL_RUNS.
 # Prints the interruption points tried and the files lost; exits 1 on any
 # lost file, leftover or wrong outcome.
 set -euo pipefail
@@ -58,6 +63,7 @@ lost=0
 leftovers=0
 wrong=0
 kills_missed=0
+signal_ends=0   # runs ended by SIGINT, SIGTERM or SIGHUP (each judged)
 
 # A photo-like picture stored without compression: the converter makes it
 # smaller, so it replaces the input, in several 32 KiB pieces.
@@ -104,7 +110,8 @@ run_console() {
 }
 
 # Judges the state after a run. $1: what was done (for messages); $2: "kill"
-# when the run may have been killed, else "clean"; $3: "removal" when the call
+# when the run may have been killed, "signal N" when it was sent signal N
+# (which must end it cleanly, unless it finished first), else "clean"; $3: "removal" when the call
 # made to fail was the removal of the temporary file itself, "output" when it
 # was a write of the console's own output (its message may be lost), else
 # empty.
@@ -126,6 +133,17 @@ judge() {
     temps="$(cd "$dir" && ls -- *.tlvtmp 2>/dev/null || true)"
     if [ "$mode" = kill ] && [ "$status" -ge 128 ]; then
         return 0   # a hard kill: a stray temporary file is acceptable
+    fi
+    if [ "${mode%% *}" = signal ] && [ "$status" -ge 128 ]; then
+        if [ "$status" != $((128 + ${mode#* })) ]; then
+            wrong=$((wrong + 1))
+            echo "WRONG: $what: exit status $status, not $((128 + ${mode#* }))"
+        elif [ -n "$temps" ]; then
+            leftovers=$((leftovers + 1))
+            echo "LEFTOVER: $what: $temps remains after the signal"
+        fi
+        signal_ends=$((signal_ends + 1))
+        return 0
     fi
     if [ "$status" -ge 128 ]; then
         wrong=$((wrong + 1))
@@ -171,7 +189,7 @@ interrupt_calls() {
             if (!started && (index($0, input) || index($0, target))) started = 1
             if (started) print call, seen[call], first
         }' "$dir/trace" >"$work/points"
-    local call nth first errors error failed
+    local call nth first errors error failed signals=(INT TERM HUP) turn=0 signal
     while read -r call nth first; do
         reset_target
         run_console strace -o /dev/null -e trace="$call" -e inject="$call:signal=SIGKILL:when=$nth"
@@ -179,6 +197,14 @@ interrupt_calls() {
             kills_missed=$((kills_missed + 1))
         fi
         judge "$name: kill at $call #$nth" kill ""
+
+        signal="${signals[turn++ % 3]}"
+        reset_target
+        run_console strace -o /dev/null -e trace="$call" -e inject="$call:signal=SIG$signal:when=$nth"
+        if [ "$status" -lt 128 ]; then
+            kills_missed=$((kills_missed + 1))
+        fi
+        judge "$name: SIG$signal at $call #$nth" "signal $(kill -l "$signal")"
 
         errors=EIO
         case "$call" in write | pwrite64 | writev | fsync | fdatasync) errors="EIO ENOSPC" ;; esac
@@ -199,8 +225,8 @@ interrupt_size_limit() {
     blocks=$(( ($(stat -c %s "$dir/after.bin") + 1023) / 1024 ))
     for ((limit = 0; limit <= blocks; limit++)); do
         reset_target
-        run_console bash -c 'ulimit -f "$1"; shift; exec "$@"' limit "$limit"
-        judge "$name: ulimit -f $limit (SIGXFSZ fatal)" kill ""
+        run_console bash -c 'trap - XFSZ; ulimit -f "$1"; shift; exec "$@"' limit "$limit"
+        judge "$name: ulimit -f $limit (SIGXFSZ at its default)" clean ""
         reset_target
         run_console bash -c 'trap "" XFSZ; ulimit -f "$1"; shift; exec "$@"' limit "$limit"
         judge "$name: ulimit -f $limit (SIGXFSZ ignored)" clean ""
@@ -234,6 +260,45 @@ interrupt_full_disk() {
     dir="$saved_dir"
 }
 
+# SIGINT, SIGTERM and SIGHUP at random moments of a conversion long enough to
+# be caught in every stage (reading, the search, writing the result).
+interrupt_random_signals() {
+    local runs="${TOLVARINX_CRASH_SIGNAL_RUNS:-30}" signals=(INT TERM HUP) i signal pid started elapsed_ms delay_ms
+    dir="$work/signals"
+    target=big.png
+    args=(-i big.png)
+    mkdir -p "$dir"
+    convert -size 700x700 -seed 11 plasma:fractal -depth 8 -strip -define png:compression-level=0 \
+        "PNG24:$dir/before.bin"
+    reset_target
+    started=$(date +%s%N)
+    run_console env
+    elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+    if [ "$status" != 0 ] || cmp -s "$dir/$target" "$dir/before.bin"; then
+        echo "crash consistency: the uninterrupted large run did not write (exit $status)"
+        wrong=$((wrong + 1))
+        return 0
+    fi
+    cp "$dir/$target" "$dir/after.bin"
+    for ((i = 0; i < runs; i++)); do
+        signal="${signals[i % 3]}"
+        delay_ms=$(( RANDOM * (elapsed_ms + elapsed_ms / 5) / 32768 ))
+        reset_target
+        # A background job of a script starts with SIGINT ignored; env puts the
+        # default back, as an interactive shell would have it.
+        (cd "$dir" && exec env --default-signal=INT,TERM,HUP "$console" "${args[@]}" </dev/null >"$work/stdout" 2>&1) &
+        pid=$!
+        sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
+        kill -s "$signal" "$pid" 2>/dev/null || true
+        set +e
+        wait "$pid" 2>/dev/null   # not the shell's note of how the job ended
+        status=$?
+        set -e
+        judge "large picture: SIG$signal after ${delay_ms} ms" "signal $(kill -l "$signal")"
+    done
+    echo "crash consistency: the large conversion takes ${elapsed_ms} ms uninterrupted"
+}
+
 run_scenario() {
     local name="$1" setup="$2"
     "$setup" "$work/$name"
@@ -253,8 +318,9 @@ run_scenario() {
 run_scenario in-place setup_in_place
 cp "$work/in-place/after.bin" "$work/optimised.png"
 run_scenario copy setup_copy
+interrupt_random_signals
 
-echo "crash consistency: interruption points tried $points, files lost $lost, temporary files left $leftovers, wrong outcomes $wrong"
+echo "crash consistency: interruption points tried $points (ended by SIGINT, SIGTERM or SIGHUP: $signal_ends), files lost $lost, temporary files left $leftovers, wrong outcomes $wrong"
 if [ "$kills_missed" != 0 ]; then
     echo "crash consistency: $kills_missed kills did not land (the run took another path)"
 fi

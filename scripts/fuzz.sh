@@ -10,7 +10,7 @@
 #       exits 1 on any finding, printing the reproducer (base64) to keep under
 #       fuzz/regressions/<target>/.
 #   bash scripts/fuzz.sh --refresh [SECONDS]
-#       For developers: adds seeds (the shared corpus, the images the
+#       For developers: adds seeds (the images of testdata/, the images the
 #       regression suite generates, a few texts), runs every target for
 #       SECONDS (default 600) and rewrites fuzz/corpus/<target> as the
 #       minimised merge of all it found.
@@ -21,7 +21,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-corpus_root="$(cd "$root/.." && pwd)/shared/corpus"
+corpus_root="$root/testdata"
 
 refresh=0
 if [ "${1:-}" = "--refresh" ]; then

@@ -2,13 +2,23 @@
 # Installs what the project needs, builds everything and runs every test:
 #   1. the native build and its test suites (CTest),
 #   2. hostile input and interrupted runs: the suites again under ASan and
-#      UBSan, every fuzz target for a minute, the crash-consistency runs and
-#      the bad-input sweep (each prints its figures),
+#      UBSan, the engine, console and folder-run suites under ThreadSanitizer,
+#      every fuzz target for a minute, the crash-consistency runs and the
+#      bad-input sweep (each prints its figures),
 #   3. the Windows cross builds (x86_64 and i686); the x86_64 tests run under Wine.
-# Usage: bash scripts/test.sh            (from anywhere inside the repository)
+# Usage: bash scripts/test.sh [--quick]  (from anywhere inside the repository)
+#   --quick  only step 1: the native build and its suites, for the edit-test
+#            loop; CI (.ci/run) runs everything.
 # Environment: TOLVARINX_SKIP_SETUP=1 skips the package installation;
 # TOLVARINX_FUZZ_SECONDS sets the time per fuzz target (default 60).
 set -euo pipefail
+
+quick=0
+case "${1:-}" in
+    "") ;;
+    --quick) quick=1 ;;
+    *) echo "usage: bash scripts/test.sh [--quick]" >&2; exit 2 ;;
+esac
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -26,12 +36,24 @@ cmake --build --preset native -j "$jobs"
 echo "== Native tests"
 ctest --preset native -j "$jobs"
 
+if [ "$quick" = 1 ]; then
+    echo "== Quick run done (native suites only; bash scripts/test.sh runs everything)"
+    exit 0
+fi
+
 echo "== Sanitizer build (ASan, UBSan)"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 
 echo "== Sanitizer tests"
 ctest --preset sanitize -j "$jobs"
+
+echo "== ThreadSanitizer build"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs" --target test_engine test_console test_app tolvarinxc
+
+echo "== ThreadSanitizer tests (engine, console, folder run)"
+ctest --preset tsan -j "$jobs"
 
 echo "== Fuzzing"
 bash scripts/fuzz.sh "${TOLVARINX_FUZZ_SECONDS:-60}"

@@ -92,7 +92,7 @@ FolderFileOutcome FolderRun::processFile(const char* name)
     if (stopRequested())
         return FolderFileOutcome::Stopped;
     const FolderFileOutcome outcome = file_.convert(optimizer_, outputPath_.c_str(), fileSettings_);
-    if (file_.outputOutcome() == OutputOutcome::Failed && ((cancelFlag_ && *cancelFlag_) || stopRequested()))
+    if (file_.outputOutcome() == OutputOutcome::Failed && ((cancelFlag_ && loadSharedFlag(cancelFlag_)) || stopRequested()))
         return FolderFileOutcome::Stopped;
 
     for (const int column : kResultColumns) {

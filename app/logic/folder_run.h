@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "core/shared_flag.h"
 #include "core/text_string.h"
 #include "engine/folder_conversion.h"
 
@@ -79,7 +80,7 @@ public:
 private:
     static void showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                                 int32_t size, void* userData);
-    bool stopRequested() const { return stopFlag_ && *stopFlag_ != 0; }
+    bool stopRequested() const { return stopFlag_ && loadSharedFlag(stopFlag_) != 0; }
     // Advances the progress bar and clears the status line after a file.
     void finishRow();
     void setCell(int column, const char* text) { view_.setTopRowCell(column, text); }

@@ -18,6 +18,7 @@
 #include "app/logic/folder_settings_rules.h"
 #include "engine/folder_text.h"
 #include "core/file_handle.h"
+#include "core/shared_flag.h"
 #include "tests/app/folder_test_support.h"
 
 namespace {
@@ -472,8 +473,8 @@ TEST(FolderRun, StopWhileAFileLoadsEndsTheRunBeforeItsConversion)
     int inserted = 0;
     runner.view.onInsert = [&](const char*) {
         if (++inserted == 3) {
-            runner.cancelFlag = 1;
-            runner.stopFlag = 1;
+            storeSharedFlag(&runner.cancelFlag, 1);
+            storeSharedFlag(&runner.stopFlag, 1);
         }
     };
     runner.go(dir.path(), out, DIR_BMP);
@@ -556,8 +557,8 @@ TEST(FolderRun, StopAfterAFileFinishedReportsItAndEndsBeforeTheNext)
     // Pressed after the first conversion returned, where the optimizer can
     // no longer see it.
     runner.view.onStep = [&]() {
-        runner.cancelFlag = 1;
-        runner.stopFlag = 1;
+        storeSharedFlag(&runner.cancelFlag, 1);
+        storeSharedFlag(&runner.stopFlag, 1);
     };
     runner.go(dir.path(), out, DIR_BMP);
     EXPECT_EQ(runner.view.insertedRows, 1);

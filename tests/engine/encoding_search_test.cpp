@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/shared_flag.h"
 #include "engine/deflate_stream.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -353,7 +354,7 @@ TEST(Cancel, DuringTheSearchEndsItBeforeTheNextTrial)
     volatile int16_t* flag = nullptr;
     ScriptedOptimizer::SizeFunction script = [&](const Call&, size_t index) -> uint32_t {
         if (index == 9)
-            *flag = 1;   // as if the stop button were pressed during the tenth trial
+            storeSharedFlag(flag, 1);   // as if the stop button were pressed during the tenth trial
         return 700;
     };
     ScriptedRun run(picture, 0, script, true);
@@ -367,9 +368,9 @@ TEST(Cancel, FlagIsClearedWhenConvertStarts)
 {
     TestPicture picture = alphaPicture();
     ScriptedRun run(picture, 0, [](const Call&, size_t) { return 700u; }, true);
-    run.cancel = 1;
+    storeSharedFlag(&run.cancel, 1);
     EXPECT_EQ(run.run(), 1);
-    EXPECT_EQ(run.cancel, 0);
+    EXPECT_EQ(loadSharedFlag(&run.cancel), 0);
 }
 
 TEST(Cancel, NothingPollsWhenBothTrialKindsAreOff)

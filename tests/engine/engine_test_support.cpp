@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <random>
 
+#include "core/shared_flag.h"
+
 TestPicture::TestPicture(int32_t w, int32_t h)
     : width(w), height(h), bgra(static_cast<size_t>(w) * h * 4, 255)
 {
@@ -96,7 +98,7 @@ void recordEvent(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t
     auto* log = static_cast<EventLog*>(userData);
     log->events.push_back({bitDepth, windowBits, memLevel, filter, size});
     if (bitDepth >= 0 && log->cancelOnDepthStart && --log->cancelAtDepthEvent == 0)
-        *log->cancelOnDepthStart = 1;
+        storeSharedFlag(log->cancelOnDepthStart, 1);
 }
 
 }   // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/shared_flag.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/thread_setting.h"
 
@@ -56,7 +57,7 @@ Outcome convertWith(PngOptimizer& optimizer, TestPicture& picture, int32_t trans
         auto* c = static_cast<Context*>(user);
         c->out->events.push_back({d, w, m, f, s});
         if (static_cast<int>(c->out->events.size()) == c->cancelAfter)
-            *c->cancel = 1;   // as a stop button pressed at this moment
+            storeSharedFlag(c->cancel, 1);   // as a stop button pressed at this moment
     };
     out.result = optimizer.convert(path.empty() ? nullptr : path.c_str(), out.request);
     out.request.cancelFlag = nullptr;

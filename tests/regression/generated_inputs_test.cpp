@@ -1,5 +1,5 @@
 // Small images of every kind the readers accept, built by the test builders,
-// and the files of the shared corpus, through the loader checks and the whole
+// and the files of the test data corpus (testdata/), through the loader checks and the whole
 // conversion (which must reproduce every pixel). The generated images are also
 // the fuzzing seeds (exportSeed).
 
@@ -167,7 +167,7 @@ TEST(GeneratedInputs, BmpOfEveryAcceptedVariant)
     }
 }
 
-// The shared corpus, corrupt files included: a refusal is fine, a broken
+// The test data corpus, corrupt files included: a refusal is fine, a broken
 // property is not.
 TEST(SharedCorpus, EveryFileKeepsEveryProperty)
 {
@@ -191,7 +191,7 @@ TEST(SharedCorpus, EveryFileKeepsEveryProperty)
             ++files;
         }
     }
-    EXPECT_GT(files, 300u) << "the shared corpus is missing";
+    EXPECT_GT(files, 300u) << "the test data corpus is missing";
 }
 
 }  // namespace

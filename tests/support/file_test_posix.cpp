@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <csignal>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,3 +56,51 @@ TEST(ReplacingFile, ShortWriteFailsAndKeepsTarget)
     EXPECT_EQ(countEntries(dir.path()), 1u);
 }
 
+
+// The longest temporary path the system opens (PATH_MAX - 1 bytes, "/."
+// repeated in front of a short name) fits the interrupt list, and a handler's
+// removal finds it.
+TEST(InterruptList, LongestPathIsListed)
+{
+    static_assert(kMaxListedTempPathBytes >= PATH_MAX, "every path the system opens is listed");
+    TempDir dir;
+    const std::string suffix = ".0.tlvtmp";
+    std::string target = dir.path();
+    while (target.size() + 2 + 6 + suffix.size() < PATH_MAX - 1)
+        target += "/.";
+    target += "/";
+    target += std::string(PATH_MAX - 1 - suffix.size() - target.size(), 'n');
+    ASSERT_EQ(target.size() + suffix.size(), size_t(PATH_MAX - 1));
+    const int before = listedTempFileCount();
+    ReplacingFile out;
+    ASSERT_TRUE(out.begin(target.c_str()));
+    EXPECT_EQ(listedTempFileCount(), before + 1);
+    EXPECT_EQ(countEntries(dir.path()), 1u);
+    removeListedTempFiles();
+    EXPECT_EQ(countEntries(dir.path()), 0u);
+    out.abandon();
+    EXPECT_EQ(listedTempFileCount(), before);
+}
+
+// What an interrupt handler does: every open temporary file goes at once, each
+// target stays as it was, and the owners can still abandon afterwards.
+TEST(InterruptList, RemovalLeavesOnlyTheTargets)
+{
+    TempDir dir;
+    std::vector<std::unique_ptr<ReplacingFile>> open;
+    for (int i = 0; i < 3; ++i) {
+        const std::string target = dir.file("t" + std::to_string(i) + ".png");
+        ASSERT_TRUE(writeFileBytes(target, {uint8_t(i)}));
+        open.push_back(std::make_unique<ReplacingFile>());
+        ASSERT_TRUE(open.back()->begin(target.c_str()));
+        const uint8_t bytes[] = {9, 9};
+        ASSERT_EQ(open.back()->file().write(bytes, 2), 2u);
+    }
+    ASSERT_EQ(countEntries(dir.path()), 6u);
+    removeListedTempFiles();
+    EXPECT_EQ(countEntries(dir.path()), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(readFileBytes(dir.file("t" + std::to_string(i) + ".png")), std::vector<uint8_t>{uint8_t(i)});
+    open.clear();
+    EXPECT_EQ(countEntries(dir.path()), 3u);
+}
