@@ -54,7 +54,7 @@ constexpr size_t kZopfliCount = 1;
 constexpr size_t kLibdeflateCount = 2;
 // zopfli's iterations at most, and the data size up to which it gets them all.
 constexpr int32_t kMostZopfliIterations = 15;
-constexpr uint64_t kFullIterationBytes = 96u << 10;
+constexpr uint64_t kFullIterationBytes = 192u << 10;
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
