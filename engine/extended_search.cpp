@@ -50,7 +50,7 @@ constexpr size_t kLargeFinalistCount = 3;
 constexpr size_t kCompressedPlanCount = 2;
 constexpr uint64_t kCompressedPlanMaxBytes = 1u << 20;
 // The best pairs that go to zopfli and to libdeflate.
-constexpr size_t kZopfliCount = 1;
+constexpr size_t kZopfliCount = 2;
 constexpr size_t kLibdeflateCount = 2;
 // zopfli's iterations at most, and the data size up to which it gets them all.
 constexpr int32_t kMostZopfliIterations = 15;
