@@ -1,14 +1,17 @@
 // tolvarinx_bench: converts one image as tolvarinxc does and prints what it
 // cost, as one line of name=value figures for bench/run.
 //
-//   tolvarinx_bench [-threads N] [-nomemo] [-search] [-repeat R] [-options BITS] INPUT OUTPUT
+//   tolvarinx_bench [-threads N] [-nomemo] [-search] [-repeat R] [-options BITS]
+//                   [-iterations N] INPUT OUTPUT
 //
 // -threads sets TOLVARINX_THREADS for the conversion; -nomemo measures every
 // trial by a full compression, one after another (the optimizer's plain
 // search, through zlibTrialMeasure); -search runs the search alone, as a test
 // conversion that writes nothing; -repeat runs the conversion R times and
 // reports the fastest; -options passes option bits as the console's switches
-// would. Otherwise the output is always written, whatever its size.
+// would (0x8 the extended search, whose zopfli iterations -iterations sets).
+// Otherwise the output is always written, whatever its size. The line ends
+// with the extended search's choices (0 without it).
 //
 // Time inside zlib: the link wraps deflateInit2_, deflate and deflateEnd, and
 // every call adds its duration to a total (all threads together). With one
@@ -124,7 +127,7 @@ void countDoneEvents(int32_t bitDepth, int32_t, int32_t, int32_t, int32_t size, 
 int usage()
 {
     std::fputs("usage: tolvarinx_bench [-threads N] [-nomemo] [-search] [-repeat R] [-options BITS] "
-               "INPUT OUTPUT\n", stderr);
+               "[-iterations N] INPUT OUTPUT\n", stderr);
     return 2;
 }
 
@@ -137,6 +140,7 @@ int main(int argc, char** argv)
     bool searchOnly = false;
     int repeat = 1;
     uint16_t options = 0;
+    int32_t iterations = 0;
     int arg = 1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
         const std::string name = argv[arg];
@@ -149,7 +153,9 @@ int main(int argc, char** argv)
         } else if (arg + 1 < argc && name == "-repeat") {
             repeat = std::atoi(argv[++arg]);
         } else if (arg + 1 < argc && name == "-options") {
-            options = static_cast<uint16_t>(std::strtoul(argv[++arg], nullptr, 0) & 7);
+            options = static_cast<uint16_t>(std::strtoul(argv[++arg], nullptr, 0) & 0xF);
+        } else if (arg + 1 < argc && name == "-iterations") {
+            iterations = std::atoi(argv[++arg]);
         } else {
             return usage();
         }
@@ -172,6 +178,7 @@ int main(int argc, char** argv)
     request.height = image.height;
     request.hasAlpha = image.hasAlpha;
     request.options = options;
+    request.extendedIterations = iterations;
     request.callback = countDoneEvents;
 
     // The row data of the first bit depth, and the largest packed image the
@@ -223,9 +230,12 @@ int main(int argc, char** argv)
 
     std::printf("pixels=%" PRId64 " input_bytes=%u output_bytes=%u bit_depth=%d filter=%d "
                 "window_bits=%d mem_level=%d row_bytes=%" PRIu64 " packed_bytes=%" PRIu64
-                " wall_s=%.4f zlib_s=%.4f peak_kib=%ld trials=%d compressions=%" PRId64 "\n",
+                " wall_s=%.4f zlib_s=%.4f peak_kib=%ld trials=%d compressions=%" PRId64
+                " layout=%d depth=%d order=%d strategy=%d encoder=%d iterations=%d\n",
                 int64_t(image.width) * image.height, fileSizeByName(input), request.fileSize,
                 request.bitDepth, request.filter, request.windowBits, request.memLevel, rowBytes,
-                packedBytes, bestWall / 1e9, bestZlib / 1e9, peakKib, trials, streams);
+                packedBytes, bestWall / 1e9, bestZlib / 1e9, peakKib, trials, streams,
+                request.extendedLayout, request.extendedDepth, request.paletteOrder,
+                request.filterStrategy, request.encoder, request.encoderIterations);
     return 0;
 }

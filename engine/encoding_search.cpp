@@ -10,6 +10,7 @@
 #include "core/size_limits.h"
 #include "engine/colour_analysis.h"
 #include "engine/deflate_stream.h"
+#include "engine/extended_search.h"
 #include "engine/png_optimizer.h"
 #include "engine/row_filters.h"
 #include "engine/trial_runner.h"
@@ -90,6 +91,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     colourCount_ = 0;
     stride_ = 0;
     idatStream_.release();
+    extendedFile_.release();
 
     // Pixel memory that cannot be one block cannot be real; refuse it before any
     // work. Each packing checks its own size again.
@@ -115,6 +117,8 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     trials.reset();   // the workers end with the search; the file is written here
     if (!selected)
         return 0;
+    if ((request.options & OPT_EXTENDED_SEARCH) && !runExtendedSearch(request, extendedFile_))
+        return 0;
     if (outputPath) {
         if (request.sizeToBeat > request.fileSize) {
             if (!writeOutput(outputPath))
@@ -124,6 +128,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
         }
     }
     idatStream_.release();
+    extendedFile_.release();
     filteredRows_.release();
     palette_.release();
     deflateScratch_.release();
@@ -316,6 +321,11 @@ uint32_t PngOptimizer::predictFileSize() const
             overhead += 12 + 6;
         else if (bitDepth <= 8 && paletteEntryZeroIsTransparent())
             overhead += 12 + 1;
+    }
+    if (request_->options & OPT_EXTENDED_SEARCH) {
+        if (!extendedChunksValid(*request_) ||
+            !checkedAdd(overhead, request_->keptChunksSize, overhead, 0xFFFFFFFFu))
+            return 0;
     }
     uint32_t fileSize = 0;
     if (!checkedAdd(static_cast<uint32_t>(request_->dataSize), overhead, fileSize, 0xFFFFFFFFu))

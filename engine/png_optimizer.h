@@ -19,7 +19,7 @@
 constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no filter trials
 constexpr uint16_t OPT_NO_DEFLATE_COMPARE = 0x2;  // window bits 15, memory level 8, measured once
 constexpr uint16_t OPT_NO_8BIT_COMPARE = 0x4;     // a 1/2/4-bit palette image is not also tried at 8 bits
-constexpr uint16_t OPT_EXTENDED_SEARCH = 0x8;  // extended search after the default one
+constexpr uint16_t OPT_EXTENDED_SEARCH = 0x8;     // after the search above, the extended stages (extended_search.h)
 
 // Filter choices (ConvertRequest::filter).
 enum FilterChoice : int32_t {
@@ -39,6 +39,8 @@ extern const char* const kFilterChoiceNames[kFilterChoiceCount];
 //   bit depth starts      (depth, -1, -1, -1, -1)
 //   filter trial starts   (-1, -1, -1, f, -1)     done: (-1, -1, -1, f, size)
 //   parameter trial starts (-1, w, m, -1, -1)     done: (-1, w, m, -1, size)
+// With OPT_EXTENDED_SEARCH, after those:
+//   extended step starts  (-1, -1, -1, -1, -1)    one per group of candidates measured
 using ProgressCallback = void (*)(int32_t bitDepth, int32_t windowBits, int32_t memLevel,
                                   int32_t filter, int32_t size, void* userData);
 
@@ -50,6 +52,10 @@ struct ConvertRequest {
     int32_t transparentColour = -1;    // 0x00RRGGBB, or -1 for none
     int16_t hasAlpha = 0;              // non-zero: output is 32-bit RGBA
     uint16_t options = 0;              // OPT_* bits
+    // in, read only with OPT_EXTENDED_SEARCH
+    int32_t extendedIterations = 0;    // zopfli iterations; 0 = chosen by the data size
+    const uint8_t* keptChunks = nullptr;   // whole chunks (length, type, data, CRC) in file order,
+    uint32_t keptChunksSize = 0;           // written after IHDR and counted in fileSize
     // out (ConvertResult)
     int32_t windowBits = 0;
     int32_t memLevel = 0;
@@ -64,7 +70,66 @@ struct ConvertRequest {
     uint32_t sizeToBeat = 0xFFFFFFFFu;        // write only when fileSize < sizeToBeat
     // out
     int16_t notWritten = 0;            // 1: an output path was given but the file did not beat sizeToBeat
+    // out, set only with OPT_EXTENDED_SEARCH. windowBits to bitDepth above keep
+    // describing the default search's winner; dataSize and fileSize describe
+    // the file written. extendedLayout is LAYOUT_DEFAULT when that winner was
+    // kept (then the other three fields are 0).
+    int32_t extendedLayout = 0;        // ExtendedLayout
+    int32_t extendedDepth = 0;         // bits per sample (palette index, grey) of the layout; 8 otherwise
+    int32_t paletteOrder = 0;          // PaletteOrder
+    int32_t filterStrategy = 0;        // FilterStrategy
+    int32_t encoder = 0;               // DeflateEncoder
+    int32_t encoderIterations = 0;     // zopfli's iterations when encoder is ENCODER_ZOPFLI, else 0
 };
+
+// What the extended search chose (ConvertRequest::extendedLayout and after).
+enum ExtendedLayout : int32_t {
+    LAYOUT_DEFAULT = 0,      // the default search's file
+    LAYOUT_PALETTE = 1,      // palette, tRNS of per-entry alpha when any entry is not opaque
+    LAYOUT_GREY = 2,
+    LAYOUT_GREY_KEY = 3,     // grey with a tRNS key for the transparent pixels
+    LAYOUT_GREY_ALPHA = 4,
+    LAYOUT_RGB = 5,
+    LAYOUT_RGB_KEY = 6,      // RGB with a tRNS key for the transparent pixels
+    LAYOUT_RGBA = 7,
+};
+constexpr int kExtendedLayoutCount = 8;
+enum PaletteOrder : int32_t {
+    ORDER_NONE = 0,          // no palette
+    ORDER_INPUT = 1,         // first appearance, top row first
+    ORDER_POPULARITY = 2,    // entries with alpha below 255 first, then by pixel count
+    ORDER_LUMINANCE = 3,
+    ORDER_NEIGHBOUR = 4,     // colours that touch in the picture next to each other
+};
+constexpr int kPaletteOrderCount = 5;
+// The six FilterChoice values, then two choices made row by row.
+enum FilterStrategy : int32_t {
+    FILTER_ENTROPY = 6,      // each row the type whose filtered bytes have the lowest entropy
+    FILTER_COMPRESSED = 7,   // each row the type that adds the fewest compressed bytes
+};
+constexpr int kFilterStrategyCount = 8;
+// zlib at level 9 with each of its strategies, then the optimal-parsing encoders.
+enum DeflateEncoder : int32_t {
+    ENCODER_ZLIB = 0,
+    ENCODER_ZLIB_FILTERED = 1,
+    ENCODER_ZLIB_HUFFMAN = 2,
+    ENCODER_ZLIB_RLE = 3,
+    ENCODER_ZOPFLI = 4,
+    ENCODER_LIBDEFLATE = 5,  // level 12
+};
+constexpr int kDeflateEncoderCount = 6;
+constexpr int kZlibEncoderCount = 4;
+// Display names, indexed by value (system code page).
+extern const char* const kExtendedLayoutNames[kExtendedLayoutCount];
+extern const char* const kPaletteOrderNames[kPaletteOrderCount];
+extern const char* const kFilterStrategyNames[kFilterStrategyCount];
+extern const char* const kDeflateEncoderNames[kDeflateEncoderCount];
+
+// The report line of the extended search's outcome, for the console and the
+// desktop log, into out (capacity bytes, always terminated when capacity > 0).
+// Returns the length of the whole line, as snprintf does; 0 when the request
+// did not run the extended search.
+int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity);
 
 // Measures one trial: the length of data compressed as one zlib stream at
 // level 9, method 8, default strategy, with windowBits and memLevel; 0 for
@@ -153,4 +218,5 @@ private:
     ByteBuffer palette_;           // 768 bytes: 256 entries red, green, blue
     ByteBuffer deflateScratch_;    // 32768 bytes for the final IDAT stream
     AppendBuffer idatStream_;      // the best's compressed rows when a trial kept them, else empty
+    AppendBuffer extendedFile_;    // the whole file when the extended search beat the default's
 };

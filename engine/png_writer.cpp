@@ -71,6 +71,11 @@ bool writeIdatPiece(const uint8_t* bytes, uint32_t count, void* context)
 bool PngOptimizer::writePng(FileHandle& file)
 {
     const ConvertRequest& request = *request_;
+    if (extendedFile_.used > 0) {
+        // The extended search's winner, complete in memory.
+        return writeAll(file, extendedFile_.data, extendedFile_.used) &&
+               file.tell() == request.fileSize;
+    }
     const int32_t bitDepth = request.bitDepth;
     if (!writeAll(file, kSignature, sizeof kSignature))
         return false;
@@ -80,6 +85,10 @@ bool PngOptimizer::writePng(FileHandle& file)
     putUInt32BE(header + 4, static_cast<uint32_t>(height_));
     headerFormat(bitDepth, header[8], header[9]);
     if (!writeChunk(file, "IHDR", header, sizeof header))
+        return false;
+    // Chunks kept from the input (checked by predictFileSize), in the extended mode only.
+    if ((request.options & OPT_EXTENDED_SEARCH) && request.keptChunksSize > 0 &&
+        !writeAll(file, request.keptChunks, request.keptChunksSize))
         return false;
 
     if (bitDepth <= 8 && colourCount_ > 0 &&

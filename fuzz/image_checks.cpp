@@ -185,7 +185,8 @@ uint32_t mix(uint32_t a, uint32_t b)
 //   byte 0: bit 0 set: the rest is an image file, loaded as the console loads
 //           it (skipped when it is refused or larger than kMaxConversionPixels);
 //           bits 1-3: ConvertOptions; bit 4: a small size to beat (next byte);
-//           bit 5: a transparent colour; bit 6: hasAlpha (generated images).
+//           bit 5: a transparent colour; bit 6: hasAlpha (generated images);
+//           bit 7: OPT_EXTENDED_SEARCH as well.
 //   generated images: width, height (1 to 48), colour-count class, palette
 //   seed, transparent colour pick, then one palette index per pixel (or four
 //   bytes blue, green, red, alpha per pixel for the "direct" class).
@@ -253,8 +254,30 @@ void recordEvent(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t
     static_cast<std::vector<ProgressEvent>*>(userData)->push_back({bitDepth, windowBits, memLevel, filter, size});
 }
 
-// The event stream of a successful conversion.
-std::string checkEvents(const std::vector<ProgressEvent>& events, uint16_t options)
+bool isExtendedStep(const ProgressEvent& e)
+{
+    return e.bitDepth == -1 && e.windowBits == -1 && e.memLevel == -1 && e.filter == -1 && e.size == -1;
+}
+
+std::string checkDefaultEvents(const std::vector<ProgressEvent>& events, uint16_t options);
+
+// The event stream of a successful conversion: the default search's events,
+// then with OPT_EXTENDED_SEARCH one or more extended steps and nothing else.
+std::string checkEvents(std::vector<ProgressEvent> events, uint16_t options)
+{
+    if (options & OPT_EXTENDED_SEARCH) {
+        size_t steps = 0;
+        while (!events.empty() && isExtendedStep(events.back())) {
+            events.pop_back();
+            ++steps;
+        }
+        if (steps == 0)
+            return "no extended step events";
+    }
+    return checkDefaultEvents(events, options);
+}
+
+std::string checkDefaultEvents(const std::vector<ProgressEvent>& events, uint16_t options)
 {
     if (events.empty() || events[0].bitDepth < 0)
         return "the first event is not a bit-depth start";
@@ -305,9 +328,14 @@ std::string checkFileLayout(const std::vector<uint8_t>& file, const ConvertReque
             const uint8_t* header = &file[position + 8];
             const int depth = header[8];
             const int colourType = header[9];
-            const bool expected = request.bitDepth == 32   ? depth == 8 && colourType == 6
-                                  : request.bitDepth == 24 ? depth == 8 && colourType == 2
-                                                           : depth == request.bitDepth && colourType == 3;
+            bool expected = request.bitDepth == 32   ? depth == 8 && colourType == 6
+                            : request.bitDepth == 24 ? depth == 8 && colourType == 2
+                                                     : depth == request.bitDepth && colourType == 3;
+            if (request.extendedLayout != LAYOUT_DEFAULT) {
+                static const int kColourTypes[kExtendedLayoutCount] = {-1, 3, 0, 0, 4, 2, 2, 6};
+                expected = depth == request.extendedDepth &&
+                           colourType == kColourTypes[request.extendedLayout];
+            }
             if (!expected)
                 return format("IHDR depth %lld colour type %lld for %lld BIT", depth, colourType, request.bitDepth);
         }
@@ -339,6 +367,40 @@ std::string checkBitDepth(const ConversionImage& in, const ConvertRequest& reque
     if (request.bitDepth == natural || (eightAllowed && request.bitDepth == 8))
         return std::string();
     return format("%lld BIT for %lld colours", request.bitDepth, (long long)n);
+}
+
+// The extended search's out fields, and its file never larger than the
+// default search's (measured again without the bit, nothing written).
+std::string checkExtendedResult(const ConversionImage& in, const ConvertRequest& request)
+{
+    if (request.extendedLayout < 0 || request.extendedLayout >= kExtendedLayoutCount ||
+        request.filterStrategy < 0 || request.filterStrategy >= kFilterStrategyCount ||
+        request.encoder < 0 || request.encoder >= kDeflateEncoderCount ||
+        request.paletteOrder < 0 || request.paletteOrder >= kPaletteOrderCount)
+        return "extended result fields out of range";
+    if (request.extendedLayout == LAYOUT_DEFAULT &&
+        (request.paletteOrder != 0 || request.filterStrategy != 0 || request.encoder != 0))
+        return "the default search's file kept with extended choices reported";
+    if ((request.paletteOrder != ORDER_NONE) != (request.extendedLayout == LAYOUT_PALETTE))
+        return "a palette order without a palette, or a palette without one";
+    char line[256];
+    if (formatExtendedReport(request, line, sizeof line) <= 0)
+        return "no extended report line";
+    ConvertRequest plain;
+    plain.pixels = in.image.bits;
+    plain.width = in.image.width;
+    plain.height = in.image.height;
+    plain.hasAlpha = in.image.hasAlpha;
+    plain.transparentColour = in.transparentColour;
+    plain.options = static_cast<uint16_t>(in.options & ~OPT_EXTENDED_SEARCH);
+    PngOptimizer optimizer;
+    if (optimizer.convert(nullptr, plain) != 1)
+        return "the default conversion failed";
+    if (request.fileSize > plain.fileSize ||
+        (request.extendedLayout != LAYOUT_DEFAULT && request.fileSize >= plain.fileSize))
+        return format("extended file of %lld bytes against the default's %lld", request.fileSize,
+                      plain.fileSize);
+    return std::string();
 }
 
 const char kOldContent[] = "previous file\n";
@@ -422,6 +484,11 @@ std::string convertAndCheck(ConversionImage& in)
     if ((in.options & OPT_NO_FILTER_COMPARE) && request.filter != FILTER_NONE)
         return "a filter was chosen although filters are not compared";
 
+    if (in.options & OPT_EXTENDED_SEARCH) {
+        problem = checkExtendedResult(in, request);
+        if (!problem.empty())
+            return problem;
+    }
     const std::vector<uint8_t> file = readFileBytes(output);
     problem = checkPlainSearchAgrees(in, request, events, file);
     if (!problem.empty())
@@ -473,6 +540,8 @@ std::string checkConversion(const uint8_t* data, size_t size)
     const uint8_t flags = in.next();
     ConversionImage image;
     image.options = uint16_t((flags >> 1) & 7);
+    if (flags & 0x80)
+        image.options |= OPT_EXTENDED_SEARCH;
     if (flags & 0x10)
         image.sizeToBeat = 40u + 8u * in.next();
     if (flags & 1) {

@@ -28,12 +28,14 @@ Bytes randomSamples(size_t count, uint32_t limit, uint32_t seed)
 }
 
 // The checks every generated or corpus image must pass: its loader check, and
-// the conversion of what it decodes (with and without the deflate search).
+// the conversion of what it decodes (with and without the deflate search, and
+// in the extended mode).
 void expectAllChecksPass(const std::string& target, FuzzCheck loadCheck, const std::string& name,
                          const Bytes& file)
 {
     EXPECT_EQ(loadCheck(file.data(), file.size()), "") << name;
-    for (uint16_t options : {uint16_t(OPT_NO_DEFLATE_COMPARE), uint16_t(OPT_NO_FILTER_COMPARE | OPT_NO_8BIT_COMPARE)}) {
+    for (uint16_t options : {uint16_t(OPT_NO_DEFLATE_COMPARE), uint16_t(OPT_NO_FILTER_COMPARE | OPT_NO_8BIT_COMPARE),
+                             uint16_t(OPT_NO_DEFLATE_COMPARE | OPT_EXTENDED_SEARCH)}) {
         const Bytes input = conversionInput(file, options);
         EXPECT_EQ(checkConversion(input.data(), input.size()), "") << name << " options " << options;
     }
@@ -186,8 +188,12 @@ TEST(SharedCorpus, EveryFileKeepsEveryProperty)
         for (const std::string& name : listFiles(corpusPath(folder.path), "")) {
             const Bytes file = readFileBytes(corpusPath(folder.path) + "/" + name);
             EXPECT_EQ(folder.check(file.data(), file.size()), "") << folder.path << "/" << name;
-            const Bytes input = conversionInput(file, OPT_NO_DEFLATE_COMPARE);
-            EXPECT_EQ(checkConversion(input.data(), input.size()), "") << folder.path << "/" << name;
+            for (uint16_t options : {uint16_t(OPT_NO_DEFLATE_COMPARE),
+                                     uint16_t(OPT_NO_DEFLATE_COMPARE | OPT_EXTENDED_SEARCH)}) {
+                const Bytes input = conversionInput(file, options);
+                EXPECT_EQ(checkConversion(input.data(), input.size()), "")
+                    << folder.path << "/" << name << " options " << options;
+            }
             ++files;
         }
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine/png_optimizer.h"
 #include "fuzz/allocation_cap.h"
 #include "tests/common/test_support.h"
 
@@ -34,7 +35,7 @@ void exportSeed(const std::string& target, const std::string& name, const std::v
 std::vector<uint8_t> conversionInput(const std::vector<uint8_t>& file, uint16_t options)
 {
     std::vector<uint8_t> input(1 + file.size());
-    input[0] = uint8_t(0x01 | (options & 7) << 1);
+    input[0] = uint8_t(0x01 | (options & 7) << 1 | ((options & OPT_EXTENDED_SEARCH) ? 0x80 : 0));
     std::copy(file.begin(), file.end(), input.begin() + 1);
     return input;
 }

@@ -1,0 +1,33 @@
+#pragma once
+// The deflate encoders of the extended search: zlib at level 9 with each of
+// its strategies (for ranking every candidate, streamed row by row), and the
+// optimal-parsing encoders zopfli and libdeflate (level 12) for the best few.
+//
+// Every function uses its own state, so calls may run on several threads at
+// once. All produce complete zlib streams (header and Adler-32 included).
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "engine/extended_filters.h"
+
+// Length of the zlib stream (window bits 15, memory level 9, level 1 to 9) of
+// the image filtered by types, the rows filtered into the compressor piece by
+// piece; encoder is ENCODER_ZLIB to ENCODER_ZLIB_RLE. 0 on failure, or when
+// stop became true on the way.
+uint32_t zlibPlannedLength(const PackedRows& image, const std::vector<uint8_t>& types,
+                           int32_t encoder, int level, const std::atomic<bool>& stop);
+
+// The zlib stream of data with the same parameters at level 9. False on failure.
+bool zlibEncode(const uint8_t* data, uint32_t size, int32_t encoder, std::vector<uint8_t>& out);
+
+// True when this build has zopfli and libdeflate (the functions below
+// otherwise always fail).
+bool optimalEncodersBuilt();
+
+// zopfli with `iterations` rounds of its optimal parsing. False on failure.
+bool zopfliEncode(const uint8_t* data, uint32_t size, int32_t iterations, std::vector<uint8_t>& out);
+
+// libdeflate at level 12. False on failure.
+bool libdeflateEncode(const uint8_t* data, uint32_t size, std::vector<uint8_t>& out);

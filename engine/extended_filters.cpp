@@ -1,0 +1,173 @@
+#include "engine/extended_filters.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "engine/png_optimizer.h"
+#include "engine/row_filters.h"
+
+namespace {
+
+const uint8_t* rowData(const PackedRows& image, uint32_t row)
+{
+    return image.rows + size_t(row) * image.stride + 1;
+}
+
+const uint8_t* aboveData(const PackedRows& image, uint32_t row)
+{
+    return row == 0 ? nullptr : rowData(image, row - 1);
+}
+
+// Order-0 entropy of a row's bytes, in bits.
+double rowEntropy(const uint8_t* bytes, uint32_t count)
+{
+    uint32_t histogram[256] = {};
+    for (uint32_t i = 0; i < count; ++i)
+        ++histogram[bytes[i]];
+    double bits = 0;
+    for (uint32_t c : histogram)
+        if (c > 0)
+            bits -= c * std::log2(static_cast<double>(c) / count);
+    return bits;
+}
+
+bool planByEntropy(const PackedRows& image, std::vector<uint8_t>& types)
+{
+    const uint32_t rowBytes = image.stride - 1;
+    std::vector<uint8_t> trial(rowBytes);
+    for (uint32_t r = 0; r < image.height; ++r) {
+        double best = 0;
+        for (int32_t type = FILTER_NONE; type <= FILTER_PAETH; ++type) {
+            rowFilterFor(type)(trial.data(), rowData(image, r), aboveData(image, r), rowBytes,
+                               image.bytesPerPixel);
+            const double bits = rowEntropy(trial.data(), rowBytes);
+            if (type == FILTER_NONE || bits < best) {
+                best = bits;
+                types[r] = static_cast<uint8_t>(type);
+            }
+        }
+    }
+    return true;
+}
+
+// One zlib stream reused for every row trial.
+class RowTrialCompressor {
+public:
+    bool open()
+    {
+        ready_ = deflateInit2(&stream_, 9, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+        return ready_;
+    }
+    ~RowTrialCompressor()
+    {
+        if (ready_)
+            deflateEnd(&stream_);
+    }
+
+    // Bytes of a stream holding row (type byte included) after history; 0 on failure.
+    uint32_t length(const uint8_t* history, uint32_t historyBytes, const uint8_t* row,
+                    uint32_t rowBytes, std::vector<uint8_t>& scratch)
+    {
+        if (deflateReset(&stream_) != Z_OK)
+            return 0;
+        if (historyBytes > 0 && deflateSetDictionary(&stream_, history, historyBytes) != Z_OK)
+            return 0;
+        const uLong bound = deflateBound(&stream_, rowBytes);
+        if (scratch.size() < bound)
+            scratch.resize(bound);
+        stream_.next_in = const_cast<Bytef*>(row);
+        stream_.avail_in = rowBytes;
+        stream_.next_out = scratch.data();
+        stream_.avail_out = static_cast<uInt>(scratch.size());
+        if (deflate(&stream_, Z_FINISH) != Z_STREAM_END)
+            return 0;
+        return static_cast<uint32_t>(stream_.total_out);
+    }
+
+private:
+    z_stream stream_ = {};
+    bool ready_ = false;
+};
+
+bool planByCompressedLength(const PackedRows& image, std::vector<uint8_t>& types)
+{
+    RowTrialCompressor compressor;
+    if (!compressor.open())
+        return false;
+    const uint32_t stride = image.stride;
+    std::vector<uint8_t> chosen(size_t(stride) * image.height);   // the filtered rows so far
+    std::vector<uint8_t> trial(stride);
+    std::vector<uint8_t> scratch;
+    for (uint32_t r = 0; r < image.height; ++r) {
+        const size_t done = size_t(r) * stride;
+        const uint32_t historyBytes = static_cast<uint32_t>(std::min<size_t>(done, kCompressedPlanHistory));
+        const uint8_t* history = chosen.data() + done - historyBytes;
+        uint32_t best = 0;
+        for (int32_t type = FILTER_NONE; type <= FILTER_PAETH; ++type) {
+            trial[0] = rowFilterFor(type)(trial.data() + 1, rowData(image, r), aboveData(image, r),
+                                          stride - 1, image.bytesPerPixel);
+            const uint32_t length = compressor.length(history, historyBytes, trial.data(), stride, scratch);
+            if (length == 0)
+                return false;
+            if (type == FILTER_NONE || length < best) {
+                best = length;
+                types[r] = static_cast<uint8_t>(type);
+                std::copy(trial.begin(), trial.end(), chosen.begin() + done);
+            }
+        }
+    }
+    return true;
+}
+
+}   // namespace
+
+bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>& types)
+{
+    try {
+        types.assign(image.height, 0);
+        if (image.stride < 1)
+            return false;
+        if (strategy >= FILTER_NONE && strategy <= FILTER_PAETH) {
+            std::fill(types.begin(), types.end(), static_cast<uint8_t>(strategy));
+            return true;
+        }
+        if (strategy == FILTER_MIN_SUM) {
+            std::vector<uint8_t> trial(image.stride - 1);
+            for (uint32_t r = 0; r < image.height; ++r)
+                types[r] = filterRowMinSum(trial.data(), rowData(image, r), aboveData(image, r),
+                                           image.stride - 1, image.bytesPerPixel);
+            return true;
+        }
+        if (strategy == FILTER_ENTROPY)
+            return planByEntropy(image, types);
+        if (strategy == FILTER_COMPRESSED)
+            return planByCompressedLength(image, types);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return false;
+}
+
+void filterPlannedRow(const PackedRows& image, const std::vector<uint8_t>& types, uint32_t row,
+                      uint8_t* destination)
+{
+    destination[0] = rowFilterFor(types[row])(destination + 1, rowData(image, row),
+                                              aboveData(image, row), image.stride - 1,
+                                              image.bytesPerPixel);
+}
+
+bool filterByPlan(const PackedRows& image, const std::vector<uint8_t>& types,
+                  std::vector<uint8_t>& filtered)
+{
+    try {
+        filtered.resize(size_t(image.stride) * image.height);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (uint32_t r = 0; r < image.height; ++r)
+        filterPlannedRow(image, types, r, filtered.data() + size_t(r) * image.stride);
+    return true;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Row filter plans of the extended search: the filter type of every row for
+// each FilterStrategy, and the rows filtered by such a plan.
+//
+// Rows are given as the packed image (height rows of stride bytes, each a
+// type byte and its data). Pure functions; safe on several threads at once.
+
+#include <cstdint>
+#include <vector>
+
+struct PackedRows {
+    const uint8_t* rows = nullptr;
+    uint32_t stride = 0;          // bytes per row, type byte included
+    uint32_t height = 0;
+    uint32_t bytesPerPixel = 1;   // filter distance, filterBytesPerPixel of the bits per pixel
+};
+
+// The filter type (0 to 4) of every row for a strategy (FilterChoice 0 to 5 or
+// FILTER_ENTROPY, FILTER_COMPRESSED). False when memory or zlib fails.
+//  - FILTER_ENTROPY: the type whose filtered bytes have the smallest
+//    order-0 entropy (byte histogram of the row);
+//  - FILTER_COMPRESSED: the type whose row adds the fewest bytes to a zlib
+//    stream that has the rows chosen so far as its history (a window of up to
+//    kCompressedPlanHistory bytes of them, given as a preset dictionary).
+bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>& types);
+
+// History given to FILTER_COMPRESSED's trial compressions.
+constexpr uint32_t kCompressedPlanHistory = 8192;
+
+// Filters row `row` by its planned type into destination (stride bytes, type byte first).
+void filterPlannedRow(const PackedRows& image, const std::vector<uint8_t>& types, uint32_t row,
+                      uint8_t* destination);
+
+// The whole image filtered by a plan. False when memory is short.
+bool filterByPlan(const PackedRows& image, const std::vector<uint8_t>& types,
+                  std::vector<uint8_t>& filtered);

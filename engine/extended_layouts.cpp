@@ -1,0 +1,491 @@
+#include "engine/extended_layouts.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "core/size_limits.h"
+#include "engine/colour_analysis.h"
+
+namespace {
+
+uint8_t redOf(uint32_t rgba) { return static_cast<uint8_t>(rgba >> 24); }
+uint8_t greenOf(uint32_t rgba) { return static_cast<uint8_t>(rgba >> 16); }
+uint8_t blueOf(uint32_t rgba) { return static_cast<uint8_t>(rgba >> 8); }
+uint8_t alphaOf(uint32_t rgba) { return static_cast<uint8_t>(rgba); }
+
+// Grey values a depth holds are the multiples of this step.
+uint32_t greyStep(int32_t depth)
+{
+    switch (depth) {
+    case 1: return 255;
+    case 2: return 85;
+    case 4: return 17;
+    default: return 1;
+    }
+}
+
+int32_t smallestGreyDepth(uint8_t value)
+{
+    for (int32_t depth : {1, 2, 4})
+        if (value % greyStep(depth) == 0)
+            return depth;
+    return 8;
+}
+
+int32_t paletteDepth(size_t entries)
+{
+    if (entries <= 2)
+        return 1;
+    if (entries <= 4)
+        return 2;
+    if (entries <= 16)
+        return 4;
+    return 8;
+}
+
+// Distinct RGBA values by open addressing: 1024 slots for at most 257 values.
+class ColourTable {
+public:
+    ColourTable() { std::fill(std::begin(index_), std::end(index_), -1); }
+
+    // The value's index, given the next index when new; -1 when it is new and
+    // the table already holds `limit` values.
+    int32_t indexOf(uint32_t value, int32_t limit)
+    {
+        uint32_t slot = (value * 0x9E3779B1u) >> 22;
+        while (index_[slot] >= 0) {
+            if (keys_[slot] == value)
+                return index_[slot];
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        if (count_ == limit)
+            return -1;
+        keys_[slot] = value;
+        index_[slot] = static_cast<int16_t>(count_);
+        return count_++;
+    }
+
+private:
+    static constexpr uint32_t kSlots = 1024;
+    uint32_t keys_[kSlots] = {};
+    int16_t index_[kSlots];
+    int32_t count_ = 0;
+};
+
+uint32_t luminance(uint32_t rgba)
+{
+    return 299u * redOf(rgba) + 587u * greenOf(rgba) + 114u * blueOf(rgba);
+}
+
+// Zeng-style greedy chain: starts from the pair of entries that touch most
+// often and adds, at either end, the entry that touches that end most often
+// (the most frequent remaining entry when none touches it).
+std::vector<uint32_t> neighbourOrder(const ColourFacts& facts, const ExactPicture& picture)
+{
+    const size_t n = facts.colours.size();
+    std::vector<uint64_t> weight(n * n, 0);
+    const uint32_t w = picture.width;
+    const uint32_t h = picture.height;
+    for (uint32_t y = 0; y < h; ++y) {
+        const uint8_t* row = &facts.indices[size_t(y) * w];
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint8_t a = row[x];
+            if (x + 1 < w && row[x + 1] != a) {
+                ++weight[a * n + row[x + 1]];
+                ++weight[row[x + 1] * n + a];
+            }
+            if (y + 1 < h && row[x + w] != a) {
+                ++weight[a * n + row[x + w]];
+                ++weight[row[x + w] * n + a];
+            }
+        }
+    }
+    std::vector<uint32_t> chain;   // colour indices
+    std::vector<bool> placed(n, false);
+    size_t first = 0, second = 0;
+    uint64_t heaviest = 0;
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j)
+            if (weight[i * n + j] > heaviest) {
+                heaviest = weight[i * n + j];
+                first = i;
+                second = j;
+            }
+    chain.push_back(static_cast<uint32_t>(first));
+    placed[first] = true;
+    if (heaviest > 0) {
+        chain.push_back(static_cast<uint32_t>(second));
+        placed[second] = true;
+    }
+    while (chain.size() < n) {
+        const uint32_t front = chain.front();
+        const uint32_t back = chain.back();
+        size_t best = n;
+        uint64_t bestWeight = 0;
+        bool atFront = false;
+        for (size_t k = 0; k < n; ++k) {
+            if (placed[k])
+                continue;
+            if (weight[k * n + back] > bestWeight) {
+                bestWeight = weight[k * n + back];
+                best = k;
+                atFront = false;
+            }
+            if (weight[k * n + front] > bestWeight) {
+                bestWeight = weight[k * n + front];
+                best = k;
+                atFront = true;
+            }
+        }
+        if (best == n) {   // nothing touches the ends: the most frequent rest
+            for (size_t k = 0; k < n; ++k)
+                if (!placed[k] && (best == n || facts.counts[k] > facts.counts[best]))
+                    best = k;
+        }
+        placed[best] = true;
+        if (atFront)
+            chain.insert(chain.begin(), static_cast<uint32_t>(best));
+        else
+            chain.push_back(static_cast<uint32_t>(best));
+    }
+    return chain;
+}
+
+}   // namespace
+
+bool exactPicture(const ConvertRequest& request, ExactPicture& picture)
+{
+    uint32_t rowBytes = 0;
+    uint32_t allBytes = 0;
+    if (!request.pixels || request.width <= 0 || request.height <= 0 ||
+        !checkedMul(static_cast<uint32_t>(request.width), 4, rowBytes) ||
+        !checkedMul(rowBytes, static_cast<uint32_t>(request.height), allBytes))
+        return false;
+    picture.width = static_cast<uint32_t>(request.width);
+    picture.height = static_cast<uint32_t>(request.height);
+    try {
+        picture.rgba.assign(allBytes / 4, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const bool keyed = !request.hasAlpha && request.transparentColour != -1;
+    const uint32_t key = static_cast<uint32_t>(request.transparentColour) & 0xFFFFFFu;
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        // The request's rows run bottom up.
+        const uint8_t* pixel = request.pixels + size_t(picture.height - 1 - y) * rowBytes;
+        uint32_t* out = &picture.rgba[size_t(y) * picture.width];
+        for (uint32_t x = 0; x < picture.width; ++x, pixel += 4) {
+            const uint32_t rgb = uint32_t(pixel[2]) << 16 | uint32_t(pixel[1]) << 8 | pixel[0];
+            uint32_t alpha = 255;
+            if (request.hasAlpha)
+                alpha = pixel[3];
+            else if (keyed && rgb == key)
+                alpha = 0;
+            out[x] = rgb << 8 | alpha;
+        }
+    }
+    return true;
+}
+
+bool analyseColours(const ExactPicture& picture, ColourFacts& facts)
+{
+    facts = ColourFacts();
+    const size_t pixels = picture.rgba.size();
+    bool counting = true;
+    // The table lives on the heap: it is larger than a small stack should hold.
+    std::unique_ptr<ColourTable> table(new (std::nothrow) ColourTable);
+    if (!table)
+        return false;
+    bool sawTransparent = false;
+    uint32_t transparentRgba = 0;
+    bool oneTransparentColour = true;
+    try {
+        facts.indices.resize(pixels);
+        for (size_t i = 0; i < pixels; ++i) {
+            const uint32_t value = picture.rgba[i];
+            const uint8_t alpha = alphaOf(value);
+            if (alpha != 255) {
+                facts.opaque = false;
+                if (alpha != 0)
+                    facts.binaryAlpha = false;
+            }
+            if (alpha == 0) {
+                if (!sawTransparent) {
+                    sawTransparent = true;
+                    transparentRgba = value;
+                } else if (value != transparentRgba) {
+                    oneTransparentColour = false;
+                }
+            }
+            const uint8_t r = redOf(value);
+            if (facts.grey) {
+                if (r != greenOf(value) || r != blueOf(value))
+                    facts.grey = false;
+                else
+                    facts.greyDepth = std::max(facts.greyDepth, smallestGreyDepth(r));
+            }
+            if (counting) {
+                const int32_t index = table->indexOf(value, kMaxPaletteEntries);
+                if (index < 0) {
+                    counting = false;
+                    continue;
+                }
+                if (static_cast<size_t>(index) == facts.colours.size()) {
+                    facts.colours.push_back(value);
+                    facts.counts.push_back(0);
+                }
+                ++facts.counts[index];
+                facts.indices[i] = static_cast<uint8_t>(index);
+            }
+        }
+        if (!counting) {
+            facts.colours.clear();
+            facts.counts.clear();
+            facts.indices.clear();
+            facts.indices.shrink_to_fit();
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!facts.grey)
+        facts.greyDepth = 0;
+    if (sawTransparent && oneTransparentColour && facts.binaryAlpha) {
+        // The key must not also be the colour of an opaque pixel.
+        const uint32_t opaqueTwin = transparentRgba | 0xFF;
+        bool twin = false;
+        for (size_t i = 0; i < pixels && !twin; ++i)
+            twin = picture.rgba[i] == opaqueTwin;
+        facts.keyUsable = !twin;
+        facts.keyRgba = transparentRgba;
+    }
+    return true;
+}
+
+uint32_t layoutBitsPerPixel(const Layout& layout)
+{
+    switch (layout.kind) {
+    case LAYOUT_PALETTE:
+    case LAYOUT_GREY:
+    case LAYOUT_GREY_KEY: return static_cast<uint32_t>(layout.depth);
+    case LAYOUT_GREY_ALPHA: return 16;
+    case LAYOUT_RGB:
+    case LAYOUT_RGB_KEY: return 24;
+    default: return 32;
+    }
+}
+
+std::vector<uint32_t> paletteOrder(const ColourFacts& facts, const ExactPicture& picture,
+                                   int32_t order)
+{
+    const size_t n = facts.colours.size();
+    std::vector<uint32_t> byIndex(n);
+    for (size_t i = 0; i < n; ++i)
+        byIndex[i] = static_cast<uint32_t>(i);
+    switch (order) {
+    case ORDER_POPULARITY:
+        std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
+            const bool translucentA = alphaOf(facts.colours[a]) != 255;
+            const bool translucentB = alphaOf(facts.colours[b]) != 255;
+            if (translucentA != translucentB)
+                return translucentA;
+            return facts.counts[a] > facts.counts[b];
+        });
+        break;
+    case ORDER_LUMINANCE:
+        std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
+            const uint32_t la = luminance(facts.colours[a]);
+            const uint32_t lb = luminance(facts.colours[b]);
+            if (la != lb)
+                return la < lb;
+            return alphaOf(facts.colours[a]) < alphaOf(facts.colours[b]);
+        });
+        break;
+    case ORDER_NEIGHBOUR:
+        byIndex = neighbourOrder(facts, picture);
+        break;
+    default:
+        break;
+    }
+    std::vector<uint32_t> entries(n);
+    for (size_t i = 0; i < n; ++i)
+        entries[i] = facts.colours[byIndex[i]];
+    return entries;
+}
+
+bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts,
+                  std::vector<Layout>& layouts)
+{
+    try {
+        layouts.clear();
+        const size_t colours = facts.colours.size();
+        if (colours > 0) {
+            const int32_t smallest = paletteDepth(colours);
+            for (int32_t order = ORDER_INPUT; order < kPaletteOrderCount; ++order) {
+                Layout layout;
+                layout.kind = LAYOUT_PALETTE;
+                layout.order = order;
+                layout.palette = paletteOrder(facts, picture, order);
+                layout.paletteIndex.assign(colours, 0);
+                for (size_t entry = 0; entry < colours; ++entry) {
+                    const auto at = std::find(facts.colours.begin(), facts.colours.end(),
+                                              layout.palette[entry]);
+                    layout.paletteIndex[at - facts.colours.begin()] = static_cast<uint8_t>(entry);
+                }
+                for (int32_t depth : {smallest, 8}) {
+                    if (depth == 8 && smallest == 8 && !layouts.empty() &&
+                        layouts.back().order == order)
+                        break;
+                    layout.depth = depth;
+                    layouts.push_back(layout);
+                }
+            }
+        }
+        const auto addGrey = [&](int32_t kind, int32_t smallest) {
+            Layout layout;
+            layout.kind = kind;
+            layout.depth = smallest;
+            layouts.push_back(layout);
+            if (smallest < 8) {
+                layout.depth = 8;
+                layouts.push_back(layout);
+            }
+        };
+        if (facts.grey && facts.opaque)
+            addGrey(LAYOUT_GREY, facts.greyDepth);
+        if (facts.grey && !facts.opaque && facts.keyUsable)
+            addGrey(LAYOUT_GREY_KEY, facts.greyDepth);
+        if (facts.grey && !facts.opaque) {
+            Layout layout;
+            layout.kind = LAYOUT_GREY_ALPHA;
+            layouts.push_back(layout);
+        }
+        Layout truecolour;
+        if (facts.opaque) {
+            truecolour.kind = LAYOUT_RGB;
+            layouts.push_back(truecolour);
+        } else {
+            if (facts.keyUsable) {
+                truecolour.kind = LAYOUT_RGB_KEY;
+                layouts.push_back(truecolour);
+            }
+            truecolour.kind = LAYOUT_RGBA;
+            layouts.push_back(truecolour);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool packLayout(const ExactPicture& picture, const ColourFacts& facts, const Layout& layout,
+                std::vector<uint8_t>& rows, uint32_t& stride)
+{
+    const uint32_t bits = layoutBitsPerPixel(layout);
+    uint32_t rowBits = 0;
+    uint32_t imageBytes = 0;
+    if (!checkedMul(picture.width, bits, rowBits, 0xFFFFFFF0u) ||
+        !checkedAdd((rowBits + 7) / 8, 1, stride) ||
+        !checkedMul(stride, picture.height, imageBytes))
+        return false;
+    const bool palette = layout.kind == LAYOUT_PALETTE;
+    if (palette && (facts.indices.size() != picture.rgba.size() ||
+                    layout.palette.size() > (size_t(1) << layout.depth)))
+        return false;
+    try {
+        rows.assign(imageBytes, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const uint32_t step = greyStep(layout.depth);
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        uint8_t* out = &rows[size_t(y) * stride + 1];
+        const uint32_t* in = &picture.rgba[size_t(y) * picture.width];
+        for (uint32_t x = 0; x < picture.width; ++x) {
+            const uint32_t value = in[x];
+            uint32_t sample = 0;   // palette index or grey sample for depths up to 8
+            switch (layout.kind) {
+            case LAYOUT_PALETTE:
+                sample = layout.paletteIndex[facts.indices[size_t(y) * picture.width + x]];
+                break;
+            case LAYOUT_GREY:
+            case LAYOUT_GREY_KEY:
+                // The transparent pixels hold the key colour, whose grey fits the depth.
+                sample = redOf(value) / step;
+                break;
+            case LAYOUT_GREY_ALPHA:
+                out[2 * x] = redOf(value);
+                out[2 * x + 1] = alphaOf(value);
+                continue;
+            case LAYOUT_RGB:
+            case LAYOUT_RGB_KEY:
+                out[3 * x] = redOf(value);
+                out[3 * x + 1] = greenOf(value);
+                out[3 * x + 2] = blueOf(value);
+                continue;
+            default:
+                out[4 * x] = redOf(value);
+                out[4 * x + 1] = greenOf(value);
+                out[4 * x + 2] = blueOf(value);
+                out[4 * x + 3] = alphaOf(value);
+                continue;
+            }
+            switch (layout.depth) {
+            case 1: out[x / 8] |= static_cast<uint8_t>(sample << (7 - x % 8)); break;
+            case 2: out[x / 4] |= static_cast<uint8_t>(sample << (2 * (3 - x % 4))); break;
+            case 4: out[x / 2] |= static_cast<uint8_t>(sample << (x % 2 == 0 ? 4 : 0)); break;
+            default: out[x] = static_cast<uint8_t>(sample); break;
+            }
+        }
+    }
+    return true;
+}
+
+void layoutHeader(const Layout& layout, uint8_t& bitDepth, uint8_t& colourType)
+{
+    bitDepth = static_cast<uint8_t>(layout.depth);
+    switch (layout.kind) {
+    case LAYOUT_PALETTE: colourType = 3; break;
+    case LAYOUT_GREY:
+    case LAYOUT_GREY_KEY: colourType = 0; break;
+    case LAYOUT_GREY_ALPHA: colourType = 4; bitDepth = 8; break;
+    case LAYOUT_RGB:
+    case LAYOUT_RGB_KEY: colourType = 2; bitDepth = 8; break;
+    default: colourType = 6; bitDepth = 8; break;
+    }
+}
+
+void layoutChunks(const Layout& layout, const ColourFacts& facts, std::vector<uint8_t>& plte,
+                  std::vector<uint8_t>& trns)
+{
+    plte.clear();
+    trns.clear();
+    switch (layout.kind) {
+    case LAYOUT_PALETTE: {
+        size_t alphaEntries = 0;
+        for (size_t i = 0; i < layout.palette.size(); ++i) {
+            const uint32_t entry = layout.palette[i];
+            plte.push_back(redOf(entry));
+            plte.push_back(greenOf(entry));
+            plte.push_back(blueOf(entry));
+            if (alphaOf(entry) != 255)
+                alphaEntries = i + 1;
+        }
+        for (size_t i = 0; i < alphaEntries; ++i)
+            trns.push_back(alphaOf(layout.palette[i]));
+        break;
+    }
+    case LAYOUT_GREY_KEY:
+        trns.push_back(0);
+        trns.push_back(static_cast<uint8_t>(redOf(facts.keyRgba) / greyStep(layout.depth)));
+        break;
+    case LAYOUT_RGB_KEY:
+        for (uint8_t sample : {redOf(facts.keyRgba), greenOf(facts.keyRgba), blueOf(facts.keyRgba)}) {
+            trns.push_back(0);
+            trns.push_back(sample);
+        }
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,582 @@
+#include "engine/extended_search.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "core/byte_buffer.h"
+#include "core/size_limits.h"
+#include "engine/extended_encoders.h"
+#include "engine/extended_filters.h"
+#include "engine/extended_layouts.h"
+#include "engine/row_filters.h"
+#include "engine/worker_pool.h"
+
+const char* const kExtendedLayoutNames[kExtendedLayoutCount] = {
+    "既定", "パレット", "グレー", "グレー+tRNS", "グレー+α", "RGB", "RGB+tRNS", "RGBA",
+};
+const char* const kPaletteOrderNames[kPaletteOrderCount] = {
+    "-", "入力順", "透明優先・頻度順", "輝度順", "隣接順",
+};
+const char* const kFilterStrategyNames[kFilterStrategyCount] = {
+    "NONE", "SUB", "UP", "AVERAGE", "PAETH", "総和最小", "エントロピー最小", "圧縮長最小",
+};
+const char* const kDeflateEncoderNames[kDeflateEncoderCount] = {
+    "zlib", "zlib (filtered)", "zlib (Huffman)", "zlib (RLE)", "zopfli", "libdeflate 12",
+};
+
+namespace {
+
+// Every (layout, filter) pair is first screened at a fast zlib level; only
+// the best few are then measured at level 9, with each strategy. Layouts
+// whose rows exceed kLargeRowsBytes get a faster screening and fewer finalists.
+constexpr uint64_t kLargeRowsBytes = 512u << 10;
+constexpr int kScreeningLevel = 6;
+constexpr int kLargeScreeningLevel = 4;
+constexpr size_t kFinalistCount = 6;
+constexpr size_t kLargeFinalistCount = 3;
+// FILTER_COMPRESSED (its row trials cost several compressions of the image)
+// is planned for the layouts of the best kCompressedPlanCount screened pairs
+// (1 when a layout's rows exceed kLargeRowsBytes), and never for
+// rows above kCompressedPlanMaxBytes.
+constexpr size_t kCompressedPlanCount = 2;
+constexpr uint64_t kCompressedPlanMaxBytes = 1u << 20;
+// The best pairs that go to zopfli and to libdeflate.
+constexpr size_t kZopfliCount = 2;
+constexpr size_t kLibdeflateCount = 2;
+// zopfli's iterations at most, and the data size up to which it gets them all.
+constexpr int32_t kMostZopfliIterations = 15;
+constexpr uint64_t kFullIterationBytes = 192u << 10;
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+uint32_t readBE32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+void appendBE32(std::vector<uint8_t>& out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void appendChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t length)
+{
+    appendBE32(out, static_cast<uint32_t>(length));
+    const size_t typeAt = out.size();
+    out.insert(out.end(), type, type + 4);
+    if (length > 0)
+        out.insert(out.end(), data, data + length);
+    const uLong crc = crc32(0, out.data() + typeAt, static_cast<uInt>(length + 4));
+    appendBE32(out, static_cast<uint32_t>(crc));
+}
+
+// Runs a list of jobs, on the pool when there is one, and hands their ends to
+// the calling thread in list order. A job must not throw.
+class JobBatch {
+public:
+    JobBatch(WorkerPool* pool, std::atomic<bool>& stop) : pool_(pool), stop_(stop) {}
+
+    // Runs every job; after job i ended, calls collected(i) on this thread in
+    // order. collected returning false sets the stop flag (the jobs not yet
+    // started are skipped) and the rest are waited for without further calls.
+    void run(const std::vector<std::function<void()>>& jobs,
+             const std::function<bool(size_t)>& collected)
+    {
+        jobs_ = &jobs;
+        done_.assign(jobs.size(), 0);
+        bool going = true;
+        if (!pool_) {
+            for (size_t i = 0; i < jobs.size() && going; ++i) {
+                if (!stop_.load())
+                    jobs[i]();
+                going = collected(i);
+                if (!going)
+                    stop_.store(true);
+            }
+            return;
+        }
+        slots_.resize(jobs.size());
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            slots_[i] = {this, i};
+            pool_->submit(runSlot, &slots_[i]);
+        }
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ended_.wait(lock, [&] { return done_[i] != 0; });
+            lock.unlock();
+            if (going) {
+                going = collected(i);
+                if (!going)
+                    stop_.store(true);
+            }
+        }
+    }
+
+private:
+    struct Slot {
+        JobBatch* batch;
+        size_t index;
+    };
+    static void runSlot(void* context, unsigned)
+    {
+        Slot* slot = static_cast<Slot*>(context);
+        JobBatch* batch = slot->batch;
+        if (!batch->stop_.load())
+            (*batch->jobs_)[slot->index]();
+        std::lock_guard<std::mutex> lock(batch->mutex_);
+        batch->done_[slot->index] = 1;
+        batch->ended_.notify_all();
+    }
+
+    WorkerPool* pool_;
+    std::atomic<bool>& stop_;
+    const std::vector<std::function<void()>>* jobs_ = nullptr;
+    std::vector<Slot> slots_;
+    std::vector<uint8_t> done_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+};
+
+struct Candidate {
+    Layout layout;
+    std::vector<uint8_t> rows;
+    PackedRows packed;
+    std::vector<uint8_t> plans[kFilterStrategyCount];
+    bool planned[kFilterStrategyCount] = {};
+};
+
+// One measured encoding of a (candidate, filter strategy) pair.
+struct Measured {
+    size_t candidate = 0;
+    int32_t strategy = 0;
+    int32_t encoder = ENCODER_ZLIB;
+    int32_t iterations = 0;
+    uint32_t length = 0;          // zlib stream bytes; 0 = failed or not run
+    uint32_t fileSize = 0;        // the whole file with it
+    std::vector<uint8_t> stream;  // kept for the optimal encoders only
+};
+
+class ExtendedSearch {
+public:
+    ExtendedSearch(ConvertRequest& request, AppendBuffer& file) : request_(request), file_(file) {}
+
+    bool run();
+
+private:
+    bool cancelled() const { return request_.cancelFlag && *request_.cancelFlag != 0; }
+    bool step()
+    {
+        if (request_.callback)
+            request_.callback(-1, -1, -1, -1, -1, request_.userData);
+        return !cancelled();
+    }
+    bool prepareCandidates();
+    bool plan(const std::vector<std::pair<size_t, int32_t>>& pairs);
+    bool measure(std::vector<Measured>& trials, bool screening);
+    bool sizeFile(Measured& m) const;
+    std::vector<std::pair<size_t, int32_t>> bestPairs(const std::vector<Measured>& results,
+                                                      size_t count) const;
+    bool rank();
+    bool encodeBest();
+    uint32_t overheadOf(const Candidate& candidate) const;
+    bool better(const Measured& a, const Measured& b) const;
+    bool writeWinner(const Measured& winner);
+
+    ConvertRequest& request_;
+    AppendBuffer& file_;
+    std::unique_ptr<WorkerPool> pool_;
+    std::atomic<bool> stop_{false};
+    ExactPicture picture_;
+    ColourFacts facts_;
+    std::vector<Candidate> candidates_;
+    std::vector<Measured> screened_;   // every screening result, in order
+    std::vector<Measured> measured_;   // every level-9 result, in submission order
+    Measured best_;
+};
+
+bool ExtendedSearch::prepareCandidates()
+{
+    std::vector<Layout> layouts;
+    if (!exactPicture(request_, picture_) || !analyseColours(picture_, facts_) ||
+        !exactLayouts(picture_, facts_, layouts))
+        return false;
+    try {
+        candidates_.resize(layouts.size());
+        for (size_t i = 0; i < layouts.size(); ++i) {
+            Candidate& candidate = candidates_[i];
+            candidate.layout = std::move(layouts[i]);
+            uint32_t stride = 0;
+            if (!packLayout(picture_, facts_, candidate.layout, candidate.rows, stride))
+                return false;
+            candidate.packed = {candidate.rows.data(), stride, picture_.height,
+                                filterBytesPerPixel(static_cast<int32_t>(layoutBitsPerPixel(candidate.layout)))};
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // The picture itself is no longer needed once every layout is packed.
+    picture_.rgba.clear();
+    picture_.rgba.shrink_to_fit();
+    facts_.indices.clear();
+    facts_.indices.shrink_to_fit();
+    return true;
+}
+
+bool ExtendedSearch::plan(const std::vector<std::pair<size_t, int32_t>>& pairs)
+{
+    std::vector<std::function<void()>> jobs;
+    for (const auto& pair : pairs) {
+        Candidate* c = &candidates_[pair.first];
+        const int32_t strategy = pair.second;
+        jobs.push_back([c, strategy] {
+            c->planned[strategy] = planFilters(c->packed, strategy, c->plans[strategy]);
+        });
+    }
+    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t) { return !cancelled(); });
+    if (cancelled())
+        return false;
+    for (const auto& pair : pairs)
+        if (!candidates_[pair.first].planned[pair.second])
+            return false;
+    return true;
+}
+
+uint32_t ExtendedSearch::overheadOf(const Candidate& candidate) const
+{
+    std::vector<uint8_t> plte, trns;
+    layoutChunks(candidate.layout, facts_, plte, trns);
+    // Signature, IHDR, IDAT frame, IEND, kept chunks.
+    uint32_t overhead = 8 + 25 + 12 + 12 + request_.keptChunksSize;
+    if (!plte.empty())
+        overhead += 12 + static_cast<uint32_t>(plte.size());
+    if (!trns.empty())
+        overhead += 12 + static_cast<uint32_t>(trns.size());
+    return overhead;
+}
+
+// Smaller file first; among equals the earlier candidate, strategy and encoder.
+bool ExtendedSearch::better(const Measured& a, const Measured& b) const
+{
+    if (a.fileSize != b.fileSize)
+        return a.fileSize < b.fileSize;
+    if (a.candidate != b.candidate)
+        return a.candidate < b.candidate;
+    if (a.strategy != b.strategy)
+        return a.strategy < b.strategy;
+    return a.encoder < b.encoder;
+}
+
+bool ExtendedSearch::measure(std::vector<Measured>& trials, bool screening)
+{
+    std::vector<std::function<void()>> jobs;
+    for (Measured& m : trials) {
+        Measured* trial = &m;
+        const Candidate* candidate = &candidates_[m.candidate];
+        std::atomic<bool>* stop = &stop_;
+        const int level = !screening ? 9
+                          : candidate->rows.size() > kLargeRowsBytes ? kLargeScreeningLevel
+                                                                     : kScreeningLevel;
+        jobs.push_back([trial, candidate, stop, level] {
+            trial->length = zlibPlannedLength(candidate->packed, candidate->plans[trial->strategy],
+                                              trial->encoder, level, *stop);
+        });
+    }
+    bool failed = false;
+    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t i) {
+        failed = !sizeFile(trials[i]);
+        return !failed && step();
+    });
+    if (failed || cancelled())
+        return false;
+    for (Measured& m : trials) {
+        if (screening) {   // ranks, never written
+            screened_.push_back({m.candidate, m.strategy, m.encoder, 0, m.length, m.fileSize, {}});
+            continue;
+        }
+        if (best_.fileSize == 0 || better(m, best_))
+            best_ = {m.candidate, m.strategy, m.encoder, 0, m.length, m.fileSize, {}};
+        measured_.push_back({m.candidate, m.strategy, m.encoder, 0, m.length, m.fileSize, {}});
+    }
+    return true;
+}
+
+bool ExtendedSearch::sizeFile(Measured& m) const
+{
+    return m.length > 0 &&
+           checkedAdd(m.length, overheadOf(candidates_[m.candidate]), m.fileSize, 0xFFFFFFFFu);
+}
+
+std::vector<std::pair<size_t, int32_t>> ExtendedSearch::bestPairs(const std::vector<Measured>& results,
+                                                                 size_t count) const
+{
+    std::vector<Measured> order = results;
+    std::sort(order.begin(), order.end(),
+              [this](const Measured& a, const Measured& b) { return better(a, b); });
+    std::vector<std::pair<size_t, int32_t>> pairs;
+    for (const Measured& m : order) {
+        if (pairs.size() == count)
+            break;
+        const std::pair<size_t, int32_t> pair(m.candidate, m.strategy);
+        if (std::find(pairs.begin(), pairs.end(), pair) == pairs.end())
+            pairs.push_back(pair);
+    }
+    return pairs;
+}
+
+bool ExtendedSearch::rank()
+{
+    // Screening: every candidate with the filters that cost one pass over the
+    // rows each, at a fast zlib level (faster still for large rows).
+    std::vector<std::pair<size_t, int32_t>> pairs;
+    for (size_t c = 0; c < candidates_.size(); ++c)
+        for (int32_t strategy = 0; strategy < FILTER_COMPRESSED; ++strategy)
+            pairs.emplace_back(c, strategy);
+    std::vector<Measured> trials;
+    for (const auto& pair : pairs)
+        trials.push_back({pair.first, pair.second, ENCODER_ZLIB, 0, 0, 0, {}});
+    if (!plan(pairs) || !measure(trials, true))
+        return false;
+
+    // FILTER_COMPRESSED on the layouts of the best few.
+    const std::vector<std::pair<size_t, int32_t>> leaders = bestPairs(screened_, screened_.size());
+    const bool large = candidates_[leaders.front().first].rows.size() > kLargeRowsBytes;
+    pairs.clear();
+    for (const auto& pair : leaders) {
+        const Candidate& candidate = candidates_[pair.first];
+        const std::pair<size_t, int32_t> compressed(pair.first, FILTER_COMPRESSED);
+        if (pairs.size() < (large ? 1 : kCompressedPlanCount) &&
+            candidate.rows.size() <= kCompressedPlanMaxBytes &&
+            std::find(pairs.begin(), pairs.end(), compressed) == pairs.end())
+            pairs.push_back(compressed);
+    }
+    trials.clear();
+    for (const auto& pair : pairs)
+        trials.push_back({pair.first, pair.second, ENCODER_ZLIB, 0, 0, 0, {}});
+    if (!plan(pairs) || !measure(trials, true))
+        return false;
+
+    // The finalists at level 9 with each of zlib's strategies.
+    trials.clear();
+    for (const auto& pair : bestPairs(screened_, large ? kLargeFinalistCount : kFinalistCount))
+        for (int32_t encoder = ENCODER_ZLIB; encoder < kZlibEncoderCount; ++encoder)
+            trials.push_back({pair.first, pair.second, encoder, 0, 0, 0, {}});
+    return measure(trials, false);
+}
+
+bool ExtendedSearch::encodeBest()
+{
+    if (!optimalEncodersBuilt())
+        return true;
+    const std::vector<std::pair<size_t, int32_t>> pairs = bestPairs(measured_, kLibdeflateCount);
+    // Each pair's filtered rows, then zopfli and libdeflate on them.
+    std::vector<std::vector<uint8_t>> filtered(pairs.size());
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const Candidate& candidate = candidates_[pairs[i].first];
+        if (!filterByPlan(candidate.packed, candidate.plans[pairs[i].second], filtered[i]))
+            return false;
+    }
+    std::vector<Measured> trials;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        Measured m;
+        m.candidate = pairs[i].first;
+        m.strategy = pairs[i].second;
+        if (i < kZopfliCount && filtered[i].size() <= kZopfliMaxBytes) {
+            m.encoder = ENCODER_ZOPFLI;
+            m.iterations = request_.extendedIterations > 0 ? request_.extendedIterations
+                                                           : automaticZopfliIterations(filtered[i].size());
+            trials.push_back(m);
+        }
+        m.encoder = ENCODER_LIBDEFLATE;
+        m.iterations = 0;
+        trials.push_back(m);
+    }
+    std::vector<std::function<void()>> jobs;
+    for (Measured& m : trials) {
+        Measured* trial = &m;
+        const std::vector<uint8_t>* data = &filtered[std::find(pairs.begin(), pairs.end(),
+                                                              std::make_pair(m.candidate, m.strategy)) -
+                                                    pairs.begin()];
+        jobs.push_back([trial, data] {
+            const uint32_t size = static_cast<uint32_t>(data->size());
+            const bool ok = trial->encoder == ENCODER_ZOPFLI
+                                ? zopfliEncode(data->data(), size, trial->iterations, trial->stream)
+                                : libdeflateEncode(data->data(), size, trial->stream);
+            trial->length = ok ? static_cast<uint32_t>(trial->stream.size()) : 0;
+        });
+    }
+    bool failed = false;
+    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t i) {
+        failed = !sizeFile(trials[i]);
+        return !failed && step();
+    });
+    if (failed || cancelled())
+        return false;
+    for (Measured& m : trials)
+        if (better(m, best_))
+            best_ = std::move(m);
+    return true;
+}
+
+bool ExtendedSearch::writeWinner(const Measured& winner)
+{
+    const Candidate& candidate = candidates_[winner.candidate];
+    std::vector<uint8_t> stream;
+    if (!winner.stream.empty()) {
+        stream = winner.stream;
+    } else {
+        // A zlib winner: its stream again, now kept.
+        std::vector<uint8_t> filtered;
+        if (!filterByPlan(candidate.packed, candidate.plans[winner.strategy], filtered) ||
+            !zlibEncode(filtered.data(), static_cast<uint32_t>(filtered.size()), winner.encoder, stream))
+            return false;
+    }
+    if (stream.size() != winner.length)
+        return false;   // the file would not be the size measured
+    std::vector<uint8_t> png;
+    png.reserve(winner.fileSize);
+    png.insert(png.end(), kSignature, kSignature + 8);
+    uint8_t header[13] = {};
+    for (int i = 0; i < 4; ++i) {
+        header[i] = static_cast<uint8_t>(picture_.width >> (24 - 8 * i));
+        header[4 + i] = static_cast<uint8_t>(picture_.height >> (24 - 8 * i));
+    }
+    layoutHeader(candidate.layout, header[8], header[9]);
+    appendChunk(png, "IHDR", header, sizeof header);
+    if (request_.keptChunksSize > 0)
+        png.insert(png.end(), request_.keptChunks, request_.keptChunks + request_.keptChunksSize);
+    std::vector<uint8_t> plte, trns;
+    layoutChunks(candidate.layout, facts_, plte, trns);
+    if (!plte.empty())
+        appendChunk(png, "PLTE", plte.data(), plte.size());
+    if (!trns.empty())
+        appendChunk(png, "tRNS", trns.data(), trns.size());
+    appendChunk(png, "IDAT", stream.data(), stream.size());
+    appendChunk(png, "IEND", nullptr, 0);
+    if (png.size() != winner.fileSize || !file_.init(static_cast<uint32_t>(png.size()), 4096) ||
+        !file_.append(png.data(), static_cast<uint32_t>(png.size())))
+        return false;
+    request_.dataSize = static_cast<int32_t>(winner.length);
+    request_.fileSize = winner.fileSize;
+    request_.extendedLayout = candidate.layout.kind;
+    request_.extendedDepth = candidate.layout.depth;
+    request_.paletteOrder = candidate.layout.order;
+    request_.filterStrategy = winner.strategy;
+    request_.encoder = winner.encoder;
+    request_.encoderIterations = winner.iterations;
+    return true;
+}
+
+bool ExtendedSearch::run()
+{
+    request_.extendedLayout = LAYOUT_DEFAULT;
+    request_.extendedDepth = 0;
+    request_.paletteOrder = ORDER_NONE;
+    request_.filterStrategy = 0;
+    request_.encoder = 0;
+    request_.encoderIterations = 0;
+    file_.release();
+    if (!step() || !prepareCandidates())
+        return false;
+    const unsigned threads = configuredWorkerCount();
+    if (threads > 1) {
+        pool_.reset(new (std::nothrow) WorkerPool(threads));
+        if (pool_ && pool_->size() == 0)
+            pool_.reset();
+    }
+    bool ok = false;
+    try {
+        ok = rank() && encodeBest();
+        if (ok && best_.fileSize > 0 && best_.fileSize < request_.fileSize)
+            ok = writeWinner(best_);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    pool_.reset();
+    if (!ok)
+        file_.release();
+    return ok;
+}
+
+}   // namespace
+
+bool extendedChunksValid(const ConvertRequest& request)
+{
+    const uint32_t size = request.keptChunksSize;
+    if (size == 0)
+        return true;
+    if (!request.keptChunks)
+        return false;
+    const uint8_t* bytes = request.keptChunks;
+    uint32_t at = 0;
+    while (at < size) {
+        if (size - at < 12)
+            return false;
+        const uint32_t length = readBE32(bytes + at);
+        if (length > kMaxBlockBytes || length > size - at - 12)
+            return false;
+        const uint8_t* type = bytes + at + 4;
+        for (int i = 0; i < 4; ++i) {
+            const uint8_t letter = static_cast<uint8_t>(type[i] | 0x20);
+            if (letter < 'a' || letter > 'z')
+                return false;
+        }
+        // Ancillary chunks only (lower-case first letter), and not a tRNS the layout owns.
+        if (!(type[0] & 0x20) || std::equal(type, type + 4, "tRNS"))
+            return false;
+        const uLong crc = crc32(0, type, length + 4);
+        if (readBE32(type + 4 + length) != static_cast<uint32_t>(crc))
+            return false;
+        at += 12 + length;
+    }
+    return true;
+}
+
+int32_t automaticZopfliIterations(uint64_t dataBytes)
+{
+    if (dataBytes <= kFullIterationBytes)
+        return kMostZopfliIterations;
+    const uint64_t iterations = kMostZopfliIterations * kFullIterationBytes / dataBytes;
+    return iterations < 1 ? 1 : static_cast<int32_t>(iterations);
+}
+
+bool runExtendedSearch(ConvertRequest& request, AppendBuffer& file)
+{
+    ExtendedSearch search(request, file);
+    return search.run();
+}
+
+int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity)
+{
+    if (!(request.options & OPT_EXTENDED_SEARCH))
+        return 0;
+    const auto pick = [](int32_t value, int count, const char* const* names) {
+        return value >= 0 && value < count ? names[value] : "?";
+    };
+    int length = 0;
+    if (request.extendedLayout == LAYOUT_DEFAULT) {
+        length = std::snprintf(out, capacity, "拡張探索: %s",
+                               kExtendedLayoutNames[LAYOUT_DEFAULT]);
+    } else {
+        char iterations[32] = "";
+        if (request.encoder == ENCODER_ZOPFLI)
+            std::snprintf(iterations, sizeof iterations, " %d回", request.encoderIterations);
+        length = std::snprintf(out, capacity, "拡張探索: %s %dビット, %s, %s, %s%s",
+                               pick(request.extendedLayout, kExtendedLayoutCount, kExtendedLayoutNames),
+                               request.extendedDepth,
+                               pick(request.paletteOrder, kPaletteOrderCount, kPaletteOrderNames),
+                               pick(request.filterStrategy, kFilterStrategyCount, kFilterStrategyNames),
+                               pick(request.encoder, kDeflateEncoderCount, kDeflateEncoderNames),
+                               iterations);
+    }
+    return length < 0 ? 0 : length;
+}
