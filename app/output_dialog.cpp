@@ -139,6 +139,9 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
             TextString block(255);
             formatResultBlock(block, result);
             dialog->appendLog(block.c_str());
+            char extended[256] = "\r\n";
+            if (formatExtendedReport(request, extended + 2, sizeof extended - 2) > 0)
+                dialog->appendLog(extended);
         }
     }
     dialog->reportCompletion(window, ok != 0);

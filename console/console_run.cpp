@@ -1,11 +1,13 @@
 #include "console/console_run.h"
 
+#include <cstdlib>
+
 #include "console/command_line_scanner.h"
 #include "console/folder_batch.h"
 #include "console/terminal.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
-#include "core/image_loader.h"
+#include "core/byte_buffer.h"
 #include "engine/conversion.h"
 
 namespace {
@@ -26,7 +28,11 @@ constexpr FlagSwitch kFlagSwitches[] = {
     {"nd", RUN_NO_DEFLATE_COMPARE},
     {"nc", RUN_NO_8BIT_COMPARE},
     {"ts", RUN_TIME_STAMPS},
+    {"x", RUN_EXTENDED_SEARCH},
 };
+
+// The most zopfli iterations "-xi" takes.
+constexpr long kMaxExtendedIterations = 1000;
 
 uint16_t readFlagSwitches(const CommandLineScanner& scanner)
 {
@@ -40,8 +46,9 @@ uint16_t readFlagSwitches(const CommandLineScanner& scanner)
 
 const char kHelpText[] =
     "usage:\n"
-    "  tolvarinxc -i INPUT [-o OUTPUT] [-nf] [-nd] [-nc] [-ts]\n"
+    "  tolvarinxc -i INPUT [-o OUTPUT] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]]\n"
     "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-j N] [-nf] [-nd] [-nc]\n"
+    "             [-x [-xi N]]\n"
     "  tolvarinxc -h | --help | --version\n"
     "\n"
     "  -i path     the input image (BMP, PNG or GIF)\n"
@@ -56,10 +63,35 @@ const char kHelpText[] =
     "  -nd         no deflate-parameter trials: window bits 15, memory level 8\n"
     "  -nc         a palette of 16 colours or fewer is not also tried at 8 bits\n"
     "  -ts         outputs get their inputs' time stamps\n"
+    "  -x          extended search: more layouts, palette orders, filters and encoders\n"
+    "  -xi n       -x: zopfli iterations, 1 to 1000 (default: by the image's size)\n"
     "  -h, --help  this text\n"
     "  --version   the version\n";
 
 } // namespace
+
+uint16_t convertOptionsOf(uint16_t runFlags)
+{
+    return static_cast<uint16_t>((runFlags & RUN_CONVERT_OPTION_MASK) |
+                                 ((runFlags & RUN_EXTENDED_SEARCH) ? OPT_EXTENDED_SEARCH : 0));
+}
+
+bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out)
+{
+    iterations = 0;
+    if (!scanner.hasSwitch("xi"))
+        return true;
+    TextString text;
+    char* end = nullptr;
+    const long value = scanner.find("xi", &text) ? std::strtol(text.c_str(), &end, 10) : 0;
+    if (end == nullptr || end == text.c_str() || *end != 0 || value < 1 || value > kMaxExtendedIterations) {
+        print(out, "-xiには1から1000までの数を指定してください\n");
+        std::fflush(out);
+        return false;
+    }
+    iterations = static_cast<int32_t>(value);
+    return true;
+}
 
 void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                         int32_t size, void* userData)
@@ -76,6 +108,8 @@ bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* 
     CommandLineScanner scanner;
     scanner.setup('-', commandLine);
     options.runFlags = readFlagSwitches(scanner);
+    if (!readExtendedIterations(scanner, options.extendedIterations, out))
+        return false;
 
     scanner.getValue("i", options.inputPath, "");
     if (options.inputPath.isEmpty()) {
@@ -111,9 +145,11 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     print(out, "\n\n");
     std::fflush(out);
 
+    const uint16_t convertOptions = convertOptionsOf(options.runFlags);
     DibImage image;
     int32_t transparentColour = -1;
-    if (!loadImageFile(image, inputPath, transparentColour)) {
+    AppendBuffer colourChunks;
+    if (!loadConversionInput(inputPath, convertOptions, image, transparentColour, colourChunks)) {
         print(out, "<read error>\n");
         std::fflush(out);
         return CONSOLE_EXIT_FAILURE;
@@ -121,7 +157,8 @@ int runConversion(const ConsoleOptions& options, FILE* out)
 
     volatile int16_t cancelFlag = 0;
     ConvertRequest request;
-    fillConvertRequest(request, image, transparentColour, options.runFlags & RUN_CONVERT_OPTION_MASK);
+    fillConvertRequest(request, image, transparentColour, convertOptions, &colourChunks);
+    request.extendedIterations = options.extendedIterations;
     request.callback = printTrialProgress;
     request.userData = out;
     request.cancelFlag = &cancelFlag;
@@ -166,6 +203,9 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     std::fprintf(out, "出力形式: %dBIT filter %d zw %d zm %d\n", static_cast<int>(request.bitDepth),
                  static_cast<int>(request.filter), static_cast<int>(request.windowBits),
                  static_cast<int>(request.memLevel));
+    char extended[256];
+    if (formatExtendedReport(request, extended, sizeof extended) > 0)
+        std::fprintf(out, "%s\n", extended);
     std::fflush(out);
     return CONSOLE_EXIT_SUCCESS;
 }

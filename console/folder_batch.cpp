@@ -264,7 +264,7 @@ private:
 
     void convertOne(PngOptimizer& optimizer, FolderFileConversion& conversion, BatchFile& file)
     {
-        if (conversion.load(file.inputPath.c_str())) {
+        if (conversion.load(file.inputPath.c_str(), settings_.options)) {
             const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
             enterConversion(alone);
             file.outcome = conversion.convert(optimizer, file.outputPath.c_str(), settings_);
@@ -414,7 +414,9 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
         }
         options.jobs = static_cast<unsigned>(jobs);
     }
-    options.file.options = runFlags & RUN_CONVERT_OPTION_MASK;
+    if (!readExtendedIterations(scanner, options.file.extendedIterations, out))
+        return false;
+    options.file.options = convertOptionsOf(runFlags);
     options.file.keepTimeStamps = (runFlags & RUN_TIME_STAMPS) != 0;
     options.file.keepTransparent = scanner.hasSwitch("kt");
     return true;

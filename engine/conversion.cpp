@@ -4,6 +4,7 @@
 
 #include "core/dib_image.h"
 #include "core/file_handle.h"
+#include "core/image_loader.h"
 #include "core/replacing_file.h"
 #include "core/text_string.h"
 
@@ -57,9 +58,20 @@ OutputOutcome copyUnchanged(const char* inputPath, const char* outputPath)
 
 }  // namespace
 
-void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
-                        uint16_t options)
+bool loadConversionInput(const char* path, uint16_t options, DibImage& image, int32_t& transparentColour,
+                         AppendBuffer& colourChunks)
 {
+    colourChunks.release();
+    if (!(options & OPT_EXTENDED_SEARCH))
+        return loadImageFile(image, path, transparentColour);
+    return loadImageFile(image, path, transparentColour, ImageInput::Extended, &colourChunks);
+}
+
+void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
+                        uint16_t options, const AppendBuffer* keptChunks)
+{
+    request.keptChunks = keptChunks && keptChunks->used > 0 ? keptChunks->data : nullptr;
+    request.keptChunksSize = request.keptChunks ? keptChunks->used : 0;
     request.pixels = image.bits;
     request.width = image.width;
     request.height = image.height;

@@ -41,12 +41,20 @@ struct ConversionResult {
     uint32_t fileSize = 0;    // bytes of the PNG file
 };
 
+// Loads path for a conversion with options: with OPT_EXTENDED_SEARCH also the
+// PNG inputs only the extended search reads, and the PNG's colour chunks
+// (sRGB, gAMA, cHRM, iCCP) into colourChunks; otherwise exactly as
+// loadImageFile, colourChunks left empty. False when it is no readable image.
+bool loadConversionInput(const char* path, uint16_t options, DibImage& image, int32_t& transparentColour,
+                         AppendBuffer& colourChunks);
+
 // Sets the image fields of request from image (which must outlive the
-// conversion) and its transparent colour (0x00RRGGBB or -1), and its options
-// to options & kConvertOptionBits. The progress and control fields and
-// sizeToBeat are left as they are.
+// conversion) and its transparent colour (0x00RRGGBB or -1), its options to
+// options & kConvertOptionBits, and the chunks the output keeps to
+// keptChunks (may be null; it must outlive the conversion too). The progress
+// and control fields, extendedIterations and sizeToBeat are left as they are.
 void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
-                        uint16_t options);
+                        uint16_t options, const AppendBuffer* keptChunks = nullptr);
 
 // The result fields of request after a successful convert.
 ConversionResult conversionResultOf(const ConvertRequest& request);

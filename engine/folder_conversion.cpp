@@ -4,7 +4,6 @@
 
 #include "core/codepage.h"
 #include "core/file_handle.h"
-#include "core/image_loader.h"
 #include "engine/folder_text.h"
 
 void FolderFileConversion::setProgress(ProgressCallback callback, void* userData, volatile int16_t* cancelFlag)
@@ -14,12 +13,12 @@ void FolderFileConversion::setProgress(ProgressCallback callback, void* userData
     request_.cancelFlag = cancelFlag;
 }
 
-bool FolderFileConversion::load(const char* inputPath)
+bool FolderFileConversion::load(const char* inputPath, uint16_t options)
 {
     inputPath_.assign(inputPath);
     transparentColour_ = -1;
     inputSize_ = 0;
-    if (!loadImageFile(image_, inputPath, transparentColour_)) {
+    if (!loadConversionInput(inputPath, options, image_, transparentColour_, colourChunks_)) {
         image_.release();
         return false;
     }
@@ -30,7 +29,9 @@ bool FolderFileConversion::load(const char* inputPath)
 FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const char* outputPath,
                                                 const FolderFileSettings& settings)
 {
-    fillConvertRequest(request_, image_, settings.keepTransparent ? transparentColour_ : -1, settings.options);
+    fillConvertRequest(request_, image_, settings.keepTransparent ? transparentColour_ : -1, settings.options,
+                       &colourChunks_);
+    request_.extendedIterations = settings.extendedIterations;
     OutputTarget target;
     target.inputPath = inputPath_.c_str();
     target.inputSize = inputSize_;

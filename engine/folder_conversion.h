@@ -27,6 +27,7 @@ enum class FolderFileOutcome {
 // What every file of one folder conversion is converted with.
 struct FolderFileSettings {
     uint16_t options = 0;          // ConvertOptions bits (others are ignored)
+    int32_t extendedIterations = 0;   // ConvertRequest::extendedIterations
     bool keepTimeStamps = false;   // outputs get their inputs' time stamps
     bool keepTransparent = false;  // a PNG/GIF input's transparent colour is kept
 };
@@ -39,9 +40,10 @@ public:
 
     // The request's progress and control fields, kept for every file.
     void setProgress(ProgressCallback callback, void* userData, volatile int16_t* cancelFlag);
-    // Loads inputPath (copied) and reads its size. False when it is not
-    // readable as an image (the outcome is then ReadError).
-    bool load(const char* inputPath);
+    // Loads inputPath (copied) as a conversion with options reads it (see
+    // loadConversionInput) and reads its size. False when it is not readable
+    // as an image (the outcome is then ReadError).
+    bool load(const char* inputPath, uint16_t options);
     // Converts the loaded file into outputPath. Never ReadError or Stopped.
     FolderFileOutcome convert(PngOptimizer& optimizer, const char* outputPath, const FolderFileSettings& settings);
 
@@ -57,6 +59,7 @@ public:
 
 private:
     DibImage image_;
+    AppendBuffer colourChunks_;   // kept by the extended search
     ConvertRequest request_;
     TextString inputPath_;
     int32_t transparentColour_ = -1;

@@ -22,6 +22,8 @@ void formatProgressPiece(TextString& out, int32_t bitDepth, int32_t windowBits, 
         std::snprintf(buffer, room, "=== <%dBIT> ===\r\n", bitDepth);
     else if (size >= 0)
         std::snprintf(buffer, room, "%d\r\n", size);
+    else if (filter < 0 && windowBits == -1)
+        std::snprintf(buffer, room, ".");   // a step of the extended search
     else if (filter < 0)
         std::snprintf(buffer, room, "zw %d zm %d ... ", windowBits, memLevel);
     else

@@ -12,7 +12,8 @@ class TextString;
 
 // out = the log piece for one progress event (arguments as the engine's
 // ProgressCallback gives them): a bit-depth heading line, a trial's start
-// ("filter f ... " or "zw w zm m ... ") or its byte count and line end.
+// ("filter f ... " or "zw w zm m ... ") or its byte count and line end, or a
+// dot for a step of the extended search.
 void formatProgressPiece(TextString& out, int32_t bitDepth, int32_t windowBits, int32_t memLevel,
                          int32_t filter, int32_t size);
 

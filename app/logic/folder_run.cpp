@@ -77,7 +77,7 @@ FolderFileOutcome FolderRun::processFile(const char* name)
         view_.deleteRow(kFolderResultRows);
 
     joinPath(inputPath_, inputFolder_.c_str(), name);
-    if (!file_.load(inputPath_.c_str())) {
+    if (!file_.load(inputPath_.c_str(), fileSettings_.options)) {
         setCell(FOLDER_COLUMN_FORMAT, kFolderCellReadError);
         ++errors;
         finishRow();

@@ -38,6 +38,7 @@ TEST(ConversionLog, EachEventGivesItsPiece)
     EXPECT_EQ(piece(-1, 15, 9, -1, 9876), "9876\r\n");
     EXPECT_EQ(piece(-1, -1, -1, 0, -1), "filter 0 ... ");   // filter NONE is 0, not "absent"
     EXPECT_EQ(piece(-1, -1, -1, 5, 0), "0\r\n");            // a size of 0 is a result
+    EXPECT_EQ(piece(-1, -1, -1, -1, -1), ".");              // a step of the extended search
 }
 
 TEST(ConversionLog, TrialsJoinIntoOneLineEach)
