@@ -184,6 +184,9 @@ private:
     bool plan(const std::vector<std::pair<size_t, int32_t>>& pairs);
     bool measure(std::vector<Measured>& trials, bool screening);
     bool sizeFile(Measured& m) const;
+    // Runs jobs (one per trial) on the pool, sizing each trial's file as its
+    // job ends; false on a failure or a cancel.
+    bool runMeasurements(const std::vector<std::function<void()>>& jobs, std::vector<Measured>& trials);
     std::vector<std::pair<size_t, int32_t>> bestPairs(const std::vector<Measured>& results,
                                                       size_t count) const;
     bool rank();
@@ -194,7 +197,7 @@ private:
 
     ConvertRequest& request_;
     AppendBuffer& file_;
-    std::unique_ptr<WorkerPool> pool_;
+    std::shared_ptr<WorkerPool> pool_;
     std::atomic<bool> stop_{false};
     ExactPicture picture_;
     ColourFacts facts_;
@@ -291,12 +294,7 @@ bool ExtendedSearch::measure(std::vector<Measured>& trials, bool screening)
                                               trial->encoder, level, *stop);
         });
     }
-    bool failed = false;
-    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t i) {
-        failed = !sizeFile(trials[i]);
-        return !failed && step();
-    });
-    if (failed || cancelled())
+    if (!runMeasurements(jobs, trials))
         return false;
     for (Measured& m : trials) {
         if (screening) {   // ranks, never written
@@ -308,6 +306,17 @@ bool ExtendedSearch::measure(std::vector<Measured>& trials, bool screening)
         measured_.push_back({m.candidate, m.strategy, m.encoder, 0, m.length, m.fileSize, {}});
     }
     return true;
+}
+
+bool ExtendedSearch::runMeasurements(const std::vector<std::function<void()>>& jobs,
+                                     std::vector<Measured>& trials)
+{
+    bool failed = false;
+    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t i) {
+        failed = !sizeFile(trials[i]);
+        return !failed && step();
+    });
+    return !failed && !cancelled();
 }
 
 bool ExtendedSearch::sizeFile(Measured& m) const
@@ -414,12 +423,7 @@ bool ExtendedSearch::encodeBest()
             trial->length = ok ? static_cast<uint32_t>(trial->stream.size()) : 0;
         });
     }
-    bool failed = false;
-    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t i) {
-        failed = !sizeFile(trials[i]);
-        return !failed && step();
-    });
-    if (failed || cancelled())
+    if (!runMeasurements(jobs, trials))
         return false;
     for (Measured& m : trials)
         if (better(m, best_))
@@ -488,11 +492,8 @@ bool ExtendedSearch::run()
     if (!step() || !prepareCandidates())
         return false;
     const unsigned threads = configuredWorkerCount();
-    if (threads > 1) {
-        pool_.reset(new (std::nothrow) WorkerPool(threads));
-        if (pool_ && pool_->size() == 0)
-            pool_.reset();
-    }
+    if (threads > 1)
+        pool_ = sharedWorkerPool(threads);   // the default search's workers, or those of runs beside it
     bool ok = false;
     try {
         ok = rank() && encodeBest();
