@@ -14,7 +14,7 @@
 #include "app/output_dialog.h"
 #include "app/resource.h"
 #include "core/file_handle.h"
-#include "core/image_loader.h"
+#include "engine/conversion.h"
 #include "framework/helpers.h"
 #include "framework/shell_dialogs.h"
 
@@ -70,7 +70,9 @@ void MainWindow::openImage(const char* givenPath)
         appSettings.OpenDir.assign(chosen.c_str());
         appSettings.OpenDir.truncateToFolder();
     }
-    if (!loadImageFile(image, chosen.c_str(), transparentColour)) {
+    // With the extended search on, the PNGs only it reads open too.
+    if (!loadConversionInput(chosen.c_str(), engineOptionsOf(appSettings.OptFlag), image, transparentColour,
+                             colourChunks)) {
         warningBox(kLoadFailedText);
         image.release();
         return;
@@ -92,6 +94,7 @@ void MainWindow::pasteClipboard(bool withAlpha)
     path.clear();
     inputSize = kNoInputSize;
     transparentColour = -1;
+    colourChunks.release();
     refreshView();
 }
 
@@ -142,6 +145,7 @@ void MainWindow::convertImage(const char* outputPath)
         return;
     OutputDialog dialog;
     dialog.image = &image;
+    dialog.keptChunks = &colourChunks;
     dialog.transparentColour =
         transparentColourForRun(isChecked(IDC_USE_TRANSPARENT) == BST_CHECKED, colourButton.colourRgb());
     dialog.outputPath = outputPath;

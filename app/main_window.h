@@ -10,6 +10,7 @@
 #include "app/colour_picker_window.h"
 #include "app/logic/image_facts.h"
 #include "app/preview_pane.h"
+#include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/text_string.h"
 #include "framework/controls.h"
@@ -23,6 +24,7 @@ public:
     ColourPickerWindow colourPicker;   // open only while picking
     DibImage image;                    // the current image; empty until a load succeeds
     int32_t transparentColour = -1;    // the colour the reader reported, or -1
+    AppendBuffer colourChunks;         // a PNG's colour chunks, kept by the extended search
     int32_t inputSize = kNoInputSize;  // bytes of the input file; -1 for clipboard input
     TextString path;                   // the input file as opened; empty for clipboard input
 

@@ -125,7 +125,8 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
     {
         PngOptimizer optimizer;
         ConvertRequest request;
-        fillConvertRequest(request, *dialog->image, dialog->transparentColour, engineOptionsOf(appSettings.OptFlag));
+        fillConvertRequest(request, *dialog->image, dialog->transparentColour, engineOptionsOf(appSettings.OptFlag),
+                           dialog->keptChunks);
         request.callback = logProgress;
         request.userData = dialog;
         request.cancelFlag = &dialog->cancelRequested;

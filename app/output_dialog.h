@@ -23,6 +23,7 @@
 #include "app/logic/output_dialog_rules.h"
 #include "framework/dialog_base.h"
 
+class AppendBuffer;
 class DibImage;
 
 // Posted by the worker: wParam 1 when the conversion succeeded, else 0;
@@ -41,6 +42,7 @@ public:
     int16_t finished = 0;                   // 1 once WM_CONVERSION_DONE has arrived
     volatile int16_t cancelRequested = 0;   // the engine's cancel flag; set by the stop button
     const DibImage* image = nullptr;        // owned by the main window
+    const AppendBuffer* keptChunks = nullptr;   // owned by the main window; may be null
     int32_t transparentColour = -1;         // 0x00RRGGBB or -1
     const char* outputPath = nullptr;       // null: a test run that writes nothing
     ConversionResult result;                // valid after a result of 1

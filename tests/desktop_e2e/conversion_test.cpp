@@ -214,3 +214,29 @@ TEST_F(DesktopTest, UntickingCloseWhenFinishedDuringARunKeepsTheDialogAndTheSett
     const std::vector<uint8_t> written = readFileBytes(install->settingsPath());
     EXPECT_NE(std::string(written.begin(), written.end()).find("\r\nOptFlag=256\r\n"), std::string::npos);
 }
+
+TEST_F(DesktopTest, ExtendedSearchOpensWhatOnlyItReadsAndLogsItsWinner)
+{
+    // The extended search on (0x0008) in the settings, previews on.
+    const std::string ini = "[Tolvarinx3]\r\nOptFlag=264\r\n";
+    ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
+    // An interlaced PNG: the default reader refuses it.
+    const std::string path = work.file("interlaced.png");
+    ASSERT_TRUE(writeFileBytes(path, readFileBytes(corpusPath("pngsuite/png/basi0g08.png"))));
+    DibImage image;
+    int32_t transparent = -1;
+    AppendBuffer chunks;
+    ASSERT_FALSE(loadConversionInput(path.c_str(), 0, image, transparent, chunks));
+    ASSERT_TRUE(loadConversionInput(path.c_str(), OPT_EXTENDED_SEARCH, image, transparent, chunks));
+    const EngineRun expected = runEngine(image, transparent, 264, "", &chunks);
+    ASSERT_TRUE(expected.ok);
+    ASSERT_NE(expected.log.find("\r\n拡張探索: "), std::string::npos) << expected.log;
+
+    auto app = startApp(path);
+    ASSERT_TRUE(app);
+    ASSERT_EQ(waitForInfo(*app, kRowImageSize, "32 x 32"), "32 x 32");
+    HWND dialog = startConversion(*app, kIdTest);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(waitForSuccess(dialog), expected.log);
+    EXPECT_TRUE(closeOutputDialog(dialog));
+}

@@ -34,6 +34,8 @@ void collectLog(int32_t depth, int32_t windowBits, int32_t memLevel, int32_t fil
         log += formatted("=== <%dBIT> ===\r\n", depth);
     else if (size >= 0)
         log += formatted("%d\r\n", size);
+    else if (filter < 0 && windowBits < 0)
+        log += ".";   // a step of the extended search
     else if (filter < 0)
         log += formatted("zw %d zm %d ... ", windowBits, memLevel);
     else
@@ -57,12 +59,13 @@ uint32_t clampByte(int value)
 
 }  // namespace
 
-EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t optFlag, const std::string& outputPath)
+EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t optFlag, const std::string& outputPath,
+                    const AppendBuffer* keptChunks)
 {
     EngineRun run;
     volatile int16_t cancel = 0;
     ConvertRequest request;
-    fillConvertRequest(request, image, transparentColour, optFlag);
+    fillConvertRequest(request, image, transparentColour, optFlag, keptChunks);
     request.callback = collectLog;
     request.userData = &run.log;
     request.cancelFlag = &cancel;
@@ -75,6 +78,9 @@ EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t o
     static_cast<ConversionResult&>(run) = conversionResultOf(request);
     run.log += formatted("\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", run.bitDepth,
                          kFilterNames[run.filter], run.windowBits, run.memLevel, run.fileSize);
+    char extended[256];
+    if (formatExtendedReport(request, extended, sizeof extended) > 0)
+        run.log += std::string("\r\n") + extended;
     if (!outputPath.empty())
         run.file = readFileBytes(outputPath);
     return run;
