@@ -41,8 +41,9 @@ std::string checkSettingsParser(const uint8_t* data, size_t size);
 
 // The console's command-line scanner (bytes up to the first NUL are the
 // line): values only for switches that are present, the options reader never
-// accepts an empty input, and for plain ASCII lines the same answers as an
-// independent reading of the scanning rules.
+// accepts an empty input and sets exactly the run flags of the switches
+// present (and -xi only in its range), and for plain ASCII lines the same
+// answers as an independent reading of the scanning rules.
 std::string checkCommandLineScanner(const uint8_t* data, size_t size);
 
 using FuzzCheck = std::string (*)(const uint8_t* data, size_t size);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -244,10 +245,20 @@ std::string checkOptionsReader(const std::string& line)
         return std::string();
     if (options.inputPath.isEmpty() || options.outputPath.isEmpty())
         return "the options were accepted with an empty path";
-    if (options.runFlags & ~0xFu)
-        return "run flags beyond the four switches";
     CommandLineScanner scanner;
     scanner.setup('-', line.c_str());
+    static const std::pair<const char*, uint16_t> kFlagSwitches[] = {
+        {"nf", RUN_NO_FILTER_COMPARE}, {"nd", RUN_NO_DEFLATE_COMPARE}, {"nc", RUN_NO_8BIT_COMPARE},
+        {"ts", RUN_TIME_STAMPS},       {"x", RUN_EXTENDED_SEARCH},
+    };
+    uint16_t expectedFlags = 0;
+    for (const auto& entry : kFlagSwitches)
+        expectedFlags |= scanner.hasSwitch(entry.first) ? entry.second : 0;
+    if (options.runFlags != expectedFlags)
+        return "the run flags are not those of the switches present";
+    if (scanner.hasSwitch("xi") ? options.extendedIterations < 1 || options.extendedIterations > 1000
+                                : options.extendedIterations != 0)
+        return "-xi accepted outside 1 to 1000, or set without the switch";
     TextString input;
     if (!scanner.find("i", &input) || std::strcmp(input.c_str(), options.inputPath.c_str()) != 0)
         return "the input path is not the value of -i";
@@ -310,7 +321,7 @@ std::string checkCommandLineScanner(const uint8_t* data, size_t size)
     CommandLineScanner scanner;
     scanner.setup('-', line.c_str());
 
-    std::vector<std::string> names = {"i", "o", "nf", "nd", "nc", "ts", ""};
+    std::vector<std::string> names = {"i", "o", "nf", "nd", "nc", "ts", "x", "xi", ""};
     // Switch words of the line itself, so that matches are not left to chance.
     for (size_t p = line.find('-'); p != std::string::npos && names.size() < 12; p = line.find('-', p + 1)) {
         const size_t end = line.find(' ', p);
