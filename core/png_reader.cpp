@@ -51,6 +51,16 @@ struct Passes {
     const Pass* end() const { return last; }
 };
 
+bool packedRowBytes(uint32_t pixels, uint32_t bits, uint32_t& bytes);
+
+// Bytes of one stored row of pass, filter byte included, in an image
+// imageWidth pixels wide at storedBits per pixel; false when above the block
+// limit.
+bool passRowBytes(const Pass& pass, uint32_t imageWidth, uint32_t storedBits, uint32_t& bytes)
+{
+    return packedRowBytes(pass.width(imageWidth), storedBits, bytes) && checkedAdd(bytes, 1, bytes);
+}
+
 // Bytes of a row of `pixels` pixels of `bits` bits, filter byte excluded;
 // false when above the block limit.
 bool packedRowBytes(uint32_t pixels, uint32_t bits, uint32_t& bytes)
@@ -331,7 +341,7 @@ bool PngReader::readHeader(PngInfo& info)
                 continue;
             uint32_t passRow = 0;
             uint32_t passBytes = 0;
-            if (!packedRowBytes(passWidth, storedBits, passRow) || !checkedAdd(passRow, 1, passRow) ||
+            if (!passRowBytes(pass, info.width, storedBits, passRow) ||
                 !checkedMul(passRow, passHeight, passBytes) || !checkedAdd(storedBytes_, passBytes, storedBytes_))
                 return false;
         }
@@ -481,8 +491,7 @@ bool PngReader::rebuildRows(ByteBuffer& stored, PngInfo& info) const
         if (passWidth == 0 || passHeight == 0)
             continue;
         uint32_t passRow = 0;
-        packedRowBytes(passWidth, storedBits, passRow);   // checked in readHeader
-        ++passRow;
+        passRowBytes(pass, info.width, storedBits, passRow);   // checked in readHeader
         unfilterRows(passData, passRow, passHeight, (storedBits + 7u) / 8u);
         for (uint32_t j = 0; j < passHeight; ++j) {
             const uint8_t* src = passData + size_t(j) * passRow + 1;

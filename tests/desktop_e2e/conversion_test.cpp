@@ -9,9 +9,7 @@ TEST_F(DesktopTest, TestRunLogsEveryTrialAndWritesNothing)
     const Picture picture = patternPicture(64, 48, 5);
     const std::string path = work.file("pattern.bmp");
     ASSERT_TRUE(writeBmp24(path, picture));
-    DibImage image;
-    ASSERT_TRUE(toDib(picture, false, image));
-    const EngineRun expected = runEngine(image, -1, kDefaultOptFlag);
+    const EngineRun expected = runEngineOnPicture(picture, false);
     ASSERT_TRUE(expected.ok);
     // Six colours: a 4-bit palette, compared at 8 bits too, every filter and
     // every deflate pair that the search reaches.
@@ -201,9 +199,7 @@ TEST_F(DesktopTest, UntickingCloseWhenFinishedDuringARunKeepsTheDialogAndTheSett
     // Esc after a successful run ends the dialog with its result.
     PostMessageA(GetDlgItem(dialog, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(waitGone(dialog));
-    DibImage image;
-    ASSERT_TRUE(toDib(picture, false, image));
-    const EngineRun expected = runEngine(image, -1, kDefaultOptFlag);
+    const EngineRun expected = runEngineOnPicture(picture, false);
     ASSERT_TRUE(expected.ok);
     EXPECT_EQ(log, expected.log);
     EXPECT_EQ(waitForInfo(*app, kRowOutputFormat, encodingText(expected)), encodingText(expected));

@@ -219,3 +219,11 @@ uint32_t fileSize(const std::string& path)
                 return ::testing::AssertionFailure() << path << " differs at " << x << ", " << y;
     return ::testing::AssertionSuccess();
 }
+
+EngineRun runEngineOnPicture(const Picture& picture, bool hasAlpha)
+{
+    DibImage image;
+    if (!toDib(picture, hasAlpha, image))
+        return EngineRun();
+    return runEngine(image, -1, kDefaultOptFlag);
+}

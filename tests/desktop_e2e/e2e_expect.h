@@ -52,6 +52,9 @@ Picture alphaPicture(int32_t width, int32_t height, uint32_t seed);
 
 // The picture as a DibImage (hasAlpha as given).
 bool toDib(const Picture& picture, bool hasAlpha, DibImage& image);
+// runEngine with the default settings on picture's pixels, no transparent
+// colour, nothing written; ok false when the picture cannot be converted.
+EngineRun runEngineOnPicture(const Picture& picture, bool hasAlpha);
 // Writes the picture as a 24-bit BMP (alpha dropped).
 bool writeBmp24(const std::string& path, const Picture& picture);
 // Writes the picture as an 8-bit RGB PNG with filter 0 everywhere and a plain

@@ -29,9 +29,7 @@ TEST_F(DesktopTest, PasteWithAlphaTakesTheAlphaAndConvertsAt32Bits)
     postButtonCommand(app->hwnd(), kIdSwatch);
     EXPECT_EQ(takeMessageBox(*app), "ｱﾙﾌｧ付き画像では指定できません");
 
-    DibImage image;
-    ASSERT_TRUE(toDib(picture, true, image));
-    const EngineRun expected = runEngine(image, -1, kDefaultOptFlag);
+    const EngineRun expected = runEngineOnPicture(picture, true);
     ASSERT_TRUE(expected.ok);
     ASSERT_EQ(expected.bitDepth, 32);
     EXPECT_EQ(runTest(*app), expected.log);

@@ -164,9 +164,7 @@ TEST_F(DesktopTest, DialogManagerMessagesAreNoCompletion)
     const Picture picture = busyPicture(500, 400, 33);
     const std::string path = work.file("busy.bmp");
     ASSERT_TRUE(writeBmp24(path, picture));
-    DibImage image;
-    ASSERT_TRUE(toDib(picture, false, image));
-    const EngineRun expected = runEngine(image, -1, kDefaultOptFlag);
+    const EngineRun expected = runEngineOnPicture(picture, false);
     ASSERT_TRUE(expected.ok);
     auto app = startApp(path);
     ASSERT_TRUE(app);
