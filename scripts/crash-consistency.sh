@@ -63,6 +63,7 @@ lost=0
 leftovers=0
 wrong=0
 kills_missed=0
+sent_signals=INT,TERM,HUP   # the ending signals this check sends
 signal_ends=0   # runs ended by SIGINT, SIGTERM or SIGHUP (each judged)
 
 # A photo-like picture stored without compression: the converter makes it
@@ -100,10 +101,13 @@ reset_target() {
 
 # Runs the console in $dir with the given wrapper words before it; stores its
 # exit status in $status and its output in $work/stdout. The output goes
-# through a pipe, which neither a size limit nor a full disk affects.
+# through a pipe, which neither a size limit nor a full disk affects. The
+# signals this check sends start at their default actions: an ignored one is
+# inherited through exec (nohup, a background job) and the console keeps it
+# ignored, which would turn a judged interruption into a completed run.
 run_console() {
     set +e
-    (cd "$dir" && "$@" "$console" "${args[@]}" </dev/null 2>&1 | cat >"$work/stdout"; exit "${PIPESTATUS[0]}") \
+    (cd "$dir" && env --default-signal="$sent_signals" "$@" "$console" "${args[@]}" </dev/null 2>&1 | cat >"$work/stdout"; exit "${PIPESTATUS[0]}") \
         2>/dev/null   # the shell's own notes ("File size limit exceeded")
     status=$?
     set -e
@@ -285,8 +289,8 @@ interrupt_random_signals() {
         delay_ms=$(( RANDOM * (elapsed_ms + elapsed_ms / 5) / 32768 ))
         reset_target
         # A background job of a script starts with SIGINT ignored; env puts the
-        # default back, as an interactive shell would have it.
-        (cd "$dir" && exec env --default-signal=INT,TERM,HUP "$console" "${args[@]}" </dev/null >"$work/stdout" 2>&1) &
+        # defaults back, as run_console does.
+        (cd "$dir" && exec env --default-signal="$sent_signals" "$console" "${args[@]}" </dev/null >"$work/stdout" 2>&1) &
         pid=$!
         sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
         kill -s "$signal" "$pid" 2>/dev/null || true

@@ -7,9 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "tests/console/console_test_support.h"
 
@@ -34,10 +37,16 @@ std::string programPath()
 
 struct ProgramRun {
     int status = -1;   // exit status; -1 when the program did not exit normally
+    int endingSignal = 0;   // the signal that ended it, 0 when it exited
     std::string output;
 };
 
-ProgramRun runProgram(const std::vector<std::string>& arguments)
+// Whether the program is sent SIGHUP while it runs, and how it starts with
+// it: at its default action, or ignored as nohup leaves it. Both are set
+// explicitly, so the result does not depend on how the test itself started.
+enum class Hangup { None, SentAtDefault, SentWhileIgnored };
+
+ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup = Hangup::None)
 {
     ProgramRun run;
     const std::string program = programPath();
@@ -54,10 +63,34 @@ ProgramRun runProgram(const std::vector<std::string>& arguments)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t hangupSet;
+    sigemptyset(&hangupSet);
+    sigaddset(&hangupSet, SIGHUP);
+    posix_spawnattr_setsigdefault(&attributes, &hangupSet);
+    if (hangup != Hangup::SentWhileIgnored)
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    // An ignored disposition is inherited through exec: ignore it here for
+    // the moment of the spawn.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    if (hangup == Hangup::SentWhileIgnored)
+        sigaction(SIGHUP, &ignore, &previous);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    if (hangup == Hangup::SentWhileIgnored)
+        sigaction(SIGHUP, &previous, nullptr);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
+    if (spawned == 0 && hangup != Hangup::None) {
+        // posix_spawn returns once the program is executing; the second
+        // signal lands while it converts.
+        kill(pid, SIGHUP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        kill(pid, SIGHUP);
+    }
     if (spawned == 0) {
         char buffer[4096];
         ssize_t n;
@@ -70,6 +103,8 @@ ProgramRun runProgram(const std::vector<std::string>& arguments)
     int status = 0;
     if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
         run.status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        run.endingSignal = WTERMSIG(status);
     return run;
 }
 
@@ -163,4 +198,32 @@ TEST(ConsoleProgram, ConvertsTheBundledSample)
     RgbaImage decoded;
     ASSERT_TRUE(decodePngWithLibpng(png, decoded));
     EXPECT_TRUE(decoded.pixels == expected.pixels);
+}
+
+// nohup's convention: a hang-up that was ignored when the program started
+// stays ignored and the conversion completes; at its default action it ends
+// the program by the signal, leaving neither the output nor a temporary file.
+TEST(ConsoleProgram, HangupEndsTheRunUnlessItWasIgnoredAtStart)
+{
+    for (const Hangup hangup : {Hangup::SentAtDefault, Hangup::SentWhileIgnored}) {
+        const bool ignored = hangup == Hangup::SentWhileIgnored;
+        SCOPED_TRACE(ignored ? "ignored at start" : "default action");
+        TempDir dir;
+        const std::string bmp = dir.file("wide.bmp");
+        const std::string png = dir.file("wide.png");
+        const RgbaImage image = makeGradientImage(400, 300);
+        ASSERT_TRUE(writeBmp24(bmp, image));
+
+        ProgramRun run = runProgram({"-i", bmp}, hangup);
+        if (ignored) {
+            ASSERT_EQ(run.status, 0) << run.output;
+            RgbaImage decoded;
+            ASSERT_TRUE(decodePngWithLibpng(png, decoded));
+            EXPECT_TRUE(decoded.pixels == image.pixels);
+            EXPECT_EQ(countEntries(dir.path()), 2u);
+        } else {
+            EXPECT_EQ(run.endingSignal, SIGHUP) << "exit status " << run.status;
+            EXPECT_EQ(countEntries(dir.path()), 1u) << "an output or temporary file was left";
+        }
+    }
 }

@@ -36,8 +36,9 @@ struct SignalCase {
 // (and abandoned the file); other codes are setup failures.
 void childRaisesDuringWrite(const std::string& target, const SignalCase& c)
 {
-    if (c.ignoredAtStart)
-        std::signal(c.sig, SIG_IGN);
+    // Both dispositions set here: the test process may itself run with one
+    // ignored (under nohup).
+    std::signal(c.sig, c.ignoredAtStart ? SIG_IGN : SIG_DFL);
     installConsoleSignalHandling();
     ReplacingFile out;
     if (!out.begin(target.c_str()))
