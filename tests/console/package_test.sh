@@ -66,6 +66,7 @@ done
 echo "installed, ran and removed: ${names[*]}"
 
 for build in "$@"; do
+    build="$(cd "$build" && pwd)"   # the zip is unpacked in the scratch folder
     cpack_fresh "$build" ZIP
     zip="$(ls "$build"/packages/*.zip)"
     listing="$(cmake -E tar tf "$zip")"
