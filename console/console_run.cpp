@@ -227,7 +227,8 @@ int runConsole(int argc, const char* commandLine, FILE* out)
         return CONSOLE_EXIT_SUCCESS;
     }
     if (scanner.hasSwitch("-version")) {
-        print(out, "tolvarinxc " TOLVARINX_VERSION "\n");
+        print(out, "tolvarinxc " TOLVARINX_VERSION "\n"
+                   "License MIT <https://opensource.org/licenses/MIT>: free software, NO WARRANTY.\n");
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     }

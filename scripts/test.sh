@@ -5,7 +5,10 @@
 #      UBSan, the engine, console and folder-run suites under ThreadSanitizer,
 #      every fuzz target for a minute, the crash-consistency runs and the
 #      bad-input sweep (each prints its figures),
-#   3. the Windows cross builds (x86_64 and i686); the x86_64 tests run under Wine.
+#   3. the Windows cross builds (x86_64 and i686),
+#   4. the packages: the native .deb files through lintian, dpkg -i and dpkg -r,
+#      and the Windows zips' notices (tests/console/package_test.sh),
+#   5. the x86_64 tests under Wine.
 # Usage: bash scripts/test.sh [--quick]  (from anywhere inside the repository)
 #   --quick  only step 1: the native build and its suites, for the edit-test
 #            loop; CI (.ci/run) runs everything.
@@ -69,6 +72,9 @@ for preset in mingw64 mingw32; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
 done
+
+echo "== Packages (lintian, dpkg -i and -r, the zips' notices)"
+bash tests/console/package_test.sh build/native build/mingw64 build/mingw32
 
 if [ -x scripts/wine-test.sh ]; then
     echo "== Windows tests under Wine (x86_64)"

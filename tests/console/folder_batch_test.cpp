@@ -295,5 +295,6 @@ TEST(ConsoleHelp, HelpAndVersionSucceed)
     }
     const ConsoleRun version = runConsoleArgs({"--version"});
     EXPECT_EQ(version.status, CONSOLE_EXIT_SUCCESS);
-    EXPECT_EQ(version.text, std::string("tolvarinxc ") + TOLVARINX_VERSION + "\n");
+    EXPECT_EQ(version.text, std::string("tolvarinxc ") + TOLVARINX_VERSION +
+                                "\nLicense MIT <https://opensource.org/licenses/MIT>: free software, NO WARRANTY.\n");
 }
