@@ -21,12 +21,11 @@ constexpr int CONSOLE_EXIT_FAILURE = 1;
 constexpr uint16_t RUN_TIME_STAMPS = 0x100;   // "-ts"
 static_assert((RUN_TIME_STAMPS & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
 
-// A switch without a value and the run flag it sets.
+// The switches without a value ("-nf", "-nd", "-nc", "-ts", "-x") and their run flags.
 struct FlagSwitch {
     const char* name;
     uint16_t flag;
 };
-// "-nf", "-nd", "-nc", "-ts" and "-x".
 extern const FlagSwitch kFlagSwitches[];
 extern const int kFlagSwitchCount;
 
@@ -49,7 +48,6 @@ bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long
 // The most zopfli iterations "-xi" takes.
 constexpr long kMaxExtendedIterations = 1000;
 
-// Reads "-xi N" (zopfli iterations of the extended search, 1 to
-// kMaxExtendedIterations) into iterations; 0 when the switch is absent. On a
-// bad value prints the message to out and returns false.
+// readBoundedNumber of "-xi" (zopfli iterations of the extended search) from
+// 1 to kMaxExtendedIterations into iterations; 0 when the switch is absent.
 bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out);

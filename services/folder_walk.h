@@ -21,15 +21,14 @@ constexpr size_t kNoEarlierJob = static_cast<size_t>(-1);
 // path and the last to use its output path.
 constexpr int kMaxJobWaits = 2;
 
-// One listed file.
+// One listed file. waitFor holds the indexes (in walk order) of the last
+// earlier jobs to use its input and its output path: run after them, it
+// writes what a run of one file at a time writes.
 struct FolderJob {
     TextString name;         // the file's name in its folder, as listed
     TextString shownName;    // its path below the input root
     TextString inputPath;
     TextString outputPath;
-    // Indexes (in walk order) of the earlier jobs that use this one's input
-    // or output path, kNoEarlierJob where none does. A job that runs after
-    // them writes what a run of one file at a time writes.
     size_t waitFor[kMaxJobWaits] = {kNoEarlierJob, kNoEarlierJob};
 };
 
@@ -39,12 +38,10 @@ public:
     FolderWalk(const FolderWalk&) = delete;
     FolderWalk& operator=(const FolderWalk&) = delete;
 
-    // Starts a walk from the roots (copied), forgetting any earlier one. The
-    // output root may equal the input root (compared without regard to
-    // case): the outputs then go beside their inputs.
+    // Starts a walk from the roots (copied), forgetting any earlier one.
     void start(const char* inputRoot, const char* outputRoot);
 
-    // True when the output tree is not the input tree.
+    // False when the roots are one folder: the outputs go beside their inputs.
     bool separateOutput() const { return separate_; }
     // Reads list on to its next file and fills job with it; false (job
     // untouched) at the end of the list. Each folder the list enters or
@@ -65,8 +62,6 @@ private:
     // The last job to use each path, under its pathKey.
     std::unordered_map<std::string, size_t> lastUse_;
 };
-
-// Path rules of the folder conversion.
 
 // True when a and b are the same text without regard to case (the output
 // tree is then the input tree).
