@@ -62,7 +62,8 @@ TEST(FolderWalk, JobsWaitForTheLastEarlierUseOfTheirPaths)
             inputs.push_back(keys[0]);
             outputs.push_back(keys[1]);
         }
-        EXPECT_EQ(inputs.size(), 7u);
+        // A file system that folds case holds a.gif and A.gif as one file.
+        EXPECT_EQ(inputs.size(), fileExists(dir.file("B.PNG").c_str()) ? 6u : 7u);
         EXPECT_TRUE(isDirectory((outRoot + sep + "sub").c_str()));
     }
 }
