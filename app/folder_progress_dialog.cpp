@@ -7,7 +7,7 @@
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
 #include "core/shared_flag.h"
-#include "engine/folder_text.h"
+#include "services/folder_text.h"
 
 FolderProgressDialog::~FolderProgressDialog()
 {

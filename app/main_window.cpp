@@ -4,9 +4,9 @@
 
 #include "app/about_dialog.h"
 #include "app/folder_conversion.h"
+#include "app/logic/app_settings.h"
 #include "app/logic/clipboard.h"
 #include "app/logic/drop_rules.h"
-#include "app/logic/app_settings.h"
 #include "app/logic/main_window_rules.h"
 #include "app/logic/output_dialog_rules.h"
 #include "app/logic/packed_dib.h"
@@ -14,9 +14,9 @@
 #include "app/output_dialog.h"
 #include "app/resource.h"
 #include "core/file_handle.h"
-#include "engine/conversion.h"
 #include "framework/helpers.h"
 #include "framework/shell_dialogs.h"
+#include "services/conversion.h"
 
 namespace {
 

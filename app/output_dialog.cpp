@@ -8,8 +8,9 @@
 #include "core/dib_image.h"
 #include "core/shared_flag.h"
 #include "core/text_string.h"
-#include "engine/conversion.h"
 #include "framework/helpers.h"
+#include "services/conversion.h"
+#include "services/extended_report.h"
 
 OutputDialog::~OutputDialog()
 {

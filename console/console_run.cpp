@@ -1,14 +1,13 @@
 #include "console/console_run.h"
 
-#include <cstdlib>
-
 #include "console/command_line_scanner.h"
 #include "console/folder_batch.h"
 #include "console/terminal.h"
+#include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
-#include "core/byte_buffer.h"
-#include "engine/conversion.h"
+#include "services/conversion.h"
+#include "services/extended_report.h"
 
 namespace {
 
@@ -16,32 +15,6 @@ namespace {
 void print(FILE* out, const char* text)
 {
     std::fputs(text, out);
-}
-
-// The switches without a value that both modes share, and their run flags.
-struct FlagSwitch {
-    const char* name;
-    uint16_t flag;
-};
-constexpr FlagSwitch kFlagSwitches[] = {
-    {"nf", RUN_NO_FILTER_COMPARE},
-    {"nd", RUN_NO_DEFLATE_COMPARE},
-    {"nc", RUN_NO_8BIT_COMPARE},
-    {"ts", RUN_TIME_STAMPS},
-    {"x", RUN_EXTENDED_SEARCH},
-};
-
-// The most zopfli iterations "-xi" takes.
-constexpr long kMaxExtendedIterations = 1000;
-
-uint16_t readFlagSwitches(const CommandLineScanner& scanner)
-{
-    uint16_t flags = 0;
-    for (const FlagSwitch& entry : kFlagSwitches) {
-        if (scanner.hasSwitch(entry.name))
-            flags |= entry.flag;
-    }
-    return flags;
 }
 
 const char kHelpText[] =
@@ -68,30 +41,9 @@ const char kHelpText[] =
     "  -h, --help  this text\n"
     "  --version   the version\n";
 
+static_assert(kMaxExtendedIterations == 1000, "the help text names the bound of -xi");
+
 } // namespace
-
-uint16_t convertOptionsOf(uint16_t runFlags)
-{
-    return static_cast<uint16_t>((runFlags & RUN_CONVERT_OPTION_MASK) |
-                                 ((runFlags & RUN_EXTENDED_SEARCH) ? OPT_EXTENDED_SEARCH : 0));
-}
-
-bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out)
-{
-    iterations = 0;
-    if (!scanner.hasSwitch("xi"))
-        return true;
-    TextString text;
-    char* end = nullptr;
-    const long value = scanner.find("xi", &text) ? std::strtol(text.c_str(), &end, 10) : 0;
-    if (end == nullptr || end == text.c_str() || *end != 0 || value < 1 || value > kMaxExtendedIterations) {
-        print(out, "-xiには1から1000までの数を指定してください\n");
-        std::fflush(out);
-        return false;
-    }
-    iterations = static_cast<int32_t>(value);
-    return true;
-}
 
 void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                         int32_t size, void* userData)
@@ -103,10 +55,8 @@ void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, 
     std::fflush(out);
 }
 
-bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* out)
+bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out)
 {
-    CommandLineScanner scanner;
-    scanner.setup('-', commandLine);
     options.runFlags = readFlagSwitches(scanner);
     if (!readExtendedIterations(scanner, options.extendedIterations, out))
         return false;
@@ -239,7 +189,7 @@ int runConsole(int argc, const char* commandLine, FILE* out)
         return runFolderBatch(folder, out, isTerminal(out));
     }
     ConsoleOptions options;
-    if (!readConsoleOptions(commandLine, options, out))
+    if (!readConsoleOptions(scanner, options, out))
         return CONSOLE_EXIT_FAILURE;
     return runConversion(options, out);
 }

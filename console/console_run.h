@@ -9,42 +9,22 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "console/console_switches.h"
 #include "core/text_string.h"
 
 class CommandLineScanner;
 
-// Run flags: the low three bits are the ConvertOptions bits of the engine.
-constexpr uint16_t RUN_NO_FILTER_COMPARE = 0x1;   // "-nf"
-constexpr uint16_t RUN_NO_DEFLATE_COMPARE = 0x2;  // "-nd"
-constexpr uint16_t RUN_NO_8BIT_COMPARE = 0x4;     // "-nc"
-constexpr uint16_t RUN_TIME_STAMPS = 0x8;         // "-ts"
-constexpr uint16_t RUN_EXTENDED_SEARCH = 0x10;    // "-x"
-constexpr uint16_t RUN_CONVERT_OPTION_MASK = 0x7;
-
-// The engine's ConvertOptions bits that runFlags ask for.
-uint16_t convertOptionsOf(uint16_t runFlags);
-
-// Reads "-xi N" (zopfli iterations of the extended search, 1 to 1000) into
-// iterations; 0 when the switch is absent. On a bad value prints the message
-// to out and returns false.
-bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out);
-
-// Exit status of the program: success when the run did what its report says
-// (converted, copied, or nothing needed); failure for usage, a missing input,
-// an unreadable input or an output error.
-constexpr int CONSOLE_EXIT_SUCCESS = 0;
-constexpr int CONSOLE_EXIT_FAILURE = 1;
-
 struct ConsoleOptions {
     TextString inputPath;
     TextString outputPath;   // derived from inputPath when "-o" gives none
-    uint16_t runFlags = 0;   // RUN_* bits
+    uint16_t runFlags = 0;   // run flags (console_switches.h)
     int32_t extendedIterations = 0;   // "-xi"; 0: chosen by the data size
 };
 
-// Reads the switches of commandLine (program name first, quotes kept) into
-// options. On failure prints the message to out and returns false.
-bool readConsoleOptions(const char* commandLine, ConsoleOptions& options, FILE* out);
+// Reads the one-image mode's switches from scanner (set up with the command
+// line: program name first, quotes kept) into options. On failure prints the
+// message to out and returns false.
+bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out);
 
 // Converts options.inputPath into options.outputPath and prints the report.
 // Returns the exit status.

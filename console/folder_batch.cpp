@@ -3,37 +3,27 @@
 #include <algorithm>
 #include <cinttypes>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "console/command_line_scanner.h"
-#include "console/console_run.h"
+#include "console/console_switches.h"
 #include "core/codepage.h"
 #include "core/file_handle.h"
 #include "core/folder_file_list.h"
 #include "core/folder_scan.h"
-#include "engine/folder_text.h"
+#include "engine/trial_runner.h"
 #include "engine/worker_pool.h"
+#include "services/folder_text.h"
+#include "services/folder_walk.h"
 
 namespace {
 
 constexpr uint16_t kAllFileTypes = FOLDER_TYPE_BMP | FOLDER_TYPE_PNG | FOLDER_TYPE_GIF;
-// Marks a file that waits for no earlier one.
-constexpr size_t kNoEarlierFile = static_cast<size_t>(-1);
-// A file waits for at most this many earlier ones: the last to use its input
-// path and the last to use its output path.
-constexpr int kMaxWaits = 2;
-// From this many pixels on, an image's rows fill the engine's parallel rounds
-// (32 KiB of rows even at 8 bits per pixel), so its own conversion keeps every
-// core busy: it converts alone rather than beside other files, which would
-// only put more threads than cores on the same work.
-constexpr int64_t kWholeMachinePixels = 32768;
 
 void print(FILE* out, const char* text)
 {
@@ -57,89 +47,13 @@ void normaliseRoot(TextString& root)
     root.assign(text.c_str());
 }
 
-// The key under which two paths count as one: ASCII letters folded, as the
-// name comparison of the output rules folds them. Folding bytes that are not
-// letters of their own (trail bytes) only makes more paths share a key,
-// which costs order, never correctness.
-std::string pathKey(const char* path)
-{
-    std::string key = path;
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return key;
-}
-
 struct BatchFile {
-    TextString shownName;   // path below the input root
-    TextString inputPath;
-    TextString outputPath;
-    size_t waitFor[kMaxWaits] = {kNoEarlierFile, kNoEarlierFile};
+    FolderJob job;
     // Written by the worker that converts the file, read after `done`.
     FolderFileOutcome outcome = FolderFileOutcome::Failed;
     TextString line;         // the report line without its line end
     int64_t change = 0;      // output minus input bytes when converted
     bool done = false;
-};
-
-// Walks the list into files, making the output folders on the way.
-class BatchPlan {
-public:
-    explicit BatchPlan(const FolderBatchOptions& options)
-        : options_(options), separate_(!isSameFolderText(options.inputRoot.c_str(), options.outputRoot.c_str()))
-    {
-    }
-
-    bool separateOutput() const { return separate_; }
-
-    void build(FolderFileList& list, std::deque<BatchFile>& files)
-    {
-        const char* inputRoot = options_.inputRoot.c_str();
-        const int rootLength = options_.inputRoot.length();
-        TextString inputFolder(inputRoot);
-        TextString outputFolder(options_.outputRoot.c_str());
-        TextString text;
-        std::unordered_map<std::string, size_t> lastUse;
-        for (;;) {
-            const uint8_t kind = list.nextItem(text);
-            if (kind == ITEM_END)
-                break;
-            if (kind == ITEM_ENTER_FOLDER || kind == ITEM_LEAVE_FOLDER) {
-                inputFolder.assign(text.c_str());
-                mirrorFolder(outputFolder, options_.outputRoot.c_str(), text.c_str(), rootLength);
-                // A folder that cannot be made is not reported here: the
-                // conversions into it fail and say so.
-                if (kind == ITEM_ENTER_FOLDER && separate_ && !fileExists(outputFolder.c_str()))
-                    createFolder(outputFolder.c_str());
-                continue;
-            }
-            files.emplace_back();
-            BatchFile& file = files.back();
-            file.inputPath.assign(inputFolder.c_str());
-            file.inputPath.appendChar(kPathSeparator);
-            file.inputPath.append(text.c_str());
-            folderOutputPath(file.outputPath, outputFolder.c_str(), text.c_str());
-            const char* below = file.inputPath.c_str() + rootLength;
-            while (*below == kPathSeparator)
-                ++below;
-            file.shownName.assign(below);
-
-            const size_t index = files.size() - 1;
-            const std::string keys[kMaxWaits] = {pathKey(file.inputPath.c_str()), pathKey(file.outputPath.c_str())};
-            for (int k = 0; k < kMaxWaits; ++k) {
-                const auto found = lastUse.find(keys[k]);
-                if (found != lastUse.end())
-                    file.waitFor[k] = found->second;
-            }
-            for (const std::string& key : keys)
-                lastUse[key] = index;
-        }
-    }
-
-private:
-    const FolderBatchOptions& options_;
-    bool separate_;
 };
 
 // The files, the threads that convert them and what the printer waits on.
@@ -150,8 +64,8 @@ public:
     {
     }
 
-    // Starts up to `jobs` threads; false when none could be started (the
-    // caller then converts on its own thread through work()).
+    // Starts up to `jobs` threads; when none can be started, converts every
+    // file on the calling thread before it returns.
     void start(unsigned jobs)
     {
         const size_t count = std::min<size_t>(jobs, files_.size());
@@ -255,8 +169,8 @@ private:
 
     bool ready(size_t index) const
     {
-        for (const size_t earlier : files_[index].waitFor) {
-            if (earlier != kNoEarlierFile && !files_[earlier].done)
+        for (const size_t earlier : files_[index].job.waitFor) {
+            if (earlier != kNoEarlierJob && !files_[earlier].done)
                 return false;
         }
         return true;
@@ -264,17 +178,17 @@ private:
 
     void convertOne(PngOptimizer& optimizer, FolderFileConversion& conversion, BatchFile& file)
     {
-        if (conversion.load(file.inputPath.c_str(), settings_.options)) {
+        if (conversion.load(file.job.inputPath.c_str(), settings_.options)) {
             const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
             enterConversion(alone);
-            file.outcome = conversion.convert(optimizer, file.outputPath.c_str(), settings_);
+            file.outcome = conversion.convert(optimizer, file.job.outputPath.c_str(), settings_);
             leaveConversion(alone);
         } else {
             file.outcome = FolderFileOutcome::ReadError;
         }
         file.change = file.outcome == FolderFileOutcome::Converted ? conversion.sizeChange() : 0;
         // The dialog's columns, tab-separated; a cell the dialog leaves empty stays empty.
-        file.line.assign(file.shownName.c_str());
+        file.line.assign(file.job.shownName.c_str());
         TextString cell;
         for (int column = FOLDER_COLUMN_SOURCE_SIZE; column < kFolderColumnCount; ++column) {
             file.line.appendChar('\t');
@@ -405,15 +319,10 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
     options.jobs = std::thread::hardware_concurrency();
     if (options.jobs == 0)
         options.jobs = 1;
-    if (scanner.hasSwitch("j")) {
-        char* end = nullptr;
-        const long jobs = scanner.find("j", &text) ? std::strtol(text.c_str(), &end, 10) : 0;
-        if (end == nullptr || end == text.c_str() || *end != 0 || jobs < 1 || jobs > long(kMaxWorkers)) {
-            printLine(out, "-jには1から256までの数を指定してください", "");
-            return false;
-        }
-        options.jobs = static_cast<unsigned>(jobs);
-    }
+    long jobs = options.jobs;
+    if (!readBoundedNumber(scanner, "j", 1, long(kMaxWorkers), jobs, out))
+        return false;
+    options.jobs = static_cast<unsigned>(jobs);
     if (!readExtendedIterations(scanner, options.file.extendedIterations, out))
         return false;
     options.file.options = convertOptionsOf(runFlags);
@@ -424,9 +333,10 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
 
 int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgress)
 {
-    BatchPlan plan(options);
+    FolderWalk walk;
+    walk.start(options.inputRoot.c_str(), options.outputRoot.c_str());
     const char* outputRoot = options.outputRoot.c_str();
-    if (plan.separateOutput() && !fileExists(outputRoot) && !createFolder(outputRoot)) {
+    if (walk.separateOutput() && !fileExists(outputRoot) && !createFolder(outputRoot)) {
         printLine(out, outputRoot, " を作成できません");
         return CONSOLE_EXIT_FAILURE;
     }
@@ -437,12 +347,18 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
 
     FolderFileList list;
     if (!list.build(options.inputRoot.c_str(), options.typeMask, options.subfolders,
-                    plan.separateOutput() ? outputRoot : nullptr)) {
+                    walk.separateOutput() ? outputRoot : nullptr)) {
         printLine(out, "<ﾒﾓﾘ不足>", "");
         return CONSOLE_EXIT_FAILURE;
     }
     std::deque<BatchFile> files;
-    plan.build(list, files);
+    for (;;) {
+        files.emplace_back();
+        if (!walk.next(list, files.back().job)) {
+            files.pop_back();
+            break;
+        }
+    }
 
     BatchRun run(files, options.file);
     ProgressLine progress(out, liveProgress);

@@ -20,7 +20,7 @@
 #include <cstdio>
 
 #include "core/text_string.h"
-#include "engine/folder_conversion.h"
+#include "services/folder_file_conversion.h"
 
 class CommandLineScanner;
 
@@ -33,8 +33,8 @@ struct FolderBatchOptions {
     unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
 };
 
-// Reads the folder mode's switches. runFlags are the RUN_* bits already read
-// from the shared switches. On failure prints the message to out and returns
+// Reads the folder mode's switches. runFlags are the run flags already read
+// from the shared switches (console_switches.h). On failure prints the message to out and returns
 // false.
 bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, FolderBatchOptions& options,
                        FILE* out);

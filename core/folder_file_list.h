@@ -62,8 +62,6 @@ public:
     // Reads the record at the read position: copies its text into text and
     // moves on. ITEM_END (text untouched) at the end and for every call after.
     uint8_t nextItem(TextString& text);
-    // Moves the read position back to the first record.
-    void rewind() { readPosition = 0; }
 
     int32_t includeSubfolders = 0;
     uint16_t typeMask = 0;

@@ -20,6 +20,9 @@ constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no fi
 constexpr uint16_t OPT_NO_DEFLATE_COMPARE = 0x2;  // window bits 15, memory level 8, measured once
 constexpr uint16_t OPT_NO_8BIT_COMPARE = 0x4;     // a 1/2/4-bit palette image is not also tried at 8 bits
 constexpr uint16_t OPT_EXTENDED_SEARCH = 0x8;     // after the search above, the extended stages (extended_search.h)
+// Every ConvertOptions bit: the front ends keep their own bits outside it.
+constexpr uint16_t kConvertOptionBits =
+    OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH;
 
 // Filter choices (ConvertRequest::filter).
 enum FilterChoice : int32_t {
@@ -124,12 +127,6 @@ extern const char* const kExtendedLayoutNames[kExtendedLayoutCount];
 extern const char* const kPaletteOrderNames[kPaletteOrderCount];
 extern const char* const kFilterStrategyNames[kFilterStrategyCount];
 extern const char* const kDeflateEncoderNames[kDeflateEncoderCount];
-
-// The report line of the extended search's outcome, for the console and the
-// desktop log, into out (capacity bytes, always terminated when capacity > 0).
-// Returns the length of the whole line, as snprintf does; 0 when the request
-// did not run the extended search.
-int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity);
 
 // Measures one trial: the length of data compressed as one zlib stream at
 // level 9, method 8, default strategy, with windowBits and memLevel; 0 for

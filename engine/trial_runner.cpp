@@ -241,8 +241,6 @@ private:
     static constexpr uint32_t kAlwaysKeptBytes = 1u << 20;
     // Compressions queued per worker beyond the trial the search waits for.
     static constexpr int kAheadPerWorker = 2;
-    // Rounds on fewer bytes of rows run on the calling thread.
-    static constexpr uint32_t kParallelRowBytes = 32768;
 
     struct Trial {
         TrialSpec settings = {kRowsAsTheyAre, 15, 8};

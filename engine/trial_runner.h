@@ -19,6 +19,15 @@
 
 #include "engine/png_optimizer.h"
 
+// A round on fewer bytes of rows runs on the calling thread; from this many on,
+// its compressions go to the worker threads.
+constexpr uint32_t kParallelRowBytes = 32768;
+// From this many pixels on, an image's rows fill the parallel rounds
+// (kParallelRowBytes of rows even at 8 bits per pixel), so its own conversion
+// keeps every core busy: a caller that converts several images at once does
+// better to convert such an image alone.
+constexpr int64_t kWholeMachinePixels = kParallelRowBytes;
+
 // Rows a round compresses: height rows of stride bytes, each its filter-type
 // byte followed by its data. They stay valid and unchanged until endRound.
 struct TrialRows {

@@ -12,10 +12,11 @@
 #include "core/gif_reader.h"
 #include "core/image_loader.h"
 #include "core/png_reader.h"
-#include "engine/conversion.h"
 #include "fuzz/fuzz_checks.h"
 #include "fuzz/lossless_check.h"
 #include "fuzz/scratch_folder.h"
+#include "services/conversion.h"
+#include "services/extended_report.h"
 
 namespace {
 

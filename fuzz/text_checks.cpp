@@ -240,25 +240,29 @@ std::string checkOptionsReader(const std::string& line)
     FILE* out = discardStream();
     if (out == nullptr)
         return "cannot open /dev/null";
+    CommandLineScanner scanner;
+    scanner.setup('-', line.c_str());
     ConsoleOptions options;
-    if (!readConsoleOptions(line.c_str(), options, out))
+    if (!readConsoleOptions(scanner, options, out))
         return std::string();
     if (options.inputPath.isEmpty() || options.outputPath.isEmpty())
         return "the options were accepted with an empty path";
-    CommandLineScanner scanner;
-    scanner.setup('-', line.c_str());
-    static const std::pair<const char*, uint16_t> kFlagSwitches[] = {
-        {"nf", RUN_NO_FILTER_COMPARE}, {"nd", RUN_NO_DEFLATE_COMPARE}, {"nc", RUN_NO_8BIT_COMPARE},
-        {"ts", RUN_TIME_STAMPS},       {"x", RUN_EXTENDED_SEARCH},
-    };
+    // Each switch of the program's table sets its own bit and nothing else.
     uint16_t expectedFlags = 0;
-    for (const auto& entry : kFlagSwitches)
-        expectedFlags |= scanner.hasSwitch(entry.first) ? entry.second : 0;
+    for (int i = 0; i < kFlagSwitchCount; ++i) {
+        const FlagSwitch& entry = kFlagSwitches[i];
+        if ((expectedFlags & entry.flag) != 0 || (entry.flag & (entry.flag - 1)) != 0)
+            return std::string("the switch -") + entry.name + " shares its bit or sets several";
+        expectedFlags |= scanner.hasSwitch(entry.name) ? entry.flag : 0;
+    }
     if (options.runFlags != expectedFlags)
         return "the run flags are not those of the switches present";
-    if (scanner.hasSwitch("xi") ? options.extendedIterations < 1 || options.extendedIterations > 1000
+    if (((options.runFlags & OPT_EXTENDED_SEARCH) != 0) != scanner.hasSwitch("x") ||
+        (convertOptionsOf(options.runFlags) & OPT_EXTENDED_SEARCH) != (options.runFlags & OPT_EXTENDED_SEARCH))
+        return "-x does not reach the request as OPT_EXTENDED_SEARCH";
+    if (scanner.hasSwitch("xi") ? options.extendedIterations < 1 || options.extendedIterations > kMaxExtendedIterations
                                 : options.extendedIterations != 0)
-        return "-xi accepted outside 1 to 1000, or set without the switch";
+        return "-xi accepted outside 1 to kMaxExtendedIterations, or set without the switch";
     TextString input;
     if (!scanner.find("i", &input) || std::strcmp(input.c_str(), options.inputPath.c_str()) != 0)
         return "the input path is not the value of -i";

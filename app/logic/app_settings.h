@@ -10,16 +10,23 @@
 #include <cstdint>
 
 #include "core/text_string.h"
-#include "engine/conversion.h"
+#include "engine/png_optimizer.h"
 
-// OptFlag bits. The low four are the engine's ConvertOptions bits (the three
-// comparisons and the extended search, menu "拡張探索(&X)") and are the only
-// ones a conversion request receives; other bits are kept as read. A settings
-// file written before the extended search existed never has bit 0x8 set, so
-// it loads with the search off.
-constexpr uint16_t OPT_ENGINE_BITS = kConvertOptionBits;
+// OptFlag bits. The low four are the engine's ConvertOptions bits OPT_* (the
+// three comparisons and the extended search, menu "拡張探索(&X)") and are the
+// only ones a conversion request receives (engineOptionsOf); other bits are
+// kept as read. A settings file written before the extended search existed
+// never has bit 0x8 set, so it loads with the search off.
 constexpr uint16_t OPT_OPEN_DIALOG_PREVIEW = 0x0100;   // the open-file dialog previews files
 constexpr uint16_t OPT_CLOSE_OUTPUT_DIALOG = 0x0200;   // the output dialog closes after success
+static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG) & kConvertOptionBits) == 0,
+              "the desktop's own OptFlag bits must lie outside the engine's");
+
+// The ConvertOptions bits of a run: OptFlag's engine bits, every other bit 0.
+constexpr uint16_t engineOptionsOf(uint16_t optFlag)
+{
+    return static_cast<uint16_t>(optFlag & kConvertOptionBits);
+}
 
 // DirFlag bits: the folder conversion's options.
 constexpr uint16_t DIR_SUBFOLDERS = 0x0001;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/conversion.h"   // ConversionResult, filterDisplayName, formatEncodingSummary
+#include "services/conversion.h"   // ConversionResult, filterDisplayName, formatEncodingSummary
 
 class TextString;
 

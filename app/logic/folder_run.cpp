@@ -1,20 +1,10 @@
 #include "app/logic/folder_run.h"
 
 #include "app/logic/app_settings.h"
-#include "core/codepage.h"
-#include "core/file_handle.h"
 #include "core/folder_file_list.h"
-#include "core/folder_scan.h"
-#include "engine/folder_text.h"
+#include "services/folder_text.h"
 
 namespace {
-
-void joinPath(TextString& out, const char* folder, const char* name)
-{
-    out.assign(folder);
-    out.appendChar(kPathSeparator);
-    out.append(name);
-}
 
 // The cells a finished file fills after its source size, in the order the
 // view has always received them.
@@ -26,16 +16,13 @@ void FolderRun::begin(const FolderRunSettings& settings, volatile int16_t* cance
 {
     cancelFlag_ = cancelFlag;
     stopFlag_ = stopFlag;
-    inputRoot_.assign(settings.inputRoot);
-    outputRoot_.assign(settings.outputRoot);
-    inputFolder_.assign(settings.inputRoot);
-    outputFolder_.assign(settings.outputRoot);
-    separateOutput = !isSameFolderText(settings.inputRoot, settings.outputRoot);
+    walk_.start(settings.inputRoot, settings.outputRoot);
+    separateOutput = walk_.separateOutput();
     processed = 0;
     errors = 0;
     totalChange = 0;
 
-    fileSettings_.options = settings.optFlag & OPT_ENGINE_BITS;
+    fileSettings_.options = engineOptionsOf(settings.optFlag);
     fileSettings_.keepTimeStamps = (settings.dirFlag & DIR_KEEP_TIMESTAMP) != 0;
     fileSettings_.keepTransparent = (settings.dirFlag & DIR_KEEP_TRANSPARENT) != 0;
     file_.setProgress(&FolderRun::showTrialStatus, this, cancelFlag);
@@ -43,41 +30,21 @@ void FolderRun::begin(const FolderRunSettings& settings, volatile int16_t* cance
 
 void FolderRun::run(FolderFileList& list)
 {
-    TextString text;
-    for (;;) {
-        const uint8_t kind = list.nextItem(text);
-        if (kind == ITEM_END)
+    // A stop pressed while the last file was finishing (or while a file was
+    // being loaded, before the optimizer cleared its flag) ends the run here.
+    while (walk_.next(list, job_)) {
+        if (stopRequested() || processFile(job_) == FolderFileOutcome::Stopped)
             break;
-        if (kind == ITEM_ENTER_FOLDER || kind == ITEM_LEAVE_FOLDER) {
-            setCurrentFolder(text.c_str(), kind == ITEM_ENTER_FOLDER);
-        } else if (kind == ITEM_FILE) {
-            // A stop pressed while the last file was finishing (or while a
-            // file was being loaded, before the optimizer cleared its flag)
-            // ends the run here.
-            if (stopRequested() || processFile(text.c_str()) == FolderFileOutcome::Stopped)
-                break;
-        }
     }
     showSummary();
 }
 
-void FolderRun::setCurrentFolder(const char* path, bool entering)
+FolderFileOutcome FolderRun::processFile(const FolderJob& job)
 {
-    inputFolder_.assign(path);
-    mirrorFolder(outputFolder_, outputRoot_.c_str(), path, inputRoot_.length());
-    // A folder that cannot be created is not reported here: the conversions
-    // into it fail and say so.
-    if (entering && separateOutput && !fileExists(outputFolder_.c_str()))
-        createFolder(outputFolder_.c_str());
-}
-
-FolderFileOutcome FolderRun::processFile(const char* name)
-{
-    if (view_.insertTopRow(name) > kFolderResultRows)
+    if (view_.insertTopRow(job.name.c_str()) > kFolderResultRows)
         view_.deleteRow(kFolderResultRows);
 
-    joinPath(inputPath_, inputFolder_.c_str(), name);
-    if (!file_.load(inputPath_.c_str(), fileSettings_.options)) {
+    if (!file_.load(job.inputPath.c_str(), fileSettings_.options)) {
         setCell(FOLDER_COLUMN_FORMAT, kFolderCellReadError);
         ++errors;
         finishRow();
@@ -85,13 +52,12 @@ FolderFileOutcome FolderRun::processFile(const char* name)
     }
     folderCellText(cell_, FOLDER_COLUMN_SOURCE_SIZE, FolderFileOutcome::Converted, file_);
     setCell(FOLDER_COLUMN_SOURCE_SIZE, cell_.c_str());
-    folderOutputPath(outputPath_, outputFolder_.c_str(), name);
 
     // The optimizer clears its cancel flag when it starts, so a stop pressed
     // while this file was loading is only seen in the run's own flag.
     if (stopRequested())
         return FolderFileOutcome::Stopped;
-    const FolderFileOutcome outcome = file_.convert(optimizer_, outputPath_.c_str(), fileSettings_);
+    const FolderFileOutcome outcome = file_.convert(optimizer_, job.outputPath.c_str(), fileSettings_);
     if (file_.outputOutcome() == OutputOutcome::Failed && ((cancelFlag_ && loadSharedFlag(cancelFlag_)) || stopRequested()))
         return FolderFileOutcome::Stopped;
 

@@ -1,11 +1,10 @@
 #pragma once
 // FolderRun: the work of one folder conversion, independent of the windows
-// that show it. It walks a FolderFileList, mirrors the input folders under the
-// output folder, converts every listed file with the PNG optimizer and tells a
+// that show it. It walks a FolderFileList (folder_walk.h), converts every listed file with the PNG optimizer and tells a
 // FolderRunView what to show: one row per file (newest on top, at most
 // kFolderResultRows), the progress, the trial under way and the summary.
 //
-// Threads: run() and processFile() run on the worker thread. The only data
+// Threads: run() runs on the worker thread. The only data
 // another thread touches meanwhile are the two 16-bit flags passed to begin(),
 // which the user-interface thread sets to 1 to stop (plain stores, no lock).
 // The view's operations are called on the worker thread.
@@ -14,7 +13,8 @@
 
 #include "core/shared_flag.h"
 #include "core/text_string.h"
-#include "engine/folder_conversion.h"
+#include "services/folder_file_conversion.h"
+#include "services/folder_walk.h"
 
 class FolderFileList;
 
@@ -52,8 +52,8 @@ public:
     FolderRun(const FolderRun&) = delete;
     FolderRun& operator=(const FolderRun&) = delete;
 
-    // Prepares a run: the roots are copied, the counters cleared and the
-    // current folders set to the roots. cancelFlag is what the optimizer polls
+    // Prepares a run: the walk starts from the roots and the counters are
+    // cleared. cancelFlag is what the optimizer polls
     // (it clears the flag when each conversion starts); stopFlag is the user's
     // stop request for the whole run, which nothing here clears. Both must
     // stay valid until the run ends.
@@ -62,13 +62,6 @@ public:
     // A stop request ends the walk before the next file, or at once when it
     // interrupted a conversion.
     void run(FolderFileList& list);
-    // Makes path (a folder of the input tree) the current input folder and
-    // its mirror under the output root the current output folder, creating
-    // that when entering a folder and the output tree is separate.
-    void setCurrentFolder(const char* path, bool entering);
-    // Converts file name of the current input folder into the current output
-    // folder and reports it as the top row of the view.
-    FolderFileOutcome processFile(const char* name);
     // Shows the summary line of what was done so far.
     void showSummary();
 
@@ -80,6 +73,8 @@ public:
 private:
     static void showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                                 int32_t size, void* userData);
+    // Converts the job's file and reports it as the top row of the view.
+    FolderFileOutcome processFile(const FolderJob& job);
     bool stopRequested() const { return stopFlag_ && loadSharedFlag(stopFlag_) != 0; }
     // Advances the progress bar and clears the status line after a file.
     void finishRow();
@@ -91,12 +86,8 @@ private:
     volatile int16_t* stopFlag_ = nullptr;
     FolderFileSettings fileSettings_;
     FolderFileConversion file_;
-    TextString inputRoot_;
-    TextString outputRoot_;
-    TextString inputFolder_;
-    TextString outputFolder_;
-    TextString inputPath_;
-    TextString outputPath_;
+    FolderWalk walk_;
+    FolderJob job_;
     TextString cell_;
     TextString status_;
 };

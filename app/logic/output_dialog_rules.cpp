@@ -4,11 +4,6 @@
 
 const char* const kOutputFailedText = "出力に失敗しました";
 
-uint16_t engineOptionsOf(uint16_t optFlag)
-{
-    return optFlag & OPT_ENGINE_BITS;
-}
-
 CompletionAction completionAction(bool succeeded, bool cancelRequested, bool closeBoxChecked)
 {
     if (!succeeded)

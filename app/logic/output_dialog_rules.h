@@ -1,18 +1,15 @@
 #pragma once
-// The output dialog's decisions that do not depend on the platform: which
-// option bits a run passes to the engine, when a message is the worker's
-// completion and what it leads to, and how the dialog's "終了後、閉じる" box
-// is carried into OptFlag.
+// The output dialog's decisions that do not depend on the platform: when a
+// message is the worker's completion and what it leads to, and how the
+// dialog's "終了後、閉じる" box is carried into OptFlag.
 //
-// Pure functions; window thread (engineOptionsOf also on the worker).
+// Pure functions; window thread. (The option bits a run passes are
+// engineOptionsOf of app_settings.h.)
 
 #include <cstdint>
 
 // The message shown when a run fails (not when it was stopped).
 extern const char* const kOutputFailedText;
-
-// The ConvertOptions bits of a run: OptFlag's engine bits, every other bit 0.
-uint16_t engineOptionsOf(uint16_t optFlag);
 
 // What the dialog does when the worker reports its end.
 enum class CompletionAction {

@@ -222,7 +222,7 @@ TEST(FolderFileList, EndRepeatsAndLeavesTheTextAloneUntilRewound)
     EXPECT_EQ(list.nextItem(text), ITEM_END);
     EXPECT_EQ(list.nextItem(text), ITEM_END);
     EXPECT_STREQ(text.c_str(), "kept");
-    list.rewind();
+    list.readPosition = 0;
     EXPECT_EQ(list.nextItem(text), ITEM_FILE);
     EXPECT_STREQ(text.c_str(), "one.gif");
 }

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "app/logic/app_settings.h"
-#include "core/folder_file_list.h"
 #include "app/logic/folder_run.h"
 #include "app/logic/folder_settings_rules.h"
-#include "engine/folder_text.h"
 #include "core/file_handle.h"
+#include "core/folder_file_list.h"
 #include "core/shared_flag.h"
+#include "services/folder_text.h"
 #include "tests/app/folder_test_support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/logic/folder_run.h"
-#include "engine/folder_text.h"
+#include "services/folder_text.h"
 #include "tests/common/image_file_builders.h"
 #include "tests/common/picture_compare.h"
 #include "tests/common/test_support.h"

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "app/logic/app_settings.h"
-#include "core/folder_file_list.h"
 #include "app/logic/folder_run.h"
 #include "app/logic/folder_settings_rules.h"
-#include "engine/folder_text.h"
 #include "core/codepage.h"
+#include "core/folder_file_list.h"
 #include "core/text_string.h"
+#include "services/folder_text.h"
 #include "tests/app/folder_test_support.h"
 
 namespace {

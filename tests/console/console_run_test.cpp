@@ -9,7 +9,7 @@
 
 #include "console/console_run.h"
 #include "core/file_handle.h"
-#include "engine/conversion.h"
+#include "services/conversion.h"
 #include "tests/console/console_test_support.h"
 
 namespace {

@@ -6,8 +6,9 @@
 #include <iterator>
 
 #include "core/image_loader.h"
-#include "engine/conversion.h"
 #include "engine/png_optimizer.h"
+#include "services/conversion.h"
+#include "services/extended_report.h"
 #include "tests/image/bmp_test_encoder.h"
 #include "tests/readers/reader_test_support.h"
 

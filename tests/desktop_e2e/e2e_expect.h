@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/dib_image.h"
-#include "engine/conversion.h"
+#include "services/conversion.h"
 
 // OptFlag of the program when no settings file says otherwise.
 constexpr uint16_t kDefaultOptFlag = 0x0100;

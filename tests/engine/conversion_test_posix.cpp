@@ -8,7 +8,7 @@
 
 #include "core/file_handle.h"
 #include "core/image_loader.h"
-#include "engine/conversion.h"
+#include "services/conversion.h"
 #include "tests/common/image_file_builders.h"
 #include "tests/common/test_support.h"
 

@@ -14,6 +14,7 @@
 #include "engine/extended_layouts.h"
 #include "engine/extended_search.h"
 #include "engine/png_optimizer.h"
+#include "services/extended_report.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/thread_setting.h"
 

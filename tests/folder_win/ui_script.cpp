@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/dib_image.h"
-#include "engine/conversion.h"
+#include "services/conversion.h"
 #include "tests/framework_win/window_test_support.h"
 
 namespace {

@@ -1,18 +1,17 @@
 #pragma once
 // The per-file work of a folder conversion, shared by the desktop program's
-// folder run and the console's folder mode: the path rules (output tree
-// mirroring the input tree, output named <name>.png), loading one listed
-// file, converting it under the output rules of conversion.h, and the texts
-// of its result row.
+// folder run and the console's folder mode: loading one listed file (its
+// paths come from folder_walk.h), converting it under the output rules of
+// conversion.h, and the texts of its result row.
 //
 // A FolderFileConversion holds one file's image and request; one object per
-// thread, files one after another. The path functions are pure.
+// thread, files one after another.
 
 #include <cstdint>
 
 #include "core/dib_image.h"
 #include "core/text_string.h"
-#include "engine/conversion.h"
+#include "services/conversion.h"
 
 // How one file ended.
 enum class FolderFileOutcome {
@@ -73,15 +72,3 @@ private:
 // a stopped file, the sizes of a file that could not be read, the output
 // size and difference of a file that was not converted.
 bool folderCellText(TextString& out, int column, FolderFileOutcome outcome, const FolderFileConversion& file);
-
-// Path rules of the folder conversion.
-
-// True when a and b are the same text without regard to case (the output
-// tree is then the input tree).
-bool isSameFolderText(const char* a, const char* b);
-// out = outputRoot followed by what path has beyond its first rootLength
-// bytes (the output tree mirrors the input tree; for the root itself nothing).
-void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength);
-// out = folder + separator + name with the text after the name's last '.'
-// replaced by "png" (photo.BMP becomes photo.png).
-void folderOutputPath(TextString& out, const char* folder, const char* name);

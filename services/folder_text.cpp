@@ -1,4 +1,4 @@
-#include "engine/folder_text.h"
+#include "services/folder_text.h"
 
 #include <cinttypes>
 #include <cstdio>

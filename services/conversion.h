@@ -26,11 +26,6 @@
 class DibImage;
 class TextString;
 
-// The ConvertOptions bits a request takes; other bits of a caller's flags
-// never reach the optimizer.
-constexpr uint16_t kConvertOptionBits =
-    OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH;
-
 // The result of a successful conversion, as the engine reported it.
 struct ConversionResult {
     int32_t windowBits = 0;

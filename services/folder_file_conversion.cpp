@@ -1,10 +1,7 @@
-#include "engine/folder_conversion.h"
+#include "services/folder_file_conversion.h"
 
-#include <cstring>
-
-#include "core/codepage.h"
 #include "core/file_handle.h"
-#include "engine/folder_text.h"
+#include "services/folder_text.h"
 
 void FolderFileConversion::setProgress(ProgressCallback callback, void* userData, volatile int16_t* cancelFlag)
 {
@@ -92,24 +89,4 @@ bool folderCellText(TextString& out, int column, FolderFileOutcome outcome, cons
     default:
         return false;
     }
-}
-
-bool isSameFolderText(const char* a, const char* b)
-{
-    return TextString(a).compareNoCase(b) == 0;
-}
-
-void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength)
-{
-    out.assign(outputRoot);
-    if (rootLength >= 0 && std::strlen(path) > static_cast<size_t>(rootLength))
-        out.append(path + rootLength);
-}
-
-void folderOutputPath(TextString& out, const char* folder, const char* name)
-{
-    out.assign(folder);
-    out.appendChar(kPathSeparator);
-    out.append(name);
-    out.replaceExtension("png");
 }

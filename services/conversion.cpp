@@ -1,4 +1,4 @@
-#include "engine/conversion.h"
+#include "services/conversion.h"
 
 #include <cstdio>
 

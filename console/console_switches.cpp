@@ -1,0 +1,52 @@
+#include "console/console_switches.h"
+
+#include <cstdlib>
+
+#include "console/command_line_scanner.h"
+#include "core/text_string.h"
+
+const FlagSwitch kFlagSwitches[] = {
+    {"nf", OPT_NO_FILTER_COMPARE},
+    {"nd", OPT_NO_DEFLATE_COMPARE},
+    {"nc", OPT_NO_8BIT_COMPARE},
+    {"ts", RUN_TIME_STAMPS},
+    {"x", OPT_EXTENDED_SEARCH},
+};
+const int kFlagSwitchCount = static_cast<int>(sizeof kFlagSwitches / sizeof kFlagSwitches[0]);
+
+uint16_t readFlagSwitches(const CommandLineScanner& scanner)
+{
+    uint16_t flags = 0;
+    for (int i = 0; i < kFlagSwitchCount; ++i) {
+        if (scanner.hasSwitch(kFlagSwitches[i].name))
+            flags |= kFlagSwitches[i].flag;
+    }
+    return flags;
+}
+
+bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,
+                       FILE* out)
+{
+    if (!scanner.hasSwitch(name))
+        return true;
+    TextString text;
+    char* end = nullptr;
+    const long number = scanner.find(name, &text) ? std::strtol(text.c_str(), &end, 10) : 0;
+    if (end == nullptr || end == text.c_str() || *end != 0 || number < lowest || number > highest) {
+        std::fprintf(out, "-%sには%ldから%ldまでの数を指定してください\n", name, lowest, highest);
+        std::fflush(out);
+        return false;
+    }
+    value = number;
+    return true;
+}
+
+bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out)
+{
+    iterations = 0;
+    long value = 0;
+    if (!readBoundedNumber(scanner, "xi", 1, kMaxExtendedIterations, value, out))
+        return false;
+    iterations = static_cast<int32_t>(value);
+    return true;
+}

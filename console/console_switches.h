@@ -1,0 +1,53 @@
+#pragma once
+// The console's switches as one vocabulary: the flag switches both modes
+// share, their run flags, and the switches that take a number within bounds.
+// Every mode reads them from the one CommandLineScanner of the command line.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/png_optimizer.h"
+
+class CommandLineScanner;
+
+// Exit status of the program: success when the run did what its report says
+// (converted, copied, or nothing needed); failure for usage, a missing input,
+// an unreadable input or an output error.
+constexpr int CONSOLE_EXIT_SUCCESS = 0;
+constexpr int CONSOLE_EXIT_FAILURE = 1;
+
+// Run flags: the engine's ConvertOptions bits (OPT_*) as they are, and the
+// console's own bits above them, which never reach a request.
+constexpr uint16_t RUN_TIME_STAMPS = 0x100;   // "-ts"
+static_assert((RUN_TIME_STAMPS & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
+
+// The switches without a value ("-nf", "-nd", "-nc", "-ts", "-x") and their run flags.
+struct FlagSwitch {
+    const char* name;
+    uint16_t flag;
+};
+extern const FlagSwitch kFlagSwitches[];
+extern const int kFlagSwitchCount;
+
+// The run flags of the flag switches present.
+uint16_t readFlagSwitches(const CommandLineScanner& scanner);
+
+// The engine's ConvertOptions bits that runFlags ask for.
+constexpr uint16_t convertOptionsOf(uint16_t runFlags)
+{
+    return static_cast<uint16_t>(runFlags & kConvertOptionBits);
+}
+
+// Reads the value of "-name" as a decimal number from lowest to highest into
+// value; value untouched when the switch is absent. On a missing or bad value
+// prints "-nameにはlowestからhighestまでの数を指定してください" and a line end
+// to out and returns false.
+bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,
+                       FILE* out);
+
+// The most zopfli iterations "-xi" takes.
+constexpr long kMaxExtendedIterations = 1000;
+
+// readBoundedNumber of "-xi" (zopfli iterations of the extended search) from
+// 1 to kMaxExtendedIterations into iterations; 0 when the switch is absent.
+bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out);

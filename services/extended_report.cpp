@@ -1,0 +1,29 @@
+#include "services/extended_report.h"
+
+#include <cstdio>
+
+int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity)
+{
+    if (!(request.options & OPT_EXTENDED_SEARCH))
+        return 0;
+    const auto pick = [](int32_t value, int count, const char* const* names) {
+        return value >= 0 && value < count ? names[value] : "?";
+    };
+    int length = 0;
+    if (request.extendedLayout == LAYOUT_DEFAULT) {
+        length = std::snprintf(out, capacity, "拡張探索: %s",
+                               kExtendedLayoutNames[LAYOUT_DEFAULT]);
+    } else {
+        char iterations[32] = "";
+        if (request.encoder == ENCODER_ZOPFLI)
+            std::snprintf(iterations, sizeof iterations, " %d回", request.encoderIterations);
+        length = std::snprintf(out, capacity, "拡張探索: %s %dビット, %s, %s, %s%s",
+                               pick(request.extendedLayout, kExtendedLayoutCount, kExtendedLayoutNames),
+                               request.extendedDepth,
+                               pick(request.paletteOrder, kPaletteOrderCount, kPaletteOrderNames),
+                               pick(request.filterStrategy, kFilterStrategyCount, kFilterStrategyNames),
+                               pick(request.encoder, kDeflateEncoderCount, kDeflateEncoderNames),
+                               iterations);
+    }
+    return length < 0 ? 0 : length;
+}

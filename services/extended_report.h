@@ -1,0 +1,12 @@
+#pragma once
+// The report line of the extended search's outcome, as the console and the
+// desktop log show it.
+
+#include <cstdint>
+
+#include "engine/png_optimizer.h"
+
+// Writes the line into out (capacity bytes, always terminated when capacity >
+// 0). Returns the length of the whole line, as snprintf does; 0 when the
+// request did not run the extended search.
+int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity);

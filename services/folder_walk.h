@@ -1,0 +1,74 @@
+#pragma once
+// The walk of a folder conversion, shared by the desktop program's folder run
+// and the console's folder mode: a FolderFileList turned into jobs, one per
+// listed file, with its input and output paths and the earlier jobs it must
+// wait for, the output tree mirroring the input tree on the way.
+//
+// The path functions are pure; a FolderWalk is used by one thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "core/text_string.h"
+
+class FolderFileList;
+
+// Marks a job that waits for no earlier one.
+constexpr size_t kNoEarlierJob = static_cast<size_t>(-1);
+// A job waits for at most this many earlier ones: the last to use its input
+// path and the last to use its output path.
+constexpr int kMaxJobWaits = 2;
+
+// One listed file. waitFor holds the indexes (in walk order) of the last
+// earlier jobs to use its input and its output path: run after them, it
+// writes what a run of one file at a time writes.
+struct FolderJob {
+    TextString name;         // the file's name in its folder, as listed
+    TextString shownName;    // its path below the input root
+    TextString inputPath;
+    TextString outputPath;
+    size_t waitFor[kMaxJobWaits] = {kNoEarlierJob, kNoEarlierJob};
+};
+
+class FolderWalk {
+public:
+    FolderWalk() = default;
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
+
+    // Starts a walk from the roots (copied), forgetting any earlier one.
+    void start(const char* inputRoot, const char* outputRoot);
+
+    // False when the roots are one folder: the outputs go beside their inputs.
+    bool separateOutput() const { return separate_; }
+    // Reads list on to its next file and fills job with it; false (job
+    // untouched) at the end of the list. Each folder the list enters or
+    // leaves on the way becomes the current one, and a folder entered gets
+    // its mirror under the output root made when the output tree is separate
+    // (one that cannot be made is not reported: the conversions into it fail
+    // and say so).
+    bool next(FolderFileList& list, FolderJob& job);
+
+private:
+    TextString inputRoot_;
+    TextString outputRoot_;
+    TextString inputFolder_;
+    TextString outputFolder_;
+    TextString item_;
+    bool separate_ = false;
+    size_t jobs_ = 0;   // jobs handed out
+    // The last job to use each path, under its pathKey.
+    std::unordered_map<std::string, size_t> lastUse_;
+};
+
+// True when a and b are the same text without regard to case (the output
+// tree is then the input tree).
+bool isSameFolderText(const char* a, const char* b);
+// out = outputRoot followed by what path has beyond its first rootLength
+// bytes (the output tree mirrors the input tree; for the root itself nothing).
+void mirrorFolder(TextString& out, const char* outputRoot, const char* path, int rootLength);
+// out = folder + separator + name with the text after the name's last '.'
+// replaced by "png" (photo.BMP becomes photo.png).
+void folderOutputPath(TextString& out, const char* folder, const char* name);
