@@ -13,10 +13,31 @@
 // (configuredWorkerCount); results and events do not depend on the count.
 
 #include <cstdint>
+#include <vector>
 
+#include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 
-class AppendBuffer;
+// What the extended search chose: everything its file holds besides the
+// picture's size and the kept chunks, and how the IDAT data was made.
+struct ExtendedChoice {
+    int32_t layout = LAYOUT_DEFAULT;   // ExtendedLayout; LAYOUT_DEFAULT: the default's file stays
+    int32_t depth = 0;                 // bits per sample of the layout
+    int32_t paletteOrder = ORDER_NONE;
+    uint8_t bitDepth = 0;              // IHDR
+    uint8_t colourType = 0;
+    std::vector<uint8_t> palette;        // PLTE data; empty for none
+    std::vector<uint8_t> transparency;   // tRNS data; empty for none
+    std::vector<uint8_t> filterPlan;     // the filter type of each row
+    int32_t filterStrategy = 0;          // FilterStrategy that planned them
+    int32_t encoder = ENCODER_ZLIB;      // DeflateEncoder
+    int32_t encoderIterations = 0;       // zopfli's, else 0
+    std::vector<uint8_t> stream;         // the IDAT data
+};
+
+// The file of a choice for request's picture, kept chunks included; its IDAT
+// data is choice.stream.
+PngFile extendedPngFile(const ConvertRequest& request, const ExtendedChoice& choice);
 
 // Whether request.keptChunks holds nothing but whole ancillary chunks
 // (other than tRNS) with correct lengths and CRCs, filling keptChunksSize exactly.
@@ -31,8 +52,9 @@ constexpr uint64_t kZopfliMaxBytes = 4u << 20;
 
 // Runs the extended stages on request's picture. request.fileSize holds the
 // default search's file size (kept chunks included). When a candidate's
-// complete file is smaller, stores that file in `file` and sets dataSize,
-// fileSize and the extended out fields; otherwise leaves `file` empty and sets
-// extendedLayout to LAYOUT_DEFAULT. Emits the extended progress events and
-// polls the cancel flag. False on cancellation or failure.
-bool runExtendedSearch(ConvertRequest& request, AppendBuffer& file);
+// complete file is smaller, stores it in `choice` and sets dataSize, fileSize
+// and the extended out fields from it; otherwise leaves `choice` empty
+// (LAYOUT_DEFAULT, no stream) and sets extendedLayout to LAYOUT_DEFAULT.
+// Emits the extended progress events and polls the cancel flag. False on
+// cancellation or failure.
+bool runExtendedSearch(ConvertRequest& request, ExtendedChoice& choice);
