@@ -12,7 +12,7 @@
 #include "core/size_limits.h"
 #include "engine/colour_analysis.h"
 #include "engine/deflate_stream.h"
-#include "engine/extended_search.h"
+#include "engine/extended/extended_search.h"
 #include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 #include "engine/row_filters.h"

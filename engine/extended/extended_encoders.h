@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/extended_filters.h"
+#include "engine/extended/extended_filters.h"
 
 // Length of the zlib stream (window bits 15, memory level 9, level 1 to 9) of
 // the image filtered by types, the rows filtered into the compressor piece by

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "core/size_limits.h"
-#include "engine/extended_encoders.h"
+#include "engine/extended/extended_encoders.h"
 
 bool zopfliEncode(const uint8_t* data, uint32_t size, int32_t iterations, std::vector<uint8_t>& out)
 {

@@ -1,4 +1,4 @@
-#include "engine/extended_search.h"
+#include "engine/extended/extended_search.h"
 
 #include <zlib.h>
 
@@ -15,9 +15,9 @@
 #include "core/png_bytes.h"
 #include "core/shared_flag.h"
 #include "core/size_limits.h"
-#include "engine/extended_encoders.h"
-#include "engine/extended_filters.h"
-#include "engine/extended_layouts.h"
+#include "engine/extended/extended_encoders.h"
+#include "engine/extended/extended_filters.h"
+#include "engine/extended/extended_layouts.h"
 #include "engine/row_filters.h"
 #include "engine/worker_pool.h"
 
