@@ -171,6 +171,8 @@ private:
     bool encodeBest();
     bool better(const Measured& a, const Measured& b) const;
     bool choose(Measured& winner);
+    // The request's extended out fields from choice_ (all zero for an empty one).
+    void reportChoice();
 
     ConvertRequest& request_;
     ExtendedChoice& choice_;
@@ -427,24 +429,24 @@ bool ExtendedSearch::choose(Measured& winner)
     choice_ = std::move(choice);
     request_.dataSize = static_cast<int32_t>(winner.length);
     request_.fileSize = winner.fileSize;
+    reportChoice();
+    return true;
+}
+
+void ExtendedSearch::reportChoice()
+{
     request_.extendedLayout = choice_.layout;
     request_.extendedDepth = choice_.depth;
     request_.paletteOrder = choice_.paletteOrder;
     request_.filterStrategy = choice_.filterStrategy;
     request_.encoder = choice_.encoder;
     request_.encoderIterations = choice_.encoderIterations;
-    return true;
 }
 
 bool ExtendedSearch::run()
 {
-    request_.extendedLayout = LAYOUT_DEFAULT;
-    request_.extendedDepth = 0;
-    request_.paletteOrder = ORDER_NONE;
-    request_.filterStrategy = 0;
-    request_.encoder = 0;
-    request_.encoderIterations = 0;
     choice_ = ExtendedChoice();
+    reportChoice();
     if (!step() || !prepareCandidates())
         return false;
     const unsigned threads = configuredWorkerCount();
