@@ -348,9 +348,9 @@ bool PngOptimizer::paletteEntryZeroIsTransparent() const
 }
 
 // The default search's file; its IDAT data is the kept stream or, without
-// one, the rows compressed again (set by the writer). rgbKey holds the tRNS
-// data of an RGB file for as long as the description is used.
-PngFile PngOptimizer::describeFile(uint8_t (&rgbKey)[6]) const
+// one, the rows compressed again (set by the writer). transparency holds the
+// tRNS data for as long as the description is used.
+PngFile PngOptimizer::describeFile(uint8_t (&transparency)[6]) const
 {
     const ConvertRequest& request = *request_;
     const int32_t bitDepth = request.bitDepth;
@@ -362,20 +362,17 @@ PngFile PngOptimizer::describeFile(uint8_t (&rgbKey)[6]) const
         file.palette = palette_.data;
         file.paletteBytes = 3 * static_cast<uint32_t>(colourCount_);
     }
-    // The transparent colour as RGB's tRNS key, or as palette entry 0's alpha.
-    static const uint8_t kEntryZeroAlpha = 0;
-    if (request.transparentColour != -1 && bitDepth == 24) {
-        const uint32_t colour = static_cast<uint32_t>(request.transparentColour);
-        rgbKey[0] = rgbKey[2] = rgbKey[4] = 0;
-        rgbKey[1] = static_cast<uint8_t>(colour >> 16);
-        rgbKey[3] = static_cast<uint8_t>(colour >> 8);
-        rgbKey[5] = static_cast<uint8_t>(colour);
-        file.transparency = rgbKey;
-        file.transparencyBytes = sizeof rgbKey;
-    } else if (bitDepth <= 8 && paletteEntryZeroIsTransparent()) {
-        file.transparency = &kEntryZeroAlpha;
-        file.transparencyBytes = 1;
-    }
+    // The transparent colour as RGB's tRNS key (16-bit samples), or as
+    // palette entry 0's alpha 0.
+    const uint32_t colour = static_cast<uint32_t>(request.transparentColour);
+    const uint8_t key[6] = {0, static_cast<uint8_t>(colour >> 16), 0, static_cast<uint8_t>(colour >> 8),
+                            0, static_cast<uint8_t>(colour)};
+    std::memcpy(transparency, key, sizeof key);
+    file.transparency = transparency;
+    if (request.transparentColour != -1 && bitDepth == 24)
+        file.transparencyBytes = sizeof key;
+    else if (bitDepth <= 8 && paletteEntryZeroIsTransparent())
+        file.transparencyBytes = 1;   // key[0]
     // Chunks kept from the input (checked by predictFileSize), in the extended mode only.
     if (request.options & OPT_EXTENDED_SEARCH) {
         file.keptChunks = request.keptChunks;
@@ -391,21 +388,21 @@ uint32_t PngOptimizer::predictFileSize() const
 {
     if ((request_->options & OPT_EXTENDED_SEARCH) && !extendedChunksValid(*request_))
         return 0;
-    uint8_t rgbKey[6];
-    return pngFileSize(describeFile(rgbKey));
+    uint8_t transparency[6];
+    return pngFileSize(describeFile(transparency));
 }
 
 bool PngOptimizer::writeOutput(const char* outputPath)
 {
     const ConvertRequest& request = *request_;
     PngFile file;
-    uint8_t rgbKey[6];
+    uint8_t transparency[6];
     RowsToCompress rows = {filteredRows_.data, 0, request.windowBits, request.memLevel,
                            deflateScratch_.data};
     if (extendedChoice_ && extendedChoice_->layout != LAYOUT_DEFAULT) {
         file = extendedPngFile(request, *extendedChoice_);
     } else {
-        file = describeFile(rgbKey);
+        file = describeFile(transparency);
         // The search kept the winning trial's stream when it could: the same
         // bytes a new compression of the rows with its parameters would give.
         if (!file.idat) {

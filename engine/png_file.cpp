@@ -48,19 +48,12 @@ bool writeHeldBytes(void* context, ChunkSink sink, void* sinkContext)
 bool writeChunk(FileHandle& file, const char* type, uint32_t length, IdatSource source,
                 void* context)
 {
-    const auto* typeBytes = reinterpret_cast<const uint8_t*>(type);
-    uint8_t frame[8];
-    putBE32(frame, length);
-    for (int i = 0; i < 4; ++i)
-        frame[4 + i] = typeBytes[i];
-    if (file.write(frame, sizeof frame) != sizeof frame)
+    if (!file.writeUInt32BE(length) || file.write(type, 4) != 4)
         return false;
+    const auto* typeBytes = reinterpret_cast<const Bytef*>(type);
     ChunkWriter chunk = {&file, static_cast<uint32_t>(crc32(0, typeBytes, 4)), 0};
-    if (!source(context, writeChunkPiece, &chunk) || chunk.written != length)
-        return false;
-    uint8_t crc[4];
-    putBE32(crc, chunk.crc);
-    return file.write(crc, sizeof crc) == sizeof crc;
+    return source(context, writeChunkPiece, &chunk) && chunk.written == length &&
+           file.writeUInt32BE(chunk.crc);
 }
 
 bool writeChunk(FileHandle& file, const char* type, const uint8_t* data, uint32_t length)

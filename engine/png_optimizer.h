@@ -200,7 +200,7 @@ private:
                          AppendBuffer& winnerStream);
     bool searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome,
                              AppendBuffer& winnerStream);
-    PngFile describeFile(uint8_t (&rgbKey)[6]) const;
+    PngFile describeFile(uint8_t (&transparency)[6]) const;
     uint32_t predictFileSize() const;
     bool writeOutput(const char* outputPath);
     bool paletteEntryZeroIsTransparent() const;
