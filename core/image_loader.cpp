@@ -8,12 +8,13 @@
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/gif_reader.h"
+#include "core/png_bytes.h"
 #include "core/png_reader.h"
 
 namespace {
 
-constexpr uint32_t kSignatureBytes = 8;
-constexpr uint8_t kPngSignature[kSignatureBytes] = {137, 80, 78, 71, 13, 10, 26, 10};
+// Enough bytes for the longest signature, PNG's.
+constexpr uint32_t kSignatureBytes = kPngSignatureBytes;
 
 // Compares only when the file holds the whole signature.
 bool startsWith(const uint8_t* head, uint32_t headBytes, const void* signature, uint32_t signatureBytes)
@@ -27,7 +28,7 @@ ImageFileKind imageFileKind(const uint8_t* head, uint32_t headBytes)
 {
     if (startsWith(head, headBytes, "BM", 2))
         return ImageFileKind::Bmp;
-    if (startsWith(head, headBytes, kPngSignature, kSignatureBytes))
+    if (startsWith(head, headBytes, kPngSignature, kPngSignatureBytes))
         return ImageFileKind::Png;
     if (startsWith(head, headBytes, "GIF", 3))
         return ImageFileKind::Gif;

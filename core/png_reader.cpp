@@ -5,11 +5,10 @@
 #include <zlib.h>
 
 #include "core/dib_image.h"
+#include "core/png_bytes.h"
 #include "core/size_limits.h"
 
 namespace {
-
-const uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 
 // A chunk length at or above this is forbidden by the format; meeting one ends
 // the chunk walk instead of seeking by a negative distance.
@@ -70,11 +69,6 @@ bool packedRowBytes(uint32_t pixels, uint32_t bits, uint32_t& bytes)
         return false;
     bytes = totalBits / 8 + (totalBits % 8 ? 1 : 0);
     return bytes <= kMaxBlockBytes;
-}
-
-uint32_t readBE32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
 uint8_t paeth(uint8_t a, uint8_t b, uint8_t c)
@@ -580,10 +574,11 @@ bool PngReader::read(const char* path, PngInfo& info, const PngReadOptions& opti
         return false;
 
     bool ok = false;
-    uint8_t signature[8];
+    uint8_t signature[kPngSignatureBytes];
     // A failed read or seek is no end of file: what it left out is not known
     // to be zeros, so the picture is refused rather than passed off as complete.
-    if (file_.read(signature, 8) == 8 && std::memcmp(signature, kSignature, 8) == 0 && readHeader(info) &&
+    if (file_.read(signature, kPngSignatureBytes) == kPngSignatureBytes &&
+        std::memcmp(signature, kPngSignature, kPngSignatureBytes) == 0 && readHeader(info) &&
         (info.pixelBits > 8 || readPalette(info))) {
         if (bitDepth_ != 16 && !interlaced_) {
             if (inflateImageData(info.imageData, storedBytes_) && !file_.ioFailed()) {

@@ -1,8 +1,10 @@
-// The encoding search of PngOptimizer: bit depth, then filter at window bits 15
-// and memory level 8, then the deflate parameters on the winning filter's rows.
+// PngOptimizer: the encoding search (bit depth, then filter at window bits 15
+// and memory level 8, then the deflate parameters on the winning filter's
+// rows), the extended search after it, and the winner's file.
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "core/replacing_file.h"
@@ -10,7 +12,8 @@
 #include "core/size_limits.h"
 #include "engine/colour_analysis.h"
 #include "engine/deflate_stream.h"
-#include "engine/extended_search.h"
+#include "engine/extended/extended_search.h"
+#include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 #include "engine/row_filters.h"
 #include "engine/trial_runner.h"
@@ -60,7 +63,38 @@ private:
     bool ended_ = false;
 };
 
+// The winner's filtered rows compressed again with its parameters: the IDAT
+// data when the search did not keep the winning trial's stream.
+struct RowsToCompress {
+    const uint8_t* rows;
+    uint32_t bytes;
+    int32_t windowBits;
+    int32_t memLevel;
+    uint8_t* scratch;   // kDeflateScratchBytes
+};
+
+bool compressRows(void* context, ChunkSink sink, void* sinkContext)
+{
+    const auto* rows = static_cast<const RowsToCompress*>(context);
+    uint32_t written = 0;
+    return deflateThrough(rows->rows, rows->bytes, rows->windowBits, rows->memLevel, rows->scratch,
+                          kDeflateScratchBytes, sink, sinkContext, written);
+}
+
+// IHDR bit depth and colour type for a result bit depth.
+void headerFormat(int32_t bitDepth, uint8_t& sampleDepth, uint8_t& colourType)
+{
+    switch (bitDepth) {
+    case 32: sampleDepth = 8; colourType = 6; break;
+    case 24: sampleDepth = 8; colourType = 2; break;
+    default: sampleDepth = static_cast<uint8_t>(bitDepth); colourType = 3; break;
+    }
+}
+
 }   // namespace
+
+PngOptimizer::PngOptimizer() = default;
+PngOptimizer::~PngOptimizer() = default;
 
 uint32_t zlibTrialMeasure(void*, const uint8_t* data, uint32_t size, int32_t windowBits,
                           int32_t memLevel)
@@ -91,7 +125,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     colourCount_ = 0;
     stride_ = 0;
     idatStream_.release();
-    extendedFile_.release();
+    extendedChoice_.reset();
 
     // Pixel memory that cannot be one block cannot be real; refuse it before any
     // work. Each packing checks its own size again.
@@ -117,8 +151,11 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
     trials.reset();   // the workers end with the search; the file is written here
     if (!selected)
         return 0;
-    if ((request.options & OPT_EXTENDED_SEARCH) && !runExtendedSearch(request, extendedFile_))
-        return 0;
+    if (request.options & OPT_EXTENDED_SEARCH) {
+        extendedChoice_.reset(new (std::nothrow) ExtendedChoice);
+        if (!extendedChoice_ || !runExtendedSearch(request, *extendedChoice_))
+            return 0;
+    }
     if (outputPath) {
         if (request.sizeToBeat > request.fileSize) {
             if (!writeOutput(outputPath))
@@ -128,7 +165,7 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
         }
     }
     idatStream_.release();
-    extendedFile_.release();
+    extendedChoice_.reset();
     filteredRows_.release();
     palette_.release();
     deflateScratch_.release();
@@ -310,35 +347,79 @@ bool PngOptimizer::paletteEntryZeroIsTransparent() const
            entry[1] == static_cast<uint8_t>(colour >> 8) && entry[2] == static_cast<uint8_t>(colour);
 }
 
+// The default search's file; its IDAT data is the kept stream or, without
+// one, the rows compressed again (set by the writer). transparency holds the
+// tRNS data for as long as the description is used.
+PngFile PngOptimizer::describeFile(uint8_t (&transparency)[6]) const
+{
+    const ConvertRequest& request = *request_;
+    const int32_t bitDepth = request.bitDepth;
+    PngFile file;
+    file.width = static_cast<uint32_t>(width_);
+    file.height = static_cast<uint32_t>(height_);
+    headerFormat(bitDepth, file.bitDepth, file.colourType);
+    if (bitDepth <= 8 && colourCount_ > 0) {
+        file.palette = palette_.data;
+        file.paletteBytes = 3 * static_cast<uint32_t>(colourCount_);
+    }
+    // The transparent colour as RGB's tRNS key (16-bit samples), or as
+    // palette entry 0's alpha 0.
+    const uint32_t colour = static_cast<uint32_t>(request.transparentColour);
+    const uint8_t key[6] = {0, static_cast<uint8_t>(colour >> 16), 0, static_cast<uint8_t>(colour >> 8),
+                            0, static_cast<uint8_t>(colour)};
+    std::memcpy(transparency, key, sizeof key);
+    file.transparency = transparency;
+    if (request.transparentColour != -1 && bitDepth == 24)
+        file.transparencyBytes = sizeof key;
+    else if (bitDepth <= 8 && paletteEntryZeroIsTransparent())
+        file.transparencyBytes = 1;   // key[0]
+    // Chunks kept from the input (checked by predictFileSize), in the extended mode only.
+    if (request.options & OPT_EXTENDED_SEARCH) {
+        file.keptChunks = request.keptChunks;
+        file.keptChunksBytes = request.keptChunksSize;
+    }
+    file.idatBytes = static_cast<uint32_t>(request.dataSize);
+    if (idatStream_.used > 0)
+        file.idat = idatStream_.data;
+    return file;
+}
+
 uint32_t PngOptimizer::predictFileSize() const
 {
-    const int32_t bitDepth = request_->bitDepth;
-    uint32_t overhead = 12 + 45;   // IDAT frame; signature, IHDR chunk, IEND chunk
-    if (bitDepth <= 8)
-        overhead += 12 + 3 * static_cast<uint32_t>(colourCount_);   // PLTE chunk
-    if (request_->transparentColour != -1) {
-        if (bitDepth == 24)
-            overhead += 12 + 6;
-        else if (bitDepth <= 8 && paletteEntryZeroIsTransparent())
-            overhead += 12 + 1;
-    }
-    if (request_->options & OPT_EXTENDED_SEARCH) {
-        if (!extendedChunksValid(*request_) ||
-            !checkedAdd(overhead, request_->keptChunksSize, overhead, 0xFFFFFFFFu))
-            return 0;
-    }
-    uint32_t fileSize = 0;
-    if (!checkedAdd(static_cast<uint32_t>(request_->dataSize), overhead, fileSize, 0xFFFFFFFFu))
+    if ((request_->options & OPT_EXTENDED_SEARCH) && !extendedChunksValid(*request_))
         return 0;
-    return fileSize;
+    uint8_t transparency[6];
+    return pngFileSize(describeFile(transparency));
 }
 
 bool PngOptimizer::writeOutput(const char* outputPath)
 {
+    const ConvertRequest& request = *request_;
+    PngFile file;
+    uint8_t transparency[6];
+    RowsToCompress rows = {filteredRows_.data, 0, request.windowBits, request.memLevel,
+                           deflateScratch_.data};
+    if (extendedChoice_ && extendedChoice_->layout != LAYOUT_DEFAULT) {
+        file = extendedPngFile(request, *extendedChoice_);
+    } else {
+        file = describeFile(transparency);
+        // The search kept the winning trial's stream when it could: the same
+        // bytes a new compression of the rows with its parameters would give.
+        if (!file.idat) {
+            if (!checkedMul(stride_, static_cast<uint32_t>(height_), rows.bytes))
+                return false;
+            file.idatSource = compressRows;
+            file.idatContext = &rows;
+        }
+    }
+    // The search measured this very file; writePngFile checks the IDAT data
+    // against the length measured.
+    if (pngFileSize(file) != request.fileSize)
+        return false;
     ReplacingFile output;
     if (!output.begin(outputPath))
         return false;
-    if (!writePng(output.file())) {
+    if (!writePngFile(output.file(), file)) {
         output.abandon();
         return false;
     }

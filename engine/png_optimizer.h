@@ -12,6 +12,7 @@
 // through loadSharedFlag/storeSharedFlag of core/shared_flag.h, no lock).
 
 #include <cstdint>
+#include <memory>
 
 #include "core/byte_buffer.h"
 
@@ -146,8 +147,9 @@ struct TrialOutcome {
     int32_t size = 0;   // compressed bytes (IDAT payload)
 };
 
-class FileHandle;
 class TrialRunner;
+struct ExtendedChoice;
+struct PngFile;
 
 // The optimizer: chooses the colour layout, searches the row filter and the
 // deflate parameters by compressing the whole image for every candidate, and
@@ -158,8 +160,8 @@ class TrialRunner;
 // released in the destructor (deflate scratch, then palette, then filtered rows).
 class PngOptimizer {
 public:
-    PngOptimizer() = default;
-    virtual ~PngOptimizer() = default;
+    PngOptimizer();
+    virtual ~PngOptimizer();
     PngOptimizer(const PngOptimizer&) = delete;
     PngOptimizer& operator=(const PngOptimizer&) = delete;
 
@@ -195,9 +197,9 @@ private:
                          AppendBuffer& winnerStream);
     bool searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome,
                              AppendBuffer& winnerStream);
+    PngFile describeFile(uint8_t (&transparency)[6]) const;
     uint32_t predictFileSize() const;
     bool writeOutput(const char* outputPath);
-    bool writePng(FileHandle& file);
     bool paletteEntryZeroIsTransparent() const;
     bool cancelled() const;
     void report(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
@@ -215,5 +217,5 @@ private:
     ByteBuffer palette_;           // 768 bytes: 256 entries red, green, blue
     ByteBuffer deflateScratch_;    // 32768 bytes for the final IDAT stream
     AppendBuffer idatStream_;      // the best's compressed rows when a trial kept them, else empty
-    AppendBuffer extendedFile_;    // the whole file when the extended search beat the default's
+    std::unique_ptr<ExtendedChoice> extendedChoice_;   // its file when the extended search beat the default's
 };

@@ -11,6 +11,7 @@
 #include "core/dib_image.h"
 #include "core/gif_reader.h"
 #include "core/image_loader.h"
+#include "core/png_bytes.h"
 #include "core/png_reader.h"
 #include "fuzz/fuzz_checks.h"
 #include "fuzz/lossless_check.h"
@@ -309,11 +310,6 @@ std::string checkDefaultEvents(const std::vector<ProgressEvent>& events, uint16_
         ++i;
     }
     return std::string();
-}
-
-uint32_t readBE32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
 // The layout of the written file against the request's result fields.

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "engine/extended_filters.h"
-#include "engine/extended_layouts.h"
+#include "engine/extended/extended_filters.h"
+#include "engine/extended/extended_layouts.h"
 #include "engine/png_optimizer.h"
 #include "tests/engine/engine_test_support.h"
 

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/extended_layouts.h"
-#include "engine/extended_search.h"
+#include "engine/extended/extended_layouts.h"
+#include "engine/extended/extended_search.h"
 #include "engine/png_optimizer.h"
 #include "services/extended_report.h"
 #include "tests/engine/engine_test_support.h"

@@ -1,7 +1,9 @@
 #pragma once
-// The deflate encoders of the extended search: zlib at level 9 with each of
-// its strategies (for ranking every candidate, streamed row by row), and the
-// optimal-parsing encoders zopfli and libdeflate (level 12) for the best few.
+// The deflate encoders of the extended search: zlib with each of its
+// strategies (every candidate screened at a fast level, the finalists ranked
+// at level 9, the rows streamed into the compressor; extended_encoders.cpp),
+// and the optimal-parsing encoders zopfli and libdeflate (level 12) for the
+// best few (extended_encoders_optimal.cpp; every build links both).
 //
 // Every function uses its own state, so calls may run on several threads at
 // once. All produce complete zlib streams (header and Adler-32 included).
@@ -10,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/extended_filters.h"
+#include "engine/extended/extended_filters.h"
 
 // Length of the zlib stream (window bits 15, memory level 9, level 1 to 9) of
 // the image filtered by types, the rows filtered into the compressor piece by
@@ -21,10 +23,6 @@ uint32_t zlibPlannedLength(const PackedRows& image, const std::vector<uint8_t>& 
 
 // The zlib stream of data with the same parameters at level 9. False on failure.
 bool zlibEncode(const uint8_t* data, uint32_t size, int32_t encoder, std::vector<uint8_t>& out);
-
-// True when this build has zopfli and libdeflate (the functions below
-// otherwise always fail).
-bool optimalEncodersBuilt();
 
 // zopfli with `iterations` rounds of its optimal parsing. False on failure.
 bool zopfliEncode(const uint8_t* data, uint32_t size, int32_t iterations, std::vector<uint8_t>& out);

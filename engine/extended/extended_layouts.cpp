@@ -1,4 +1,4 @@
-#include "engine/extended_layouts.h"
+#include "engine/extended/extended_layouts.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "engine/extended_filters.h"
+#include "engine/extended/extended_filters.h"
 
 #include <zlib.h>
 

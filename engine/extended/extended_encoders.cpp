@@ -1,6 +1,6 @@
 // The zlib side of the extended search's encoders.
 
-#include "engine/extended_encoders.h"
+#include "engine/extended/extended_encoders.h"
 
 #include <zlib.h>
 

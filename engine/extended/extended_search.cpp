@@ -1,4 +1,4 @@
-#include "engine/extended_search.h"
+#include "engine/extended/extended_search.h"
 
 #include <zlib.h>
 
@@ -12,11 +12,12 @@
 #include <new>
 #include <vector>
 
-#include "core/byte_buffer.h"
+#include "core/png_bytes.h"
+#include "core/shared_flag.h"
 #include "core/size_limits.h"
-#include "engine/extended_encoders.h"
-#include "engine/extended_filters.h"
-#include "engine/extended_layouts.h"
+#include "engine/extended/extended_encoders.h"
+#include "engine/extended/extended_filters.h"
+#include "engine/extended/extended_layouts.h"
 #include "engine/row_filters.h"
 #include "engine/worker_pool.h"
 
@@ -55,30 +56,6 @@ constexpr size_t kLibdeflateCount = 2;
 // zopfli's iterations at most, and the data size up to which it gets them all.
 constexpr int32_t kMostZopfliIterations = 15;
 constexpr uint64_t kFullIterationBytes = 192u << 10;
-
-constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-uint32_t readBE32(const uint8_t* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-void appendBE32(std::vector<uint8_t>& out, uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-void appendChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t length)
-{
-    appendBE32(out, static_cast<uint32_t>(length));
-    const size_t typeAt = out.size();
-    out.insert(out.end(), type, type + 4);
-    if (length > 0)
-        out.insert(out.end(), data, data + length);
-    const uLong crc = crc32(0, out.data() + typeAt, static_cast<uInt>(length + 4));
-    appendBE32(out, static_cast<uint32_t>(crc));
-}
 
 // Runs a list of jobs, on the pool when there is one, and hands their ends to
 // the calling thread in list order. A job must not throw.
@@ -149,6 +126,7 @@ private:
 
 struct Candidate {
     Layout layout;
+    ExtendedChoice file;   // the layout's part of the choice: IHDR, PLTE and tRNS
     std::vector<uint8_t> rows;
     PackedRows packed;
     std::vector<uint8_t> plans[kFilterStrategyCount];
@@ -168,12 +146,12 @@ struct Measured {
 
 class ExtendedSearch {
 public:
-    ExtendedSearch(ConvertRequest& request, AppendBuffer& file) : request_(request), file_(file) {}
+    ExtendedSearch(ConvertRequest& request, ExtendedChoice& choice) : request_(request), choice_(choice) {}
 
     bool run();
 
 private:
-    bool cancelled() const { return request_.cancelFlag && *request_.cancelFlag != 0; }
+    bool cancelled() const { return request_.cancelFlag && loadSharedFlag(request_.cancelFlag) != 0; }
     bool step()
     {
         if (request_.callback)
@@ -191,12 +169,13 @@ private:
                                                       size_t count) const;
     bool rank();
     bool encodeBest();
-    uint32_t overheadOf(const Candidate& candidate) const;
     bool better(const Measured& a, const Measured& b) const;
-    bool writeWinner(const Measured& winner);
+    bool choose(Measured& winner);
+    // The request's extended out fields from choice_ (all zero for an empty one).
+    void reportChoice();
 
     ConvertRequest& request_;
-    AppendBuffer& file_;
+    ExtendedChoice& choice_;
     std::shared_ptr<WorkerPool> pool_;
     std::atomic<bool> stop_{false};
     ExactPicture picture_;
@@ -223,6 +202,12 @@ bool ExtendedSearch::prepareCandidates()
                 return false;
             candidate.packed = {candidate.rows.data(), stride, picture_.height,
                                 filterBytesPerPixel(static_cast<int32_t>(layoutBitsPerPixel(candidate.layout)))};
+            ExtendedChoice& file = candidate.file;
+            file.layout = candidate.layout.kind;
+            file.depth = candidate.layout.depth;
+            file.paletteOrder = candidate.layout.order;
+            layoutHeader(candidate.layout, file.bitDepth, file.colourType);
+            layoutChunks(candidate.layout, facts_, file.palette, file.transparency);
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -252,19 +237,6 @@ bool ExtendedSearch::plan(const std::vector<std::pair<size_t, int32_t>>& pairs)
         if (!candidates_[pair.first].planned[pair.second])
             return false;
     return true;
-}
-
-uint32_t ExtendedSearch::overheadOf(const Candidate& candidate) const
-{
-    std::vector<uint8_t> plte, trns;
-    layoutChunks(candidate.layout, facts_, plte, trns);
-    // Signature, IHDR, IDAT frame, IEND, kept chunks.
-    uint32_t overhead = 8 + 25 + 12 + 12 + request_.keptChunksSize;
-    if (!plte.empty())
-        overhead += 12 + static_cast<uint32_t>(plte.size());
-    if (!trns.empty())
-        overhead += 12 + static_cast<uint32_t>(trns.size());
-    return overhead;
 }
 
 // Smaller file first; among equals the earlier candidate, strategy and encoder.
@@ -321,8 +293,12 @@ bool ExtendedSearch::runMeasurements(const std::vector<std::function<void()>>& j
 
 bool ExtendedSearch::sizeFile(Measured& m) const
 {
-    return m.length > 0 &&
-           checkedAdd(m.length, overheadOf(candidates_[m.candidate]), m.fileSize, 0xFFFFFFFFu);
+    if (m.length == 0)
+        return false;
+    PngFile file = extendedPngFile(request_, candidates_[m.candidate].file);
+    file.idatBytes = m.length;
+    m.fileSize = pngFileSize(file);
+    return m.fileSize > 0;
 }
 
 std::vector<std::pair<size_t, int32_t>> ExtendedSearch::bestPairs(const std::vector<Measured>& results,
@@ -384,8 +360,6 @@ bool ExtendedSearch::rank()
 
 bool ExtendedSearch::encodeBest()
 {
-    if (!optimalEncodersBuilt())
-        return true;
     const std::vector<std::pair<size_t, int32_t>> pairs = bestPairs(measured_, kLibdeflateCount);
     // Each pair's filtered rows, then zopfli and libdeflate on them.
     std::vector<std::vector<uint8_t>> filtered(pairs.size());
@@ -431,64 +405,48 @@ bool ExtendedSearch::encodeBest()
     return true;
 }
 
-bool ExtendedSearch::writeWinner(const Measured& winner)
+bool ExtendedSearch::choose(Measured& winner)
 {
     const Candidate& candidate = candidates_[winner.candidate];
-    std::vector<uint8_t> stream;
+    ExtendedChoice choice = candidate.file;
+    choice.filterPlan = candidate.plans[winner.strategy];
+    choice.filterStrategy = winner.strategy;
+    choice.encoder = winner.encoder;
+    choice.encoderIterations = winner.iterations;
     if (!winner.stream.empty()) {
-        stream = winner.stream;
+        choice.stream = std::move(winner.stream);
     } else {
         // A zlib winner: its stream again, now kept.
         std::vector<uint8_t> filtered;
-        if (!filterByPlan(candidate.packed, candidate.plans[winner.strategy], filtered) ||
-            !zlibEncode(filtered.data(), static_cast<uint32_t>(filtered.size()), winner.encoder, stream))
+        if (!filterByPlan(candidate.packed, choice.filterPlan, filtered) ||
+            !zlibEncode(filtered.data(), static_cast<uint32_t>(filtered.size()), winner.encoder,
+                        choice.stream))
             return false;
     }
-    if (stream.size() != winner.length)
+    if (choice.stream.size() != winner.length ||
+        pngFileSize(extendedPngFile(request_, choice)) != winner.fileSize)
         return false;   // the file would not be the size measured
-    std::vector<uint8_t> png;
-    png.reserve(winner.fileSize);
-    png.insert(png.end(), kSignature, kSignature + 8);
-    uint8_t header[13] = {};
-    for (int i = 0; i < 4; ++i) {
-        header[i] = static_cast<uint8_t>(picture_.width >> (24 - 8 * i));
-        header[4 + i] = static_cast<uint8_t>(picture_.height >> (24 - 8 * i));
-    }
-    layoutHeader(candidate.layout, header[8], header[9]);
-    appendChunk(png, "IHDR", header, sizeof header);
-    if (request_.keptChunksSize > 0)
-        png.insert(png.end(), request_.keptChunks, request_.keptChunks + request_.keptChunksSize);
-    std::vector<uint8_t> plte, trns;
-    layoutChunks(candidate.layout, facts_, plte, trns);
-    if (!plte.empty())
-        appendChunk(png, "PLTE", plte.data(), plte.size());
-    if (!trns.empty())
-        appendChunk(png, "tRNS", trns.data(), trns.size());
-    appendChunk(png, "IDAT", stream.data(), stream.size());
-    appendChunk(png, "IEND", nullptr, 0);
-    if (png.size() != winner.fileSize || !file_.init(static_cast<uint32_t>(png.size()), 4096) ||
-        !file_.append(png.data(), static_cast<uint32_t>(png.size())))
-        return false;
+    choice_ = std::move(choice);
     request_.dataSize = static_cast<int32_t>(winner.length);
     request_.fileSize = winner.fileSize;
-    request_.extendedLayout = candidate.layout.kind;
-    request_.extendedDepth = candidate.layout.depth;
-    request_.paletteOrder = candidate.layout.order;
-    request_.filterStrategy = winner.strategy;
-    request_.encoder = winner.encoder;
-    request_.encoderIterations = winner.iterations;
+    reportChoice();
     return true;
+}
+
+void ExtendedSearch::reportChoice()
+{
+    request_.extendedLayout = choice_.layout;
+    request_.extendedDepth = choice_.depth;
+    request_.paletteOrder = choice_.paletteOrder;
+    request_.filterStrategy = choice_.filterStrategy;
+    request_.encoder = choice_.encoder;
+    request_.encoderIterations = choice_.encoderIterations;
 }
 
 bool ExtendedSearch::run()
 {
-    request_.extendedLayout = LAYOUT_DEFAULT;
-    request_.extendedDepth = 0;
-    request_.paletteOrder = ORDER_NONE;
-    request_.filterStrategy = 0;
-    request_.encoder = 0;
-    request_.encoderIterations = 0;
-    file_.release();
+    choice_ = ExtendedChoice();
+    reportChoice();
     if (!step() || !prepareCandidates())
         return false;
     const unsigned threads = configuredWorkerCount();
@@ -498,13 +456,13 @@ bool ExtendedSearch::run()
     try {
         ok = rank() && encodeBest();
         if (ok && best_.fileSize > 0 && best_.fileSize < request_.fileSize)
-            ok = writeWinner(best_);
+            ok = choose(best_);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
     pool_.reset();
     if (!ok)
-        file_.release();
+        choice_ = ExtendedChoice();
     return ok;
 }
 
@@ -550,8 +508,26 @@ int32_t automaticZopfliIterations(uint64_t dataBytes)
     return iterations < 1 ? 1 : static_cast<int32_t>(iterations);
 }
 
-bool runExtendedSearch(ConvertRequest& request, AppendBuffer& file)
+PngFile extendedPngFile(const ConvertRequest& request, const ExtendedChoice& choice)
 {
-    ExtendedSearch search(request, file);
+    PngFile file;
+    file.width = static_cast<uint32_t>(request.width);
+    file.height = static_cast<uint32_t>(request.height);
+    file.bitDepth = choice.bitDepth;
+    file.colourType = choice.colourType;
+    file.palette = choice.palette.data();
+    file.paletteBytes = static_cast<uint32_t>(choice.palette.size());
+    file.transparency = choice.transparency.data();
+    file.transparencyBytes = static_cast<uint32_t>(choice.transparency.size());
+    file.keptChunks = request.keptChunks;
+    file.keptChunksBytes = request.keptChunksSize;
+    file.idat = choice.stream.data();
+    file.idatBytes = static_cast<uint32_t>(choice.stream.size());
+    return file;
+}
+
+bool runExtendedSearch(ConvertRequest& request, ExtendedChoice& choice)
+{
+    ExtendedSearch search(request, choice);
     return search.run();
 }

@@ -1,4 +1,4 @@
-// zopfli and libdeflate for the extended search (builds that have them; see
+// zopfli and libdeflate for the extended search (every build links both; see
 // engine/CMakeLists.txt).
 
 #include <libdeflate.h>
@@ -8,12 +8,7 @@
 #include <new>
 
 #include "core/size_limits.h"
-#include "engine/extended_encoders.h"
-
-bool optimalEncodersBuilt()
-{
-    return true;
-}
+#include "engine/extended/extended_encoders.h"
 
 bool zopfliEncode(const uint8_t* data, uint32_t size, int32_t iterations, std::vector<uint8_t>& out)
 {

@@ -1,0 +1,111 @@
+#include "engine/png_file.h"
+
+#include <zlib.h>
+
+#include "core/file_handle.h"
+#include "core/png_bytes.h"
+#include "core/size_limits.h"
+
+namespace {
+
+// A chunk's length, type and CRC around its data.
+constexpr uint32_t kChunkFrameBytes = 12;
+constexpr uint32_t kHeaderBytes = 13;
+
+// One chunk on its way out: the data counted and added to the CRC.
+struct ChunkWriter {
+    FileHandle* file;
+    uint32_t crc;
+    uint32_t written;
+};
+
+bool writeChunkPiece(const uint8_t* bytes, uint32_t count, void* context)
+{
+    auto* chunk = static_cast<ChunkWriter*>(context);
+    if (count == 0)
+        return true;
+    if (chunk->file->write(bytes, count) != count)
+        return false;
+    chunk->crc = static_cast<uint32_t>(crc32(chunk->crc, bytes, count));
+    chunk->written += count;
+    return true;
+}
+
+// Data held in memory as an IdatSource.
+struct HeldBytes {
+    const uint8_t* bytes;
+    uint32_t count;
+};
+
+bool writeHeldBytes(void* context, ChunkSink sink, void* sinkContext)
+{
+    const auto* held = static_cast<const HeldBytes*>(context);
+    return sink(held->bytes, held->count, sinkContext);
+}
+
+// Every chunk of the file: length, type, the data that source produces, CRC
+// over type and data. The data must be length bytes.
+bool writeChunk(FileHandle& file, const char* type, uint32_t length, IdatSource source,
+                void* context)
+{
+    if (!file.writeUInt32BE(length) || file.write(type, 4) != 4)
+        return false;
+    const auto* typeBytes = reinterpret_cast<const Bytef*>(type);
+    ChunkWriter chunk = {&file, static_cast<uint32_t>(crc32(0, typeBytes, 4)), 0};
+    return source(context, writeChunkPiece, &chunk) && chunk.written == length &&
+           file.writeUInt32BE(chunk.crc);
+}
+
+bool writeChunk(FileHandle& file, const char* type, const uint8_t* data, uint32_t length)
+{
+    HeldBytes held = {data, length};
+    return writeChunk(file, type, length, writeHeldBytes, &held);
+}
+
+// Adds a chunk of length data bytes to size; false on overflow.
+bool addChunk(uint32_t& size, uint32_t length)
+{
+    return checkedAdd(size, kChunkFrameBytes, size, 0xFFFFFFFFu) &&
+           checkedAdd(size, length, size, 0xFFFFFFFFu);
+}
+
+}   // namespace
+
+uint32_t pngFileSize(const PngFile& file)
+{
+    uint32_t size = kPngSignatureBytes;
+    if (!addChunk(size, kHeaderBytes) ||
+        !checkedAdd(size, file.keptChunksBytes, size, 0xFFFFFFFFu) ||
+        (file.paletteBytes > 0 && !addChunk(size, file.paletteBytes)) ||
+        (file.transparencyBytes > 0 && !addChunk(size, file.transparencyBytes)) ||
+        !addChunk(size, file.idatBytes) || !addChunk(size, 0))
+        return 0;
+    return size;
+}
+
+bool writePngFile(FileHandle& out, const PngFile& file)
+{
+    const uint32_t size = pngFileSize(file);
+    const uint32_t start = out.tell();
+    if (size == 0 || start == 0xFFFFFFFFu)
+        return false;
+    uint8_t header[kHeaderBytes] = {};
+    putBE32(header, file.width);
+    putBE32(header + 4, file.height);
+    header[8] = file.bitDepth;
+    header[9] = file.colourType;   // compression, filter and interlace methods 0
+    HeldBytes idat = {file.idat, file.idatBytes};
+    const bool written =
+        out.write(kPngSignature, kPngSignatureBytes) == kPngSignatureBytes &&
+        writeChunk(out, "IHDR", header, kHeaderBytes) &&
+        (file.keptChunksBytes == 0 ||
+         out.write(file.keptChunks, file.keptChunksBytes) == file.keptChunksBytes) &&
+        (file.paletteBytes == 0 || writeChunk(out, "PLTE", file.palette, file.paletteBytes)) &&
+        (file.transparencyBytes == 0 ||
+         writeChunk(out, "tRNS", file.transparency, file.transparencyBytes)) &&
+        (file.idat ? writeChunk(out, "IDAT", file.idatBytes, writeHeldBytes, &idat)
+                   : file.idatSource &&
+                         writeChunk(out, "IDAT", file.idatBytes, file.idatSource, file.idatContext)) &&
+        writeChunk(out, "IEND", nullptr, 0);
+    return written && out.tell() - start == size;
+}
