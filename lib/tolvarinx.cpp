@@ -1,0 +1,285 @@
+// The C interface over the engine: every call is one conversion through the
+// engine's conversion unit (load, request, convertToFile with its output
+// rules) on an optimizer of its own, so calls share nothing but the
+// engine's worker pool.
+
+#include "lib/tolvarinx.h"
+
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <type_traits>
+
+#include "core/byte_buffer.h"
+#include "core/dib_image.h"
+#include "core/file_handle.h"
+#include "core/image_loader.h"
+#include "core/shared_flag.h"
+#include "core/size_limits.h"
+#include "services/conversion.h"
+#include "engine/png_optimizer.h"
+#include "lib/scratch_folder.h"
+
+// The public option bits are the engine's, under public names.
+static_assert(TLVX_OPT_NO_FILTER_COMPARE == OPT_NO_FILTER_COMPARE, "option bit");
+static_assert(TLVX_OPT_NO_DEFLATE_COMPARE == OPT_NO_DEFLATE_COMPARE, "option bit");
+static_assert(TLVX_OPT_NO_8BIT_COMPARE == OPT_NO_8BIT_COMPARE, "option bit");
+static_assert(TLVX_OPT_EXTENDED_SEARCH == OPT_EXTENDED_SEARCH, "option bit");
+static_assert(TLVX_OPT_ALL == kConvertOptionBits, "every bit a request takes has a public name");
+// The caller's cancel flag is read as the engine reads its own.
+static_assert(std::is_same<decltype(tlvx_settings::cancel), decltype(ConvertRequest::cancelFlag)>::value,
+              "cancel flag");
+
+namespace {
+
+// The most zopfli iterations a caller may ask for, as the console's -xi.
+constexpr int kMaxExtendedIterations = 1000;
+// Bytes read from the staged output per call.
+constexpr uint32_t kReadChunkBytes = 1u << 20;
+
+const tlvx_settings kDefaultSettings = {};
+
+bool validSettings(const tlvx_settings& settings)
+{
+    return (settings.options & ~TLVX_OPT_ALL) == 0 && settings.extended_iterations >= 0 &&
+           settings.extended_iterations <= kMaxExtendedIterations;
+}
+
+bool callerCancelled(const tlvx_settings& settings)
+{
+    return settings.cancel && loadSharedFlag(settings.cancel) != 0;
+}
+
+// The engine clears its cancel flag when a conversion starts, so it gets a
+// flag of the call's own: the caller's flag is only read, before the work
+// and at every progress event, where a set flag is passed on. A cancel is
+// never lost and the caller's memory is never written.
+struct CallControl {
+    const tlvx_settings& settings;
+    volatile int16_t engineFlag = 0;
+};
+
+void forwardProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter, int32_t size,
+                     void* userData)
+{
+    CallControl& control = *static_cast<CallControl*>(userData);
+    if (callerCancelled(control.settings))
+        storeSharedFlag(&control.engineFlag, 1);
+    if (control.settings.progress)
+        control.settings.progress(bitDepth, windowBits, memLevel, filter, size, control.settings.user_data);
+}
+
+tlvx_outcome publicOutcome(OutputOutcome outcome)
+{
+    switch (outcome) {
+    case OutputOutcome::Converted:
+        return TLVX_OUTCOME_CONVERTED;
+    case OutputOutcome::Copied:
+        return TLVX_OUTCOME_COPIED;
+    case OutputOutcome::NoOutput:
+        return TLVX_OUTCOME_KEPT;
+    default:
+        return TLVX_OUTCOME_NONE;
+    }
+}
+
+void fillResult(tlvx_result& result, OutputOutcome outcome, uint32_t inputSize, const ConvertRequest& request)
+{
+    const ConversionResult found = conversionResultOf(request);
+    result.outcome = publicOutcome(outcome);
+    result.input_bytes = inputSize;
+    result.output_bytes = outcome == OutputOutcome::Converted ? found.fileSize : inputSize;
+    result.png_bytes = found.fileSize;
+    result.bit_depth = found.bitDepth;
+    result.filter = found.filter;
+    result.window_bits = found.windowBits;
+    result.mem_level = found.memLevel;
+}
+
+// One file conversion under the engine's output rules; result is filled on TLVX_OK.
+tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlvx_settings& settings,
+                        tlvx_result& result)
+{
+    const uint16_t options = static_cast<uint16_t>(settings.options);
+    DibImage image;
+    int32_t transparentColour = -1;
+    AppendBuffer colourChunks;
+    if (callerCancelled(settings))
+        return TLVX_ERROR_CANCELLED;
+    if (!loadConversionInput(inputPath, options, image, transparentColour, colourChunks))
+        return TLVX_ERROR_READ;
+    if (callerCancelled(settings))
+        return TLVX_ERROR_CANCELLED;
+
+    CallControl control{settings};
+    ConvertRequest request;
+    fillConvertRequest(request, image, transparentColour, options, &colourChunks);
+    request.extendedIterations = settings.extended_iterations;
+    request.callback = forwardProgress;
+    request.userData = &control;
+    request.cancelFlag = &control.engineFlag;
+
+    OutputTarget target;
+    target.inputPath = inputPath;
+    target.inputSize = fileSizeByName(inputPath);
+    target.outputPath = outputPath;
+    PngOptimizer optimizer;
+    const OutputOutcome outcome = convertToFile(optimizer, request, target);
+    switch (outcome) {
+    case OutputOutcome::Failed:
+        return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_ERROR_CONVERT;
+    case OutputOutcome::CopyFailed:
+        return TLVX_ERROR_WRITE;
+    default:
+        fillResult(result, outcome, target.inputSize, request);
+        return TLVX_OK;
+    }
+}
+
+bool writeWholeFile(const char* path, const uint8_t* data, uint32_t size)
+{
+    FileHandle file;
+    if (!file.createNew(path))
+        return false;
+    for (uint32_t done = 0; done < size;) {
+        const uint32_t wrote = file.write(data + done, size - done);
+        if (wrote == 0)
+            return false;
+        done += wrote;
+    }
+    return file.close();
+}
+
+// The whole file into a malloc'd block (the caller's, freed with tlvx_free).
+tlvx_status readWholeFile(const char* path, unsigned char*& data, size_t& size)
+{
+    FileHandle file;
+    if (!file.openRead(path))
+        return TLVX_ERROR_WRITE;
+    const uint32_t expected = file.size();
+    unsigned char* block = static_cast<unsigned char*>(std::malloc(expected > 0 ? expected : 1));
+    if (!block)
+        return TLVX_ERROR_MEMORY;
+    uint32_t done = 0;
+    while (done < expected) {
+        const uint32_t want = expected - done < kReadChunkBytes ? expected - done : kReadChunkBytes;
+        const uint32_t got = file.read(block + done, want);
+        if (got == 0)
+            break;
+        done += got;
+    }
+    if (done != expected) {
+        std::free(block);
+        return TLVX_ERROR_WRITE;
+    }
+    data = block;
+    size = done;
+    return TLVX_OK;
+}
+
+// The memory conversion: the bytes are staged as a file whose name carries
+// the ".png" rule only for a PNG, so the engine's output rules decide as they
+// do for a file; the output is read back.
+tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_settings& settings,
+                          unsigned char*& output, size_t& outputSize, tlvx_result& result)
+{
+    // Nothing larger is an image the readers take; unknown content needs no file.
+    const ImageFileKind kind = imageFileKind(input, inputSize < 8 ? static_cast<uint32_t>(inputSize) : 8);
+    if (inputSize > kMaxBlockBytes || kind == ImageFileKind::Unknown)
+        return TLVX_ERROR_READ;
+
+    ScratchFolder scratch;
+    if (!scratch.create())
+        return TLVX_ERROR_WRITE;
+    const std::string inputPath = scratch.file(kind == ImageFileKind::Png ? "input.png" : "input");
+    const std::string outputPath = scratch.file("output.png");
+    if (!writeWholeFile(inputPath.c_str(), input, static_cast<uint32_t>(inputSize)))
+        return TLVX_ERROR_WRITE;
+    const tlvx_status status = convertFile(inputPath.c_str(), outputPath.c_str(), settings, result);
+    if (status != TLVX_OK)
+        return status;
+    return readWholeFile(outputPath.c_str(), output, outputSize);
+}
+
+// Runs a conversion behind the C boundary: no exception crosses it, and a
+// failure leaves a zeroed result.
+template <typename Conversion>
+int guarded(tlvx_result* result, Conversion conversion)
+{
+    tlvx_result local = {};
+    tlvx_status status;
+    try {
+        status = conversion(local);
+    } catch (const std::bad_alloc&) {
+        status = TLVX_ERROR_MEMORY;
+    } catch (...) {
+        status = TLVX_ERROR_CONVERT;
+    }
+    if (status != TLVX_OK)
+        local = tlvx_result{};
+    if (result)
+        *result = local;
+    return status;
+}
+
+}  // namespace
+
+extern "C" {
+
+TLVX_API const char* tlvx_version(void)
+{
+    return TOLVARINX_VERSION;
+}
+
+TLVX_API const char* tlvx_status_text(int status)
+{
+    switch (status) {
+    case TLVX_OK:
+        return "success";
+    case TLVX_ERROR_ARGUMENT:
+        return "invalid argument";
+    case TLVX_ERROR_READ:
+        return "the input is not a readable BMP, PNG or GIF image";
+    case TLVX_ERROR_CONVERT:
+        return "the conversion failed";
+    case TLVX_ERROR_WRITE:
+        return "the output could not be written";
+    case TLVX_ERROR_CANCELLED:
+        return "the conversion was cancelled";
+    case TLVX_ERROR_MEMORY:
+        return "out of memory";
+    default:
+        return "unknown status";
+    }
+}
+
+TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlvx_settings* settings,
+                                 unsigned char** output, size_t* output_size, tlvx_result* result)
+{
+    if (output)
+        *output = nullptr;
+    if (output_size)
+        *output_size = 0;
+    const tlvx_settings& chosen = settings ? *settings : kDefaultSettings;
+    if (!input || input_size == 0 || !output || !output_size || !validSettings(chosen))
+        return guarded(result, [](tlvx_result&) { return TLVX_ERROR_ARGUMENT; });
+    return guarded(result, [&](tlvx_result& local) {
+        return convertMemory(static_cast<const uint8_t*>(input), input_size, chosen, *output, *output_size, local);
+    });
+}
+
+TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, const tlvx_settings* settings,
+                               tlvx_result* result)
+{
+    const tlvx_settings& chosen = settings ? *settings : kDefaultSettings;
+    if (!input_path || !*input_path || !output_path || !*output_path || !validSettings(chosen))
+        return guarded(result, [](tlvx_result&) { return TLVX_ERROR_ARGUMENT; });
+    return guarded(result, [&](tlvx_result& local) { return convertFile(input_path, output_path, chosen, local); });
+}
+
+TLVX_API void tlvx_free(void* data)
+{
+    std::free(data);
+}
+
+}  // extern "C"

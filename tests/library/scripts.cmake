@@ -1,0 +1,8 @@
+# The installed library built into a C program (Linux builds with the library).
+if(CMAKE_CROSSCOMPILING OR NOT TARGET tolvarinx)
+  return()
+endif()
+add_test(NAME library_install
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER}
+    ${CMAKE_CURRENT_LIST_DIR}/installed_library_check.c ${CMAKE_CURRENT_BINARY_DIR}/library-install)
+set_tests_properties(library_install PROPERTIES TIMEOUT 300)
