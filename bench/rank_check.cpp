@@ -131,39 +131,49 @@ bool checkImage(const char* path, int32_t zopfliIterations, int32_t partIteratio
         }
     }
 
-    // Each ranker's order; zopfli on the union of their best few.
-    std::vector<size_t> winners(kRankers);
+    // Each ranker's order over every candidate ("all") and over the strategy
+    // plans alone ("0-7", the candidates without the libdeflate plan); zopfli
+    // on the union of their best few.
+    const auto inPool = [&](size_t i, int pool) { return pool == 0 || candidates[i].plan.rfind("ld", 0) != 0; };
+    size_t winners[2][kRankers] = {};
     std::set<size_t> finalists;
-    for (int r = 0; r < kRankers; ++r) {
-        std::vector<size_t> order(candidates.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) { return candidates[a].ranked[r] < candidates[b].ranked[r]; });
-        winners[r] = order[0];
-        finalists.insert(order.begin(), order.begin() + std::min(kFinalists, order.size()));
-    }
-    size_t best = *finalists.begin();
+    for (int pool = 0; pool < 2; ++pool)
+        for (int r = 0; r < kRankers; ++r) {
+            std::vector<size_t> order;
+            for (size_t i = 0; i < candidates.size(); ++i)
+                if (inPool(i, pool))
+                    order.push_back(i);
+            std::stable_sort(order.begin(), order.end(),
+                             [&](size_t a, size_t b) { return candidates[a].ranked[r] < candidates[b].ranked[r]; });
+            winners[pool][r] = order[0];
+            finalists.insert(order.begin(), order.begin() + std::min(kFinalists, order.size()));
+        }
+    size_t bests[2] = {*finalists.begin(), *finalists.begin()};
     for (size_t i : finalists) {
         std::vector<uint8_t> stream;
         if (!zopfliEncode(candidates[i].filtered.data(), static_cast<uint32_t>(candidates[i].filtered.size()),
                           zopfliIterations, stream))
             return false;
         candidates[i].zopfli = static_cast<uint32_t>(stream.size()) + candidates[i].overhead;
-        if (candidates[i].zopfli < candidates[best].zopfli)
-            best = i;
     }
+    for (int pool = 0; pool < 2; ++pool)
+        for (size_t i : finalists)
+            if (inPool(i, pool) && (!inPool(bests[pool], pool) || candidates[i].zopfli < candidates[bests[pool]].zopfli))
+                bests[pool] = i;
+    const size_t best = bests[0];
     const auto describe = [&](size_t i) {
         return "layout " + std::to_string(layouts[candidates[i].layout].kind) + "/" +
                std::to_string(layouts[candidates[i].layout].order) + " plan " + candidates[i].plan;
     };
     std::printf("%s: %zu candidates; zopfli(%d) best %u (%s)\n", path, candidates.size(), zopfliIterations,
                 candidates[best].zopfli, describe(best).c_str());
-    for (int r = 0; r < kRankers; ++r) {
-        const Candidate& w = candidates[winners[r]];
-        std::printf("  %-6s winner %-22s zopfli %u (+%u)%s\n", rankerName(r).c_str(), describe(winners[r]).c_str(),
-                    w.zopfli, w.zopfli - candidates[best].zopfli, winners[r] == best ? " same" : "");
-    }
+    for (int pool = 0; pool < 2; ++pool)
+        for (int r = 0; r < kRankers; ++r) {
+            const size_t w = winners[pool][r], top = bests[pool];
+            std::printf("  %s %-6s winner %-22s zopfli %u (+%u)%s\n", pool == 0 ? "all" : "0-7", rankerName(r).c_str(),
+                        describe(w).c_str(), candidates[w].zopfli, candidates[w].zopfli - candidates[top].zopfli,
+                        w == top ? " same" : "");
+        }
     // Whether a zlib strategy's own stream beats zopfli's winner.
     uint32_t bestZlib[4] = {~0u, ~0u, ~0u, ~0u};
     for (const Candidate& c : candidates)
