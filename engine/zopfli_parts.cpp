@@ -132,7 +132,7 @@ bool zopfliEncodeParts(const uint8_t* data, uint32_t size, int32_t iterations, u
     if (!zopfliDeflateParts(data, size, iterations, parts, pool, deflate) ||
         deflate.size() > kMaxBlockBytes - 6)
         return false;
-    const uLong adler = adler32_z(adler32(0, nullptr, 0), data, size);
+    const uLong adler = adler32(adler32(0, nullptr, 0), data, static_cast<uInt>(size));
     try {
         out.clear();
         out.reserve(deflate.size() + 6);
