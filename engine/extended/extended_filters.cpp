@@ -1,5 +1,6 @@
 #include "engine/extended/extended_filters.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -69,19 +70,19 @@ public:
 
     // Bytes of a stream holding row (type byte included) after history; 0 on failure.
     uint32_t length(const uint8_t* history, uint32_t historyBytes, const uint8_t* row,
-                    uint32_t rowBytes, std::vector<uint8_t>& scratch)
+                    uint32_t rowBytes)
     {
         if (deflateReset(&stream_) != Z_OK)
             return 0;
         if (historyBytes > 0 && deflateSetDictionary(&stream_, history, historyBytes) != Z_OK)
             return 0;
         const uLong bound = deflateBound(&stream_, rowBytes);
-        if (scratch.size() < bound)
-            scratch.resize(bound);
+        if (scratch_.size() < bound)
+            scratch_.resize(bound);
         stream_.next_in = const_cast<Bytef*>(row);
         stream_.avail_in = rowBytes;
-        stream_.next_out = scratch.data();
-        stream_.avail_out = static_cast<uInt>(scratch.size());
+        stream_.next_out = scratch_.data();
+        stream_.avail_out = static_cast<uInt>(scratch_.size());
         if (deflate(&stream_, Z_FINISH) != Z_STREAM_END)
             return 0;
         return static_cast<uint32_t>(stream_.total_out);
@@ -90,26 +91,29 @@ public:
 private:
     z_stream stream_ = {};
     bool ready_ = false;
+    std::vector<uint8_t> scratch_;
 };
 
-bool planByCompressedLength(const PackedRows& image, std::vector<uint8_t>& types)
+// Each row the type whose filtered row (type byte included) the scorer finds
+// cheapest after up to historyLimit bytes of the rows chosen before it; the
+// lowest type on a tie. scorer.length(history, historyBytes, row, rowBytes)
+// returns the bytes of that trial's stream, 0 on failure.
+template <class Scorer>
+bool planByTrialLength(const PackedRows& image, uint32_t historyLimit, Scorer& scorer,
+                       std::vector<uint8_t>& types)
 {
-    RowTrialCompressor compressor;
-    if (!compressor.open())
-        return false;
     const uint32_t stride = image.stride;
     std::vector<uint8_t> chosen(size_t(stride) * image.height);   // the filtered rows so far
     std::vector<uint8_t> trial(stride);
-    std::vector<uint8_t> scratch;
     for (uint32_t r = 0; r < image.height; ++r) {
         const size_t done = size_t(r) * stride;
-        const uint32_t historyBytes = static_cast<uint32_t>(std::min<size_t>(done, kCompressedPlanHistory));
+        const uint32_t historyBytes = static_cast<uint32_t>(std::min<size_t>(done, historyLimit));
         const uint8_t* history = chosen.data() + done - historyBytes;
         uint32_t best = 0;
         for (int32_t type = FILTER_NONE; type <= FILTER_PAETH; ++type) {
             trial[0] = rowFilterFor(type)(trial.data() + 1, rowData(image, r), aboveData(image, r),
                                           stride - 1, image.bytesPerPixel);
-            const uint32_t length = compressor.length(history, historyBytes, trial.data(), stride, scratch);
+            const uint32_t length = scorer.length(history, historyBytes, trial.data(), stride);
             if (length == 0)
                 return false;
             if (type == FILTER_NONE || length < best) {
@@ -121,6 +125,38 @@ bool planByCompressedLength(const PackedRows& image, std::vector<uint8_t>& types
     }
     return true;
 }
+
+bool planByCompressedLength(const PackedRows& image, std::vector<uint8_t>& types)
+{
+    RowTrialCompressor compressor;
+    return compressor.open() && planByTrialLength(image, kCompressedPlanHistory, compressor, types);
+}
+
+// libdeflate's whole-buffer stream of history and row. libdeflate takes no
+// preset dictionary, so the history is compressed with the row; its share is
+// the same for the five trials of a row and does not change their order.
+class LibdeflateRowTrial {
+public:
+    explicit LibdeflateRowTrial(int level) : compressor_(libdeflate_alloc_compressor(level)) {}
+    ~LibdeflateRowTrial() { libdeflate_free_compressor(compressor_); }
+    LibdeflateRowTrial(const LibdeflateRowTrial&) = delete;
+    LibdeflateRowTrial& operator=(const LibdeflateRowTrial&) = delete;
+    bool ready() const { return compressor_ != nullptr; }
+
+    uint32_t length(const uint8_t* history, uint32_t historyBytes, const uint8_t* row, uint32_t rowBytes)
+    {
+        input_.assign(history, history + historyBytes);
+        input_.insert(input_.end(), row, row + rowBytes);
+        output_.resize(libdeflate_deflate_compress_bound(compressor_, input_.size()));
+        return static_cast<uint32_t>(libdeflate_deflate_compress(compressor_, input_.data(), input_.size(),
+                                                                 output_.data(), output_.size()));
+    }
+
+private:
+    libdeflate_compressor* compressor_;
+    std::vector<uint8_t> input_;
+    std::vector<uint8_t> output_;
+};
 
 }   // namespace
 
@@ -149,6 +185,18 @@ bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>
         return false;
     }
     return false;
+}
+
+bool planFiltersByLibdeflate(const PackedRows& image, int level, std::vector<uint8_t>& types)
+{
+    try {
+        types.assign(image.height, 0);
+        LibdeflateRowTrial trial(level);
+        return image.stride >= 1 && trial.ready() &&
+               planByTrialLength(image, kLibdeflatePlanHistory, trial, types);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 void filterPlannedRow(const PackedRows& image, const std::vector<uint8_t>& types, uint32_t row,

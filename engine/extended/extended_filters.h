@@ -27,6 +27,15 @@ bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>
 // History given to FILTER_COMPRESSED's trial compressions.
 constexpr uint32_t kCompressedPlanHistory = 8192;
 
+// The plan that gives each row the type whose filtered row adds the fewest
+// bytes to a libdeflate stream (at level, 1 to 12) after the last
+// kLibdeflatePlanHistory bytes of the rows chosen before it. False when memory
+// is short or the level is refused.
+bool planFiltersByLibdeflate(const PackedRows& image, int level, std::vector<uint8_t>& types);
+
+// History given to planFiltersByLibdeflate's trial compressions: deflate's window.
+constexpr uint32_t kLibdeflatePlanHistory = 32768;
+
 // Filters row `row` by its planned type into destination (stride bytes, type byte first).
 void filterPlannedRow(const PackedRows& image, const std::vector<uint8_t>& types, uint32_t row,
                       uint8_t* destination);

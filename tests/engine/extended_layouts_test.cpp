@@ -178,13 +178,19 @@ TEST(ExtendedLayoutsTest, EveryFilterPlanUndoesToTheRows)
             for (uint32_t i = 1; i < stride; ++i)
                 rows[size_t(r) * stride + i] = static_cast<uint8_t>((i * 7 + r * r * 3) ^ (i % 5 == 0 ? 0x5A : 0));
         const PackedRows image = {rows.data(), stride, height, bpp};
-        for (int32_t strategy = 0; strategy < kFilterStrategyCount; ++strategy) {
+        // The strategies, then the libdeflate plan at a fast and the strongest level (as -1 and -12).
+        std::vector<int32_t> plans;
+        for (int32_t strategy = 0; strategy < kFilterStrategyCount; ++strategy)
+            plans.push_back(strategy);
+        plans.insert(plans.end(), {-1, -12});
+        for (int32_t strategy : plans) {
             std::vector<uint8_t> types;
-            ASSERT_TRUE(planFilters(image, strategy, types)) << strategy;
+            ASSERT_TRUE(strategy < 0 ? planFiltersByLibdeflate(image, -strategy, types)
+                                     : planFilters(image, strategy, types)) << strategy;
             ASSERT_EQ(types.size(), height);
             for (uint8_t type : types)
                 EXPECT_LE(type, 4) << strategy;
-            if (strategy <= FILTER_PAETH) {
+            if (strategy >= 0 && strategy <= FILTER_PAETH) {
                 EXPECT_EQ(std::count(types.begin(), types.end(), strategy), static_cast<long>(height));
             }
             std::vector<uint8_t> filtered;
@@ -194,6 +200,13 @@ TEST(ExtendedLayoutsTest, EveryFilterPlanUndoesToTheRows)
             EXPECT_EQ(unfilter(filtered, stride, height, bpp), rows) << strategy << " " << bpp;
         }
     }
+}
+
+TEST(ExtendedLayoutsTest, LibdeflatePlanRefusesALevelOutOfRange)
+{
+    const std::vector<uint8_t> rows = {0, 1, 2, 3};
+    std::vector<uint8_t> types;
+    EXPECT_FALSE(planFiltersByLibdeflate({rows.data(), 4, 1, 1}, 13, types));
 }
 
 }   // namespace

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <vector>
+
+#include "engine/extended_encoders.h"
+#include "engine/worker_pool.h"
+#include "engine/zopfli_parts.h"
+
+namespace {
+
+struct PartsCase {
+    const char* name;
+    uint32_t size;
+    bool repetitive;   // short runs and copies; else uniform noise
+};
+
+std::vector<uint8_t> caseBytes(const PartsCase& c)
+{
+    std::mt19937 random(c.size);
+    std::vector<uint8_t> bytes(c.size);
+    for (uint32_t i = 0; i < c.size; ++i)
+        bytes[i] = c.repetitive ? static_cast<uint8_t>(i >= 300 && random() % 4 != 0 ? bytes[i - 300] : random() % 6)
+                                : static_cast<uint8_t>(random());
+    return bytes;
+}
+
+// Every split count gives a zlib stream that inflates to exactly the input,
+// parts far below the 32 KiB window included (70,000 bytes in 6 parts); one
+// part gives exactly zopfli's own stream.
+TEST(ZopfliPartsTest, JoinedStreamsInflateToTheirInput)
+{
+    const PartsCase cases[] = {
+        {"empty", 0, false}, {"one byte", 1, false}, {"five bytes", 5, true},
+        {"noise", 20000, false}, {"repetitive", 70000, true},
+    };
+    for (const PartsCase& c : cases) {
+        const std::vector<uint8_t> input = caseBytes(c);
+        for (uint32_t parts = 1; parts <= 6; ++parts) {
+            std::vector<uint8_t> stream;
+            ASSERT_TRUE(zopfliEncodeParts(input.data(), c.size, 1, parts, nullptr, stream)) << c.name << " " << parts;
+            std::vector<uint8_t> back(c.size + 1);
+            uLongf backSize = back.size();
+            ASSERT_EQ(uncompress(back.data(), &backSize, stream.data(), stream.size()), Z_OK) << c.name << " " << parts;
+            back.resize(backSize);
+            EXPECT_EQ(back, input) << c.name << " " << parts;
+            std::vector<uint8_t> whole;   // one part is zopfli's own one-piece stream
+            if (parts == 1 && zopfliEncode(input.data(), c.size, 1, whole)) {
+                EXPECT_EQ(stream, whole) << c.name;
+            }
+        }
+    }
+}
+
+// The pool only changes who encodes a part: the same bytes for no pool, one and two workers.
+TEST(ZopfliPartsTest, SameStreamForEveryThreadCount)
+{
+    const std::vector<uint8_t> input = caseBytes({"repetitive", 90000, true});
+    std::vector<uint8_t> alone, one, two;
+    WorkerPool onePool(1), twoPool(2);
+    ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, 4, nullptr, alone));
+    ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, 4, &onePool, one));
+    ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, 4, &twoPool, two));
+    EXPECT_EQ(one, alone);
+    EXPECT_EQ(two, alone);
+    EXPECT_EQ(zopfliPartCount(0), 1u);
+    EXPECT_EQ(zopfliPartCount(3 * kZopfliPartBytes - 1), 2u);
+    EXPECT_EQ(zopfliPartCount(uint64_t(1) << 40), kMaxZopfliParts);
+}
+
+}   // namespace
