@@ -26,12 +26,12 @@
 
 #include "core/dib_image.h"
 #include "core/image_loader.h"
-#include "engine/extended_encoders.h"
-#include "engine/extended_filters.h"
-#include "engine/extended_layouts.h"
+#include "engine/extended/extended_encoders.h"
+#include "engine/extended/extended_filters.h"
+#include "engine/extended/extended_layouts.h"
 #include "engine/row_filters.h"
 #include "engine/worker_pool.h"
-#include "engine/zopfli_parts.h"
+#include "engine/extended/zopfli_parts.h"
 
 namespace {
 

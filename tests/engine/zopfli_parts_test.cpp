@@ -4,9 +4,9 @@
 #include <random>
 #include <vector>
 
-#include "engine/extended_encoders.h"
+#include "engine/extended/extended_encoders.h"
 #include "engine/worker_pool.h"
-#include "engine/zopfli_parts.h"
+#include "engine/extended/zopfli_parts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/zopfli_parts.h"
+#include "engine/extended/zopfli_parts.h"
 
 #include <zlib.h>
 #include <zopfli/deflate.h>
