@@ -2,6 +2,7 @@
 
 #include "app/logic/main_window_rules.h"
 #include "app/resource.h"
+#include "framework/helpers.h"
 
 namespace {
 

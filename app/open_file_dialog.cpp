@@ -6,7 +6,7 @@
 #include "app/preview_pane.h"
 #include "app/resource.h"
 #include "core/text_string.h"
-#include "framework/window_base.h"
+#include "framework/helpers.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "framework/dialog_base.h"
 
 #include "core/text_string.h"
+#include "framework/helpers.h"
 
 INT_PTR CALLBACK DialogBase::dialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {

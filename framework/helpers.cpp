@@ -2,7 +2,11 @@
 
 #include "core/text_string.h"
 #include "framework/logic/geometry.h"
-#include "framework/window_base.h"
+
+HINSTANCE moduleInstance()
+{
+    return GetModuleHandleA(nullptr);
+}
 
 HICON loadIconResource(int resourceId, int size)
 {

@@ -1,7 +1,11 @@
 #pragma once
-// Free helpers of the window framework: icons, warning boxes, picture fitting.
+// Free helpers of the window framework: the module, icons, warning boxes,
+// picture fitting.
 
 #include <windows.h>
+
+// The module (program) instance: GetModuleHandleA(nullptr).
+HINSTANCE moduleInstance();
 
 // Icon resourceId of the program at size x size pixels; null when missing.
 // The caller owns the icon (DestroyIcon).

@@ -14,11 +14,6 @@ IntRect toIntRect(const RECT& r)
 
 }  // namespace
 
-HINSTANCE moduleInstance()
-{
-    return GetModuleHandleA(nullptr);
-}
-
 LRESULT CALLBACK WindowBase::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     WindowBase* object;

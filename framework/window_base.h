@@ -165,6 +165,3 @@ private:
     // Calls the handler for message; 0 when it has none.
     int callHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 };
-
-// The module (program) instance: GetModuleHandleA(nullptr).
-HINSTANCE moduleInstance();
