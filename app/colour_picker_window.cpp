@@ -73,10 +73,7 @@ int ColourPickerWindow::onSetCursor(HWND, unsigned, unsigned)
 
 int ColourPickerWindow::onPaint()
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(hwnd, &paint);
-    buffer.drawTo(dc);
-    EndPaint(hwnd, &paint);
+    paintFromBuffer(hwnd, buffer);
     return 1;
 }
 

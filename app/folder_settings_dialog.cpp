@@ -1,5 +1,6 @@
 #include "app/folder_settings_dialog.h"
 
+#include "app/file_drop.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/drop_rules.h"
 #include "app/logic/folder_dialog_ids.h"
@@ -18,14 +19,9 @@ constexpr int kFolderTextCapacity = kDroppedPathCapacity;
 int FolderEdit::onDropFiles(HDROP drop)
 {
     char path[kFolderTextCapacity + 1];
-    const DroppedPath taken = takeFirstDroppedPath(drop, path, kFolderTextCapacity);
-    DragFinish(drop);
-    if (taken == DroppedPath::None)
+    // A path the field cannot hold is no folder to take.
+    if (!takeDroppedPathOrWarn(drop, path, kFolderTextCapacity, kDroppedNotFolderText))
         return 1;
-    if (taken == DroppedPath::TooLong) {
-        warningBox(kDroppedNotFolderText);   // the field cannot hold it: no folder to take
-        return 1;
-    }
     switch (decideFolderDrop(path)) {
     case FolderDropAction::SetText:
         setText(path);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/about_dialog.h"
+#include "app/file_drop.h"
 #include "app/folder_conversion.h"
 #include "app/logic/app_settings.h"
 #include "app/logic/clipboard.h"
@@ -232,14 +233,8 @@ int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindow
 int MainWindow::onDropFiles(HDROP drop)
 {
     char dropped[kPathCapacity + 1];
-    const DroppedPath taken = takeFirstDroppedPath(drop, dropped, kPathCapacity);
-    DragFinish(drop);
-    if (taken == DroppedPath::None)
+    if (!takeDroppedPathOrWarn(drop, dropped, kPathCapacity, kLoadFailedText))
         return 1;
-    if (taken == DroppedPath::TooLong) {
-        warningBox(kLoadFailedText);   // a cut path would open another file
-        return 1;
-    }
     openImage(dropped);
     SetForegroundWindow(hwnd);
     return 1;

@@ -48,9 +48,6 @@ void PreviewPane::clear()
 
 int PreviewPane::onPaint()
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(hwnd, &paint);
-    buffer.drawTo(dc);
-    EndPaint(hwnd, &paint);
+    paintFromBuffer(hwnd, buffer);
     return 1;
 }

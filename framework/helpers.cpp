@@ -1,5 +1,6 @@
 #include "framework/helpers.h"
 
+#include "core/dib_image.h"
 #include "core/text_string.h"
 #include "framework/logic/geometry.h"
 
@@ -24,6 +25,14 @@ void warningBoxById(UINT stringId)
     TextString text(255);
     text.loadResource(stringId);
     warningBox(text.c_str());
+}
+
+void paintFromBuffer(HWND window, const DibImage& buffer)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    buffer.drawTo(dc);
+    EndPaint(window, &paint);
 }
 
 void fitRect(RECT& r, int boxWidth, int boxHeight, bool centreIfSmaller)

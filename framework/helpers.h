@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+class DibImage;
+
 // The module (program) instance: GetModuleHandleA(nullptr).
 HINSTANCE moduleInstance();
 
@@ -17,6 +19,10 @@ HICON loadIconResource(int resourceId, int size);
 void warningBox(const char* text);
 // The same with string resource stringId (up to 255 bytes).
 void warningBoxById(UINT stringId);
+
+// Answers WM_PAINT for window by copying buffer, a back buffer of the
+// window's client size, to the client area's top-left corner.
+void paintFromBuffer(HWND window, const DibImage& buffer);
 
 // Fits a picture into a box: see fitRectInBox (framework/logic/geometry.h).
 // On entry r.left/r.top is the box origin and r's size the picture's size.

@@ -7,31 +7,35 @@
 
 namespace {
 
-// Holds the clipboard open for one paste.
-class OpenClipboardScope {
+// Holds the clipboard open for one paste of its data in one format.
+class ClipboardData {
 public:
-    OpenClipboardScope() : open_(OpenClipboard(nullptr) != FALSE) {}
-    ~OpenClipboardScope()
+    explicit ClipboardData(UINT format)
+        : open_(OpenClipboard(nullptr) != FALSE), data_(open_ ? GetClipboardData(format) : nullptr)
+    {
+    }
+    ~ClipboardData()
     {
         if (open_)
             CloseClipboard();
     }
-    OpenClipboardScope(const OpenClipboardScope&) = delete;
-    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-    bool isOpen() const { return open_; }
+    ClipboardData(const ClipboardData&) = delete;
+    ClipboardData& operator=(const ClipboardData&) = delete;
+    // The data, which the clipboard keeps; null when the clipboard could not
+    // be opened or holds nothing in the format.
+    HANDLE handle() const { return data_; }
 
 private:
     bool open_;
+    HANDLE data_;
 };
 
 }  // namespace
 
 unsigned pasteBitmap(DibImage& image)
 {
-    OpenClipboardScope clipboard;
-    if (!clipboard.isOpen())
-        return CLIPBOARD_NO_DATA;
-    HANDLE bitmap = GetClipboardData(CF_BITMAP);
+    ClipboardData clipboard(CF_BITMAP);
+    HANDLE bitmap = clipboard.handle();
     if (!bitmap)
         return CLIPBOARD_NO_DATA;
     if (!image.copyFromBitmap(bitmap))   // the clipboard keeps the bitmap
@@ -43,10 +47,8 @@ unsigned pasteBitmap(DibImage& image)
 
 unsigned pasteDib32(DibImage& image)
 {
-    OpenClipboardScope clipboard;
-    if (!clipboard.isOpen())
-        return CLIPBOARD_NO_DATA;
-    HANDLE data = GetClipboardData(CF_DIB);
+    ClipboardData clipboard(CF_DIB);
+    HANDLE data = clipboard.handle();
     if (!data)
         return CLIPBOARD_NO_DATA;
     // The block may be larger than the bitmap, never smaller than GlobalSize says.

@@ -33,10 +33,7 @@ bool SettingsFile::load(const char* path)
     if (!file.openRead(path))
         return false;
     const uint32_t size = file.size();
-    uint32_t blockSize = 0;
-    if (size == 0 || !checkedAdd(size, 1, blockSize))
-        return false;
-    auto* bytes = text.allocate(blockSize, false);
+    uint8_t* bytes = allocateText(size);
     if (!bytes)
         return false;
     // A file that shrinks while being read keeps what was read.
@@ -55,15 +52,20 @@ bool SettingsFile::load(const char* path)
 bool SettingsFile::loadText(const char* bytes, uint32_t size)
 {
     release();
-    uint32_t blockSize = 0;
-    if (size == 0 || !checkedAdd(size, 1, blockSize))
-        return false;
-    auto* block = text.allocate(blockSize, false);
+    uint8_t* block = allocateText(size);
     if (!block)
         return false;
     std::memcpy(block, bytes, size);
     block[size] = 0;
     return split();
+}
+
+uint8_t* SettingsFile::allocateText(uint32_t size)
+{
+    uint32_t blockSize = 0;
+    if (size == 0 || !checkedAdd(size, 1, blockSize))
+        return nullptr;
+    return text.allocate(blockSize, false);
 }
 
 bool SettingsFile::split()

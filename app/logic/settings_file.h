@@ -56,6 +56,9 @@ public:
     int32_t section = -1;       // index in lines of the selected header
 
 private:
+    // Allocates text for size bytes and a NUL; null for size 0 or when the
+    // block cannot be had.
+    uint8_t* allocateText(uint32_t size);
     bool split();
 };
 

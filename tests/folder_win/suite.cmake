@@ -5,6 +5,7 @@ if(WIN32)
   tolvarinx_test_suite(folder_win tolvarinx_framework tolvarinx_app_logic)
   if(TARGET test_folder_win)
     target_sources(test_folder_win PRIVATE
+      ${PROJECT_SOURCE_DIR}/app/file_drop.cpp
       ${PROJECT_SOURCE_DIR}/app/folder_conversion.cpp
       ${PROJECT_SOURCE_DIR}/app/folder_progress_dialog.cpp
       ${PROJECT_SOURCE_DIR}/app/folder_settings_dialog.cpp
