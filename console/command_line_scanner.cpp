@@ -1,6 +1,7 @@
 #include "console/command_line_scanner.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/codepage.h"
 
@@ -97,4 +98,33 @@ bool CommandLineScanner::getValue(const char* name, TextString& value, const cha
         return true;
     value.assign(defaultValue);
     return false;
+}
+
+void CommandLineScanner::words(std::vector<CommandWord>& out) const
+{
+    out.clear();
+    const char* p = line_.c_str();
+    bool first = true;
+    for (;;) {
+        while (*p == ' ')
+            ++p;
+        if (*p == 0)
+            return;
+        CommandWord word;
+        word.isSwitch = *p == switchChar_;
+        if (word.isSwitch)
+            p = nextChar(p);
+        bool quoted = false;
+        while (*p != 0 && (quoted || *p != ' ')) {
+            const char* next = nextChar(p);
+            if (*p == '"')
+                quoted = !quoted;
+            else
+                word.text.append(p, static_cast<size_t>(next - p));
+            p = next;
+        }
+        if (!first)
+            out.push_back(std::move(word));
+        first = false;
+    }
 }

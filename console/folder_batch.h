@@ -19,19 +19,47 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <string>
+#include <vector>
+
+#include "console/batch_report.h"
 #include "core/text_string.h"
 #include "services/folder_file_conversion.h"
 
 class CommandLineScanner;
 
-struct FolderBatchOptions {
+// What every file of a run over many files gets, and how the run reports.
+struct BatchSettings {
+    FolderFileSettings file;    // "-nf -nd -nc -x -xi", "-ts", "-kt", "-n"
+    unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
+    ReportStyle style = ReportStyle::Text;   // "-q", "--json"
+};
+
+struct FolderBatchOptions : BatchSettings {
     TextString inputRoot;
     TextString outputRoot;      // the input root when "-od" gives none
     bool subfolders = false;    // "-r"
     uint16_t typeMask = 0;      // FOLDER_TYPE_* bits ("-t")
-    FolderFileSettings file;    // "-nf -nd -nc", "-ts", "-kt"
-    unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
 };
+
+// Reads "-j", "-xi" and "-kt" and takes the rest from runFlags. On failure
+// prints the message to out and returns false.
+bool readBatchSettings(const CommandLineScanner& scanner, uint16_t runFlags, BatchSettings& settings, FILE* out);
+
+// One file of a file list: its path as given, and its output (empty: the
+// input with the extension png, as "-i" derives it).
+struct FileListEntry {
+    std::string input;
+    std::string output;
+};
+
+// Converts the files one by one as the one-file mode would (every rule of
+// conversion.h), on the folder mode's threads with its ordering: a file that
+// shares a path with an earlier one (after "." folders and doubled
+// separators are dropped) waits for it. The report is the folder mode's,
+// each row named by the path as given. Returns 0 when no file failed.
+int runFileList(const std::vector<FileListEntry>& entries, const BatchSettings& settings, FILE* out,
+                bool liveProgress);
 
 // Reads the folder mode's switches. runFlags are the run flags already read
 // from the shared switches (console_switches.h). On failure prints the message to out and returns

@@ -32,6 +32,23 @@ struct FolderJob {
     size_t waitFor[kMaxJobWaits] = {kNoEarlierJob, kNoEarlierJob};
 };
 
+// Orders jobs handed out one after another: each job waits for the last
+// earlier one to use its input path and the last to use its output path
+// (paths compared as the output rules compare names, ASCII case folded).
+// Used by one thread.
+class JobOrder {
+public:
+    // Forgets every job handed out.
+    void clear();
+    // Sets job.waitFor from job's paths and counts job as the next one.
+    void add(FolderJob& job);
+
+private:
+    size_t jobs_ = 0;   // jobs handed out
+    // The last job to use each path, under its pathKey.
+    std::unordered_map<std::string, size_t> lastUse_;
+};
+
 class FolderWalk {
 public:
     FolderWalk() = default;
@@ -58,9 +75,7 @@ private:
     TextString outputFolder_;
     TextString item_;
     bool separate_ = false;
-    size_t jobs_ = 0;   // jobs handed out
-    // The last job to use each path, under its pathKey.
-    std::unordered_map<std::string, size_t> lastUse_;
+    JobOrder order_;
 };
 
 // True when a and b are the same text without regard to case (the output
