@@ -102,6 +102,9 @@ bool CommandLineScanner::getValue(const char* name, TextString& value, const cha
 
 void CommandLineScanner::words(std::vector<CommandWord>& out) const
 {
+    // The boundaries find() sees: a quoted stretch at the start of a word is
+    // taken whole, and a switch character right after it starts a word of
+    // its own; any other word runs to the next space.
     out.clear();
     const char* p = line_.c_str();
     bool first = true;
@@ -111,17 +114,22 @@ void CommandLineScanner::words(std::vector<CommandWord>& out) const
         if (*p == 0)
             return;
         CommandWord word;
-        word.isSwitch = *p == switchChar_;
-        if (word.isSwitch)
+        if (*p == '"') {
+            const char* start = nextChar(p);
+            const char* closing = findChar(start, '"');
+            const char* end = closing != nullptr ? closing : start + std::strlen(start);
+            word.text.assign(start, static_cast<size_t>(end - start));
+            p = closing != nullptr ? nextChar(closing) : end;
+        }
+        if (word.text.empty() && *p == switchChar_) {
+            word.isSwitch = true;
             p = nextChar(p);
-        bool quoted = false;
-        while (*p != 0 && (quoted || *p != ' ')) {
-            const char* next = nextChar(p);
-            if (*p == '"')
-                quoted = !quoted;
-            else
-                word.text.append(p, static_cast<size_t>(next - p));
-            p = next;
+        }
+        if (!(*p == switchChar_ && !word.isSwitch)) {
+            const char* space = findChar(p, ' ');
+            const char* end = space != nullptr ? space : p + std::strlen(p);
+            word.text.append(p, static_cast<size_t>(end - p));
+            p = end;
         }
         if (!first)
             out.push_back(std::move(word));

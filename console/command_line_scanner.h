@@ -17,9 +17,11 @@
 
 #include "core/text_string.h"
 
-// One word of the line: words are separated by spaces outside double quotes;
-// the quotes themselves are dropped. A switch word begins with an unquoted
-// switch character; its text is the name after it.
+// One word of the line as find() reads it: a word runs to the next space,
+// except that a quoted stretch at its start is taken whole (without its
+// quotes) and a switch character right after that stretch starts a word of
+// its own. A switch word begins with the switch character; its text is the
+// name after it.
 struct CommandWord {
     std::string text;
     bool isSwitch = false;

@@ -290,8 +290,11 @@ std::string checkWordSorting(const std::string& line)
             return "the file word \"" + file + "\" begins with a dash";
     }
     for (const std::string& word : words.unknownSwitches) {
-        if (word.size() < 1 || word[0] != '-' || word.find(' ') != std::string::npos)
+        // (A lead byte steps over the byte after it, a space included.)
+        if (word.empty() || word[0] != '-' || (isAscii(line) && word.find(' ') != std::string::npos))
             return "the unknown switch \"" + word + "\" is no switch word";
+        if (!scanner.hasSwitch(word.c_str() + 1))
+            return "the unknown switch \"" + word + "\" is not found as a switch";
     }
     if (isFileListLine(scanner, words) && (scanner.hasSwitch("i") || scanner.hasSwitch("d") || words.files.empty()))
         return "a file list with -i, -d or no file";
