@@ -2,6 +2,7 @@
 
 #include "console/command_line_scanner.h"
 #include "console/file_list_mode.h"
+#include "console/report_text.h"
 #include "console/folder_batch.h"
 #include "console/terminal.h"
 #include "core/byte_buffer.h"
@@ -95,9 +96,9 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     const char* outputPath = options.outputPath.c_str();
 
     print(out, "input: ");
-    print(out, inputPath);
+    print(out, reportName(inputPath).c_str());
     print(out, "\noutput: ");
-    print(out, outputPath);
+    print(out, reportName(outputPath).c_str());
     print(out, "\n\n");
     std::fflush(out);
 

@@ -433,11 +433,15 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
     FolderWalk walk;
     walk.start(options.inputRoot.c_str(), options.outputRoot.c_str());
     const char* outputRoot = options.outputRoot.c_str();
-    if (walk.separateOutput() && !fileExists(outputRoot) && !createFolder(outputRoot)) {
+    // A test run makes no folder: a missing output folder is where the outputs would go.
+    const bool testRun = options.file.testRun;
+    walk.setMakeFolders(!testRun);
+    const bool missingInTestRun = testRun && walk.separateOutput() && !fileExists(outputRoot);
+    if (walk.separateOutput() && !testRun && !fileExists(outputRoot) && !createFolder(outputRoot)) {
         printLine(out, outputRoot, " を作成できません");
         return CONSOLE_EXIT_FAILURE;
     }
-    if (!isDirectory(outputRoot)) {
+    if (!missingInTestRun && !isDirectory(outputRoot)) {
         printLine(out, outputRoot, " がﾌｫﾙﾀﾞではありません");
         return CONSOLE_EXIT_FAILURE;
     }

@@ -62,7 +62,7 @@ bool FolderWalk::next(FolderFileList& list, FolderJob& job)
         if (kind == ITEM_ENTER_FOLDER || kind == ITEM_LEAVE_FOLDER) {
             inputFolder_.assign(item_.c_str());
             mirrorFolder(outputFolder_, outputRoot_.c_str(), item_.c_str(), inputRoot_.length());
-            if (kind == ITEM_ENTER_FOLDER && separate_ && !fileExists(outputFolder_.c_str()))
+            if (kind == ITEM_ENTER_FOLDER && separate_ && makeFolders_ && !fileExists(outputFolder_.c_str()))
                 createFolder(outputFolder_.c_str());
             continue;
         }

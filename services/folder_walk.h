@@ -58,6 +58,9 @@ public:
     // Starts a walk from the roots (copied), forgetting any earlier one.
     void start(const char* inputRoot, const char* outputRoot);
 
+    // Whether next() makes the mirrored output folders (by default it does; a
+    // test run, which writes nothing, turns it off). Kept by start().
+    void setMakeFolders(bool make) { makeFolders_ = make; }
     // False when the roots are one folder: the outputs go beside their inputs.
     bool separateOutput() const { return separate_; }
     // Reads list on to its next file and fills job with it; false (job
@@ -75,6 +78,7 @@ private:
     TextString outputFolder_;
     TextString item_;
     bool separate_ = false;
+    bool makeFolders_ = true;
     JobOrder order_;
 };
 
