@@ -79,16 +79,25 @@ Tree readTree(const std::string& root)
     return tree;
 }
 
+// Names only one platform's file system takes: on Windows, names of the ANSI
+// code page (these literals are compiled into it; 表 ends in the byte of a
+// backslash); elsewhere a tab, a line feed and bytes that are not UTF-8.
+#ifdef _WIN32
+const char* const kOddNames[] = {"表.bmp", "日本語.png", "ｶﾅ.bmp"};
+#else
+const char* const kOddNames[] = {"tab\there.bmp", "line\nfeed.png", "bad\xff\xfename.bmp"};
+#endif
+
 // Inputs of every kind under awkward names: a BMP, a PNG that shrinks, one
-// that cannot, a file that is no image, names with a space, a tab, a line
-// feed and bytes that are not UTF-8. Returns the names; a.bmp and a.png
-// both write a.png. Exactly one file ("notes.txt") fails.
+// that cannot, a file that is no image, names with a space and kOddNames.
+// Returns the names; a.bmp and a.png both write a.png. Exactly one file
+// ("notes.txt") fails.
 std::vector<std::string> makeInputs(const std::string& folder)
 {
     const RgbaImage bands = makeBandedImage(24, 18, 5);
     const RgbaImage gradient = makeGradientImage(21, 13);
-    const std::vector<std::string> names = {"a.bmp", "a.png", "with space.bmp", "tab\there.bmp",
-                                            "line\nfeed.png", "bad\xff\xfename.bmp", "notes.txt", "big.png"};
+    std::vector<std::string> names = {"a.bmp", "a.png", "with space.bmp", "notes.txt", "big.png"};
+    names.insert(names.end() - 2, std::begin(kOddNames), std::end(kOddNames));
     for (const std::string& name : names) {
         const std::string path = folder + "/" + name;
         if (name == "notes.txt")
@@ -111,6 +120,24 @@ std::vector<std::string> withFolder(const std::string& folder, const std::vector
     return paths;
 }
 
+// The name among candidates (in the system code page, in folder) that the
+// path field key of a JSON report object names: by its UTF-8 text after the
+// last separator, or exactly by its bytes when the report gives them in base64.
+std::string namedFile(const nlohmann::json& object, const std::string& key, const std::string& folder,
+                      const std::vector<std::string>& candidates)
+{
+    const std::string shown = object.at(key);
+    const std::string tail = shown.substr(shown.find_last_of("/\\") + 1);
+    const bool inBase64 = object.contains(key + "_base64");
+    for (const std::string& name : candidates) {
+        std::string utf8;
+        const bool valid = systemTextToUtf8(name.c_str(), utf8);
+        if (inBase64 ? object.at(key + "_base64") == base64(folder + "/" + name) : valid && utf8 == tail)
+            return name;
+    }
+    return std::string();
+}
+
 class FileListTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -125,7 +152,6 @@ TEST_F(FileListTest, FileListWritesWhatOneFileRunsWrite)
     const std::string single = dir.file("single");
     fs::create_directory(single);
     const std::vector<std::string> names = makeInputs(single);
-    const Tree inputs = readTree(single);
     for (const std::string& path : withFolder(single, names)) {
         std::vector<std::string> arguments = {"-i", path};
         arguments.insert(arguments.end(), kFast.begin(), kFast.end());
@@ -135,8 +161,7 @@ TEST_F(FileListTest, FileListWritesWhatOneFileRunsWrite)
     for (const char* jobs : {"1", "3", "8"}) {
         const std::string folder = dir.file(std::string("list") + jobs);
         fs::create_directory(folder);
-        for (const auto& file : inputs)
-            writeFileBytes(folder + "/" + file.first, file.second);
+        makeInputs(folder);
         std::vector<std::string> arguments = withFolder(folder, names);
         arguments.insert(arguments.end(), {"-j", jobs, "-nf", "-nd", "-nc"});
         const Captured run = runArgs(arguments);
@@ -192,7 +217,14 @@ TEST_F(FileListTest, JsonReportParsesAndMatchesTheFiles)
     for (const Case& c : cases) {
         const std::string folder = dir.file(std::string(c.mode) + (c.testRun ? "-n" : ""));
         fs::create_directory(folder);
-        std::vector<std::string> names = makeInputs(folder);
+        const std::vector<std::string> all = makeInputs(folder);
+        std::vector<std::string> names = all;   // the rows expected, in order; empty: any order
+        std::vector<std::string> outputs;
+        std::map<std::string, size_t> sizes;   // of the inputs before the run
+        for (const std::string& name : all) {
+            outputs.push_back(name.substr(0, name.rfind('.')) + ".png");
+            sizes[name] = readFileBytes(folder + "/" + name).size();
+        }
         const Tree before = readTree(folder);
         std::vector<std::string> arguments = {"--json", "-x", "-xi", "1"};
         if (c.testRun)
@@ -211,17 +243,13 @@ TEST_F(FileListTest, JsonReportParsesAndMatchesTheFiles)
         const std::vector<std::string> rows = lines(run.out);
         ASSERT_GE(rows.size(), 2u) << c.mode << run.out << run.err;
         uint32_t failed = 0;
-        std::map<std::string, size_t> lastWritten;   // output path -> bytes the last row to write it reports
+        std::map<std::string, size_t> lastWritten;   // output name -> bytes the last row to write it reports
         for (size_t i = 0; i + 1 < rows.size(); ++i) {
             const nlohmann::json object = nlohmann::json::parse(rows[i]);
-            // The one name that is no UTF-8 comes with its bytes in base64.
-            std::string input = object.at("input").get<std::string>();
-            if (object.contains("input_base64")) {
-                input = folder + "/bad\xff\xfename.bmp";
-                EXPECT_EQ(object.at("input_base64"), base64(input));
-            }
+            const std::string input = namedFile(object, "input", folder, all);
+            ASSERT_FALSE(input.empty()) << rows[i];
             if (!names.empty()) {
-                EXPECT_EQ(input, folder + "/" + names[i]) << c.mode;
+                EXPECT_EQ(input, names[i]) << c.mode;
             }
             const std::string result = object.at("result");
             EXPECT_EQ(object.at("test_run").get<bool>(), c.testRun);
@@ -230,21 +258,19 @@ TEST_F(FileListTest, JsonReportParsesAndMatchesTheFiles)
                 EXPECT_FALSE(object.at("error").get<std::string>().empty());
                 continue;
             }
-            const std::string output = object.contains("output_base64")
-                                           ? folder + "/bad\xff\xfename.png"
-                                           : object.at("output").get<std::string>();
+            const std::string output = namedFile(object, "output", folder, outputs);
+            ASSERT_FALSE(output.empty()) << rows[i];
             // An input an earlier row wrote (a.png after a.bmp) is that row's output.
             const auto earlier = lastWritten.find(input);
             EXPECT_EQ(object.at("input_bytes").get<size_t>(),
-                      earlier != lastWritten.end() ? earlier->second
-                                                   : before.at(fs::path(input).filename().string()).size());
+                      earlier != lastWritten.end() ? earlier->second : sizes.at(input));
             if (result == "converted" && !c.testRun)
                 lastWritten[output] = object.at("output_bytes").get<size_t>();
             EXPECT_TRUE(object.at("extended").contains("layout"));
             EXPECT_GE(object.at("bit_depth").get<int>(), 1);
         }
         for (const auto& written : lastWritten)
-            EXPECT_EQ(written.second, fs::file_size(written.first)) << written.first;
+            EXPECT_EQ(written.second, readFileBytes(folder + "/" + written.first).size()) << written.first;
         const nlohmann::json summary = nlohmann::json::parse(rows.back()).at("summary");
         EXPECT_EQ(summary.at("files").get<size_t>(), rows.size() - 1);
         EXPECT_EQ(summary.at("failed").get<uint32_t>(), failed);
@@ -350,14 +376,26 @@ TEST(ReportText, NamesChecksAndBase64)
     } names[] = {{"plain\\name.png", "plain\\name.png"}, {"a\tb", "a\\tb"}, {"x\\y\nz\r", "x\\\\y\\nz\\r"}, {"", ""}};
     for (const auto& c : names)
         EXPECT_EQ(reportName(c.name), c.shown);
+    // Texts of the system code page and their UTF-8 ("" when invalid).
     const struct {
         const char* text;
-        bool valid;
-    } texts[] = {{"ascii", true},        {"\xe3\x81\x82", true},  {"\xc3", false},         {"\xc0\xaf", false},
-                 {"\xed\xa0\x80", false}, {"\xf4\x90\x80\x80", false}, {"\xf0\x9f\x98\x80", true}, {"\xff", false}};
+        const char* utf8;
+    } texts[] = {
+        {"ascii", "ascii"},
+#ifdef _WIN32
+        {"\x82\xa0", "\xe3\x81\x82"}, {"\x95\x5c", "\xe8\xa1\xa8"}, {"\xb6", "\xef\xbd\xb6"}, {"a\x82", ""},
+#else
+        {"\xe3\x81\x82", "\xe3\x81\x82"}, {"\xc3", ""}, {"\xc0\xaf", ""}, {"\xed\xa0\x80", ""},
+        {"\xf4\x90\x80\x80", ""}, {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"}, {"\xff", ""},
+#endif
+    };
     std::string utf8;
-    for (const auto& c : texts)
-        EXPECT_EQ(systemTextToUtf8(c.text, utf8), c.valid) << c.text;
+    for (const auto& c : texts) {
+        EXPECT_EQ(systemTextToUtf8(c.text, utf8), *c.utf8 != 0) << c.text;
+        if (*c.utf8 != 0) {
+            EXPECT_EQ(utf8, c.utf8);
+        }
+    }
     const struct {
         const char* bytes;
         const char* encoded;
