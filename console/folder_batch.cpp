@@ -437,19 +437,21 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
     const bool testRun = options.file.testRun;
     walk.setMakeFolders(!testRun);
     const bool missingInTestRun = testRun && walk.separateOutput() && !fileExists(outputRoot);
+    // With the JSON report the report stream carries nothing but JSON.
+    FILE* messages = options.style == ReportStyle::Json ? stderr : out;
     if (walk.separateOutput() && !testRun && !fileExists(outputRoot) && !createFolder(outputRoot)) {
-        printLine(out, outputRoot, " を作成できません");
+        printLine(messages, outputRoot, " を作成できません");
         return CONSOLE_EXIT_FAILURE;
     }
     if (!missingInTestRun && !isDirectory(outputRoot)) {
-        printLine(out, outputRoot, " がﾌｫﾙﾀﾞではありません");
+        printLine(messages, outputRoot, " がﾌｫﾙﾀﾞではありません");
         return CONSOLE_EXIT_FAILURE;
     }
 
     FolderFileList list;
     if (!list.build(options.inputRoot.c_str(), options.typeMask, options.subfolders,
                     walk.separateOutput() ? outputRoot : nullptr)) {
-        printLine(out, "<ﾒﾓﾘ不足>", "");
+        printLine(messages, "<ﾒﾓﾘ不足>", "");
         return CONSOLE_EXIT_FAILURE;
     }
     std::deque<BatchFile> files;

@@ -14,7 +14,8 @@
 // every output is what a run of one file at a time writes, whatever `jobs` is.
 //
 // The report goes to one stream from the calling thread only: one line per
-// file in list order, then the summary line of the folder dialog.
+// file in list order, then the summary line of the folder dialog (or the
+// quiet or JSON report of batch_report.h).
 
 #include <cstdint>
 #include <cstdio>
@@ -67,7 +68,9 @@ int runFileList(const std::vector<FileListEntry>& entries, const BatchSettings& 
 bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, FolderBatchOptions& options,
                        FILE* out);
 
-// Converts the folder and prints the report to out. With liveProgress a
+// Converts the folder and prints the report to out in options.style
+// (batch_report.h; with the JSON report, a message about the output folder
+// goes to stderr). With liveProgress and the text report a
 // progress line ("files done / total" and the bytes saved so far) is redrawn
 // in place below the printed lines while files are under way. Returns 0 when
 // no file failed, 1 otherwise or when the run could not start.
