@@ -2,8 +2,8 @@
 
 #include "console/command_line_scanner.h"
 #include "console/file_list_mode.h"
-#include "console/report_text.h"
 #include "console/folder_batch.h"
+#include "console/report_text.h"
 #include "console/terminal.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
