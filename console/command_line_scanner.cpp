@@ -1,6 +1,7 @@
 #include "console/command_line_scanner.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/codepage.h"
 
@@ -97,4 +98,41 @@ bool CommandLineScanner::getValue(const char* name, TextString& value, const cha
         return true;
     value.assign(defaultValue);
     return false;
+}
+
+void CommandLineScanner::words(std::vector<CommandWord>& out) const
+{
+    // The boundaries find() sees: a quoted stretch at the start of a word is
+    // taken whole, and a switch character right after it starts a word of
+    // its own; any other word runs to the next space.
+    out.clear();
+    const char* p = line_.c_str();
+    bool first = true;
+    for (;;) {
+        while (*p == ' ')
+            ++p;
+        if (*p == 0)
+            return;
+        CommandWord word;
+        if (*p == '"') {
+            const char* start = nextChar(p);
+            const char* closing = findChar(start, '"');
+            const char* end = closing != nullptr ? closing : start + std::strlen(start);
+            word.text.assign(start, static_cast<size_t>(end - start));
+            p = closing != nullptr ? nextChar(closing) : end;
+        }
+        if (word.text.empty() && *p == switchChar_) {
+            word.isSwitch = true;
+            p = nextChar(p);
+        }
+        if (!(*p == switchChar_ && !word.isSwitch)) {
+            const char* space = findChar(p, ' ');
+            const char* end = space != nullptr ? space : p + std::strlen(p);
+            word.text.append(p, static_cast<size_t>(end - p));
+            p = end;
+        }
+        if (!first)
+            out.push_back(std::move(word));
+        first = false;
+    }
 }

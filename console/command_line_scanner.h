@@ -12,7 +12,20 @@
 // trail byte of a double-byte character is never taken for a space, a quote or
 // the switch character. Not copyable; one thread at a time.
 
+#include <string>
+#include <vector>
+
 #include "core/text_string.h"
+
+// One word of the line as find() reads it: a word runs to the next space,
+// except that a quoted stretch at its start is taken whole (without its
+// quotes) and a switch character right after that stretch starts a word of
+// its own. A switch word begins with the switch character; its text is the
+// name after it.
+struct CommandWord {
+    std::string text;
+    bool isSwitch = false;
+};
 
 class CommandLineScanner {
 public:
@@ -33,6 +46,8 @@ public:
     bool getValue(const char* name, TextString& value, const char* defaultValue) const;
     // find without a value.
     bool hasSwitch(const char* name) const { return find(name, nullptr); }
+    // Every word after the first (the program's name), in order.
+    void words(std::vector<CommandWord>& out) const;
 
 private:
     TextString line_;

@@ -1,7 +1,9 @@
 #include "console/console_run.h"
 
 #include "console/command_line_scanner.h"
+#include "console/file_list_mode.h"
 #include "console/folder_batch.h"
+#include "console/report_text.h"
 #include "console/terminal.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
@@ -19,9 +21,10 @@ void print(FILE* out, const char* text)
 
 const char kHelpText[] =
     "usage:\n"
-    "  tolvarinxc -i INPUT [-o OUTPUT] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]]\n"
+    "  tolvarinxc -i INPUT [-o OUTPUT] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json]\n"
     "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-j N] [-nf] [-nd] [-nc]\n"
-    "             [-x [-xi N]]\n"
+    "             [-x [-xi N]] [-n] [-q] [--json]\n"
+    "  tolvarinxc [-j N] [-kt] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json] FILE...\n"
     "  tolvarinxc -h | --help | --version\n"
     "\n"
     "  -i path     the input image (BMP, PNG or GIF)\n"
@@ -38,6 +41,10 @@ const char kHelpText[] =
     "  -ts         outputs get their inputs' time stamps\n"
     "  -x          extended search: more layouts, palette orders, filters and encoders\n"
     "  -xi n       -x: zopfli iterations, 1 to 1000 (default: by the image's size)\n"
+    "  -n          test run: every search runs and is reported, no file is written\n"
+    "  -q          quiet: only errors are printed\n"
+    "  --json      one JSON object per file on a line of its own, then a summary object\n"
+    "  FILE...     without -i and -d: each file converted as -i FILE would be\n"
     "  -h, --help  this text\n"
     "  --version   the version\n";
 
@@ -89,9 +96,9 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     const char* outputPath = options.outputPath.c_str();
 
     print(out, "input: ");
-    print(out, inputPath);
+    print(out, reportName(inputPath).c_str());
     print(out, "\noutput: ");
-    print(out, outputPath);
+    print(out, reportName(outputPath).c_str());
     print(out, "\n\n");
     std::fflush(out);
 
@@ -116,7 +123,8 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     target.inputPath = inputPath;
     target.inputSize = fileSizeByName(inputPath);
     target.outputPath = outputPath;
-    target.rules = (options.runFlags & RUN_TIME_STAMPS) ? OUTPUT_KEEP_TIME_STAMPS : 0;
+    target.rules = static_cast<uint16_t>(((options.runFlags & RUN_TIME_STAMPS) ? OUTPUT_KEEP_TIME_STAMPS : 0) |
+                                         ((options.runFlags & RUN_TEST) ? OUTPUT_TEST_RUN : 0));
 
     PngOptimizer optimizer;
     const OutputOutcome outcome = convertToFile(optimizer, request, target);
@@ -160,7 +168,7 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     return CONSOLE_EXIT_SUCCESS;
 }
 
-int runConsole(int argc, const char* commandLine, FILE* out)
+int runConsole(int argc, const char* commandLine, FILE* out, FILE* err)
 {
     if (argc < 2) {
         print(out, "[usage]\n");
@@ -182,14 +190,22 @@ int runConsole(int argc, const char* commandLine, FILE* out)
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     }
+    const uint16_t runFlags = readFlagSwitches(scanner);
+    SortedWords words;
+    sortWords(scanner, words);
+    if (isFileListLine(scanner, words))
+        return runFileListMode(scanner, runFlags, words, out, err);
+    warnIgnoredWords(words, err);
     if (scanner.hasSwitch("d")) {
         FolderBatchOptions folder;
-        if (!readFolderOptions(scanner, readFlagSwitches(scanner), folder, out))
+        if (!readFolderOptions(scanner, runFlags, folder, (runFlags & RUN_JSON) ? err : out))
             return CONSOLE_EXIT_FAILURE;
         return runFolderBatch(folder, out, isTerminal(out));
     }
-    ConsoleOptions options;
-    if (!readConsoleOptions(scanner, options, out))
-        return CONSOLE_EXIT_FAILURE;
-    return runConversion(options, out);
+    return runOneFileMode(scanner, runFlags, out, err);
+}
+
+int runConsole(int argc, const char* commandLine, FILE* out)
+{
+    return runConsole(argc, commandLine, out, stderr);
 }

@@ -11,8 +11,59 @@ const FlagSwitch kFlagSwitches[] = {
     {"nc", OPT_NO_8BIT_COMPARE},
     {"ts", RUN_TIME_STAMPS},
     {"x", OPT_EXTENDED_SEARCH},
+    {"q", RUN_QUIET},
+    {"n", RUN_TEST},
+    {"-json", RUN_JSON},
 };
 const int kFlagSwitchCount = static_cast<int>(sizeof kFlagSwitches / sizeof kFlagSwitches[0]);
+
+const char* const kValueSwitches[] = {"i", "o", "d", "od", "t", "j", "xi"};
+const int kValueSwitchCount = static_cast<int>(sizeof kValueSwitches / sizeof kValueSwitches[0]);
+const char* const kPlainSwitches[] = {"r", "kt", "h", "-help", "-version"};
+const int kPlainSwitchCount = static_cast<int>(sizeof kPlainSwitches / sizeof kPlainSwitches[0]);
+
+namespace {
+
+bool isNamed(const std::string& word, const char* const* names, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (word == names[i])
+            return true;
+    }
+    return false;
+}
+
+bool isKnownSwitch(const std::string& name)
+{
+    for (int i = 0; i < kFlagSwitchCount; ++i) {
+        if (name == kFlagSwitches[i].name)
+            return true;
+    }
+    return isNamed(name, kValueSwitches, kValueSwitchCount) || isNamed(name, kPlainSwitches, kPlainSwitchCount);
+}
+
+}  // namespace
+
+void sortWords(const CommandLineScanner& scanner, SortedWords& sorted)
+{
+    sorted = SortedWords();
+    std::vector<CommandWord> words;
+    scanner.words(words);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const CommandWord& word = words[i];
+        if (word.isSwitch) {
+            if (!isKnownSwitch(word.text))
+                sorted.unknownSwitches.push_back("-" + word.text);
+            else if (isNamed(word.text, kValueSwitches, kValueSwitchCount) && i + 1 < words.size() &&
+                     !words[i + 1].isSwitch)
+                ++i;   // its value
+        } else if (!word.text.empty() && word.text[0] == '-') {
+            sorted.switchLike.push_back(word.text);
+        } else {
+            sorted.files.push_back(word.text);
+        }
+    }
+}
 
 uint16_t readFlagSwitches(const CommandLineScanner& scanner)
 {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "engine/png_optimizer.h"
 
@@ -19,9 +21,14 @@ constexpr int CONSOLE_EXIT_FAILURE = 1;
 // Run flags: the engine's ConvertOptions bits (OPT_*) as they are, and the
 // console's own bits above them, which never reach a request.
 constexpr uint16_t RUN_TIME_STAMPS = 0x100;   // "-ts"
-static_assert((RUN_TIME_STAMPS & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
+constexpr uint16_t RUN_QUIET = 0x200;         // "-q": only errors are printed
+constexpr uint16_t RUN_TEST = 0x400;          // "-n": every search runs, nothing is written
+constexpr uint16_t RUN_JSON = 0x800;          // "--json": one JSON object per file on the report stream
+constexpr uint16_t kConsoleRunBits = RUN_TIME_STAMPS | RUN_QUIET | RUN_TEST | RUN_JSON;
+static_assert((kConsoleRunBits & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
 
-// The switches without a value ("-nf", "-nd", "-nc", "-ts", "-x") and their run flags.
+// The switches without a value ("-nf", "-nd", "-nc", "-ts", "-x", "-q", "-n",
+// "--json") and their run flags.
 struct FlagSwitch {
     const char* name;
     uint16_t flag;
@@ -31,6 +38,23 @@ extern const int kFlagSwitchCount;
 
 // The run flags of the flag switches present.
 uint16_t readFlagSwitches(const CommandLineScanner& scanner);
+
+// The switches that take a value word (names without the switch character).
+extern const char* const kValueSwitches[];
+extern const int kValueSwitchCount;
+// Every other switch the program knows ("-r", "-kt", "-h", "--help", "--version").
+extern const char* const kPlainSwitches[];
+extern const int kPlainSwitchCount;
+
+// The words of a command line sorted by the switch vocabulary above.
+struct SortedWords {
+    std::vector<std::string> files;         // neither switches nor their values, in order
+    std::vector<std::string> switchLike;    // such words that begin with '-' (a quoted "-i")
+    std::vector<std::string> unknownSwitches;   // switch words the program does not know
+};
+// Sorts the words of scanner's line: a value switch followed by a word that
+// is no switch takes it as its value.
+void sortWords(const CommandLineScanner& scanner, SortedWords& sorted);
 
 // The engine's ConvertOptions bits that runFlags ask for.
 constexpr uint16_t convertOptionsOf(uint16_t runFlags)

@@ -12,6 +12,7 @@
 
 #include "console/command_line_scanner.h"
 #include "console/console_switches.h"
+#include "console/report_text.h"
 #include "core/codepage.h"
 #include "core/file_handle.h"
 #include "core/folder_file_list.h"
@@ -49,10 +50,7 @@ void normaliseRoot(TextString& root)
 
 struct BatchFile {
     FolderJob job;
-    // Written by the worker that converts the file, read after `done`.
-    FolderFileOutcome outcome = FolderFileOutcome::Failed;
-    TextString line;         // the report line without its line end
-    int64_t change = 0;      // output minus input bytes when converted
+    FileReport report;       // written by the worker that converts the file, read after `done`
     bool done = false;
 };
 
@@ -129,10 +127,11 @@ private:
             convertOne(optimizer, conversion, files_[index]);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
+                const FileReport& report = files_[index].report;
                 files_[index].done = true;
                 ++finished_;
-                if (files_[index].outcome == FolderFileOutcome::Converted)
-                    saved_ -= files_[index].change;
+                if (report.outcome == FolderFileOutcome::Converted)
+                    saved_ += static_cast<int64_t>(report.inputSize) - static_cast<int64_t>(report.result.fileSize);
             }
             changed_.notify_all();
         }
@@ -178,22 +177,28 @@ private:
 
     void convertOne(PngOptimizer& optimizer, FolderFileConversion& conversion, BatchFile& file)
     {
+        FileReport& report = file.report;
         if (conversion.load(file.job.inputPath.c_str(), settings_.options)) {
             const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
             enterConversion(alone);
-            file.outcome = conversion.convert(optimizer, file.job.outputPath.c_str(), settings_);
+            report.outcome = conversion.convert(optimizer, file.job.outputPath.c_str(), settings_);
             leaveConversion(alone);
+            report.outputOutcome = conversion.outputOutcome();
+            report.inputSize = conversion.inputSize();
+            report.result = conversion.request();
+            // Only the result fields are read later; the image goes with the next file.
+            report.result.pixels = nullptr;
+            report.result.keptChunks = nullptr;
         } else {
-            file.outcome = FolderFileOutcome::ReadError;
+            report.outcome = FolderFileOutcome::ReadError;
         }
-        file.change = file.outcome == FolderFileOutcome::Converted ? conversion.sizeChange() : 0;
         // The dialog's columns, tab-separated; a cell the dialog leaves empty stays empty.
-        file.line.assign(file.job.shownName.c_str());
+        report.line.assign(reportName(file.job.shownName.c_str()).c_str());
         TextString cell;
         for (int column = FOLDER_COLUMN_SOURCE_SIZE; column < kFolderColumnCount; ++column) {
-            file.line.appendChar('\t');
-            if (folderCellText(cell, column, file.outcome, conversion))
-                file.line.append(cell.c_str());
+            report.line.appendChar('\t');
+            if (folderCellText(cell, column, report.outcome, conversion))
+                report.line.append(cell.c_str());
         }
     }
 
@@ -316,19 +321,111 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
         printLine(out, "-tにはbmp,png,gifを指定してください", "");
         return false;
     }
-    options.jobs = std::thread::hardware_concurrency();
-    if (options.jobs == 0)
-        options.jobs = 1;
-    long jobs = options.jobs;
+    return readBatchSettings(scanner, runFlags, options, out);
+}
+
+namespace {
+
+// Converts the files and prints the report. Returns the exit status.
+int runBatch(std::deque<BatchFile>& files, const BatchSettings& settings, FILE* out, bool liveProgress)
+{
+    const ReportStyle style = settings.style;
+    const bool testRun = settings.file.testRun;
+    BatchRun run(files, settings.file);
+    // The progress line shares the stream with the report: only beside the text report.
+    ProgressLine progress(out, liveProgress && style == ReportStyle::Text);
+    progress.show(0, files.size(), 0);
+    run.start(settings.jobs);
+
+    BatchTally tally;
+    for (size_t i = 0; i < files.size(); ++i) {
+        run.waitFor(i, [&](size_t finished, int64_t saved) { progress.show(finished, files.size(), saved); });
+        const BatchFile& file = files[i];
+        tally.add(file.report);
+        progress.clear();
+        printFileReport(out, style, file.job, file.report, testRun);
+        progress.redraw();
+    }
+    run.join();
+    progress.clear();
+    printSummary(out, style, tally, testRun);
+    return tally.failed == 0 ? CONSOLE_EXIT_SUCCESS : CONSOLE_EXIT_FAILURE;
+}
+
+// path without "./" steps and doubled separators, so that two spellings of
+// one path share their place in the job order. Steps by whole characters: a
+// trail byte is never a separator.
+std::string tidyPath(const std::string& path)
+{
+    const auto isSeparator = [](const char* p) { return *p == '/' || *p == kPathSeparator; };
+    std::string tidy;
+    const char* p = path.c_str();
+    // Leading separators (a root, a network share) stay as they are.
+    while (isSeparator(p))
+        tidy += *p++;
+    bool stepStart = true;   // at the start of a folder or file name
+    while (*p != 0) {
+        const char* next = nextChar(p);
+        if (isSeparator(p) && stepStart) {
+            p = next;   // a doubled separator
+        } else if (*p == '.' && stepStart && isSeparator(next)) {
+            p = nextChar(next);   // "./"
+        } else {
+            stepStart = isSeparator(p);
+            tidy.append(p, static_cast<size_t>(next - p));
+            p = next;
+        }
+    }
+    return tidy.empty() ? path : tidy;
+}
+
+}  // namespace
+
+bool readBatchSettings(const CommandLineScanner& scanner, uint16_t runFlags, BatchSettings& settings, FILE* out)
+{
+    settings.jobs = std::thread::hardware_concurrency();
+    if (settings.jobs == 0)
+        settings.jobs = 1;
+    long jobs = settings.jobs;
     if (!readBoundedNumber(scanner, "j", 1, long(kMaxWorkers), jobs, out))
         return false;
-    options.jobs = static_cast<unsigned>(jobs);
-    if (!readExtendedIterations(scanner, options.file.extendedIterations, out))
+    settings.jobs = static_cast<unsigned>(jobs);
+    if (!readExtendedIterations(scanner, settings.file.extendedIterations, out))
         return false;
-    options.file.options = convertOptionsOf(runFlags);
-    options.file.keepTimeStamps = (runFlags & RUN_TIME_STAMPS) != 0;
-    options.file.keepTransparent = scanner.hasSwitch("kt");
+    settings.file.options = convertOptionsOf(runFlags);
+    settings.file.keepTimeStamps = (runFlags & RUN_TIME_STAMPS) != 0;
+    settings.file.keepTransparent = scanner.hasSwitch("kt");
+    settings.file.testRun = (runFlags & RUN_TEST) != 0;
+    settings.style = reportStyleOf(runFlags);
     return true;
+}
+
+int runFileList(const std::vector<FileListEntry>& entries, const BatchSettings& settings, FILE* out,
+                bool liveProgress)
+{
+    std::deque<BatchFile> files;
+    JobOrder order;
+    for (const FileListEntry& entry : entries) {
+        files.emplace_back();
+        FolderJob& job = files.back().job;
+        TextString output;
+        if (entry.output.empty()) {
+            // As "-i" derives it: without an extension the output is the input itself.
+            output.assign(entry.input.c_str());
+            output.replaceExtension("png");
+        } else {
+            output.assign(entry.output.c_str());
+        }
+        // The order goes by the tidied paths; the conversion and the report use them as given.
+        job.inputPath.assign(tidyPath(entry.input).c_str());
+        job.outputPath.assign(tidyPath(output.c_str()).c_str());
+        order.add(job);
+        job.name.assign(entry.input.c_str());
+        job.shownName.assign(entry.input.c_str());
+        job.inputPath.assign(entry.input.c_str());
+        job.outputPath.assign(output.c_str());
+    }
+    return runBatch(files, settings, out, liveProgress);
 }
 
 int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgress)
@@ -336,19 +433,25 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
     FolderWalk walk;
     walk.start(options.inputRoot.c_str(), options.outputRoot.c_str());
     const char* outputRoot = options.outputRoot.c_str();
-    if (walk.separateOutput() && !fileExists(outputRoot) && !createFolder(outputRoot)) {
-        printLine(out, outputRoot, " を作成できません");
+    // A test run makes no folder: a missing output folder is where the outputs would go.
+    const bool testRun = options.file.testRun;
+    walk.setMakeFolders(!testRun);
+    const bool missingInTestRun = testRun && walk.separateOutput() && !fileExists(outputRoot);
+    // With the JSON report the report stream carries nothing but JSON.
+    FILE* messages = options.style == ReportStyle::Json ? stderr : out;
+    if (walk.separateOutput() && !testRun && !fileExists(outputRoot) && !createFolder(outputRoot)) {
+        printLine(messages, outputRoot, " を作成できません");
         return CONSOLE_EXIT_FAILURE;
     }
-    if (!isDirectory(outputRoot)) {
-        printLine(out, outputRoot, " がﾌｫﾙﾀﾞではありません");
+    if (!missingInTestRun && !isDirectory(outputRoot)) {
+        printLine(messages, outputRoot, " がﾌｫﾙﾀﾞではありません");
         return CONSOLE_EXIT_FAILURE;
     }
 
     FolderFileList list;
     if (!list.build(options.inputRoot.c_str(), options.typeMask, options.subfolders,
                     walk.separateOutput() ? outputRoot : nullptr)) {
-        printLine(out, "<ﾒﾓﾘ不足>", "");
+        printLine(messages, "<ﾒﾓﾘ不足>", "");
         return CONSOLE_EXIT_FAILURE;
     }
     std::deque<BatchFile> files;
@@ -359,32 +462,5 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
             break;
         }
     }
-
-    BatchRun run(files, options.file);
-    ProgressLine progress(out, liveProgress);
-    progress.show(0, files.size(), 0);
-    run.start(options.jobs);
-
-    uint32_t processed = 0;
-    uint32_t errors = 0;
-    int64_t totalChange = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        run.waitFor(i, [&](size_t finished, int64_t saved) { progress.show(finished, files.size(), saved); });
-        const BatchFile& file = files[i];
-        if (file.outcome == FolderFileOutcome::ReadError || file.outcome == FolderFileOutcome::Failed)
-            ++errors;
-        else
-            ++processed;
-        totalChange += file.change;
-        progress.clear();
-        printLine(out, file.line.c_str(), "");
-        progress.redraw();
-    }
-    run.join();
-    progress.clear();
-
-    TextString summary;
-    formatFolderSummary(summary, processed, errors, totalChange);
-    printLine(out, summary.c_str(), "");
-    return errors == 0 ? CONSOLE_EXIT_SUCCESS : CONSOLE_EXIT_FAILURE;
+    return runBatch(files, options, out, liveProgress);
 }

@@ -14,24 +14,53 @@
 // every output is what a run of one file at a time writes, whatever `jobs` is.
 //
 // The report goes to one stream from the calling thread only: one line per
-// file in list order, then the summary line of the folder dialog.
+// file in list order, then the summary line of the folder dialog (or the
+// quiet or JSON report of batch_report.h).
 
 #include <cstdint>
 #include <cstdio>
 
+#include <string>
+#include <vector>
+
+#include "console/batch_report.h"
 #include "core/text_string.h"
 #include "services/folder_file_conversion.h"
 
 class CommandLineScanner;
 
-struct FolderBatchOptions {
+// What every file of a run over many files gets, and how the run reports.
+struct BatchSettings {
+    FolderFileSettings file;    // "-nf -nd -nc -x -xi", "-ts", "-kt", "-n"
+    unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
+    ReportStyle style = ReportStyle::Text;   // "-q", "--json"
+};
+
+struct FolderBatchOptions : BatchSettings {
     TextString inputRoot;
     TextString outputRoot;      // the input root when "-od" gives none
     bool subfolders = false;    // "-r"
     uint16_t typeMask = 0;      // FOLDER_TYPE_* bits ("-t")
-    FolderFileSettings file;    // "-nf -nd -nc", "-ts", "-kt"
-    unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
 };
+
+// Reads "-j", "-xi" and "-kt" and takes the rest from runFlags. On failure
+// prints the message to out and returns false.
+bool readBatchSettings(const CommandLineScanner& scanner, uint16_t runFlags, BatchSettings& settings, FILE* out);
+
+// One file of a file list: its path as given, and its output (empty: the
+// input with the extension png, as "-i" derives it).
+struct FileListEntry {
+    std::string input;
+    std::string output;
+};
+
+// Converts the files one by one as the one-file mode would (every rule of
+// conversion.h), on the folder mode's threads with its ordering: a file that
+// shares a path with an earlier one (after "." folders and doubled
+// separators are dropped) waits for it. The report is the folder mode's,
+// each row named by the path as given. Returns 0 when no file failed.
+int runFileList(const std::vector<FileListEntry>& entries, const BatchSettings& settings, FILE* out,
+                bool liveProgress);
 
 // Reads the folder mode's switches. runFlags are the run flags already read
 // from the shared switches (console_switches.h). On failure prints the message to out and returns
@@ -39,7 +68,9 @@ struct FolderBatchOptions {
 bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, FolderBatchOptions& options,
                        FILE* out);
 
-// Converts the folder and prints the report to out. With liveProgress a
+// Converts the folder and prints the report to out in options.style
+// (batch_report.h; with the JSON report, a message about the output folder
+// goes to stderr). With liveProgress and the text report a
 // progress line ("files done / total" and the bytes saved so far) is redrawn
 // in place below the printed lines while files are under way. Returns 0 when
 // no file failed, 1 otherwise or when the run could not start.

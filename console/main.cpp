@@ -12,5 +12,5 @@ int main(int argc, char** argv)
     installConsoleSignalHandling();
     TextString commandLine;
     rawCommandLine(commandLine, argc, argv);
-    return runConsole(argc, commandLine.c_str(), stdout);
+    return runConsole(argc, commandLine.c_str(), stdout, stderr);
 }

@@ -10,6 +10,10 @@
 #include "app/logic/settings_file.h"
 #include "console/command_line_scanner.h"
 #include "console/console_run.h"
+#include "console/console_switches.h"
+#include "console/file_list_mode.h"
+#include "console/folder_batch.h"
+#include "engine/worker_pool.h"
 #include "core/text_string.h"
 #include "fuzz/fuzz_checks.h"
 #include "fuzz/scratch_folder.h"
@@ -269,6 +273,52 @@ std::string checkOptionsReader(const std::string& line)
     return std::string();
 }
 
+// The words of the line sorted by the switch tables, and the run settings of
+// the modes over many files read from it.
+std::string checkWordSorting(const std::string& line)
+{
+    CommandLineScanner scanner;
+    scanner.setup('-', line.c_str());
+    SortedWords words;
+    sortWords(scanner, words);
+    std::vector<CommandWord> all;
+    scanner.words(all);
+    if (words.files.size() + words.switchLike.size() + words.unknownSwitches.size() > all.size())
+        return "more sorted words than words";
+    for (const std::string& file : words.files) {
+        if (!file.empty() && file[0] == '-')
+            return "the file word \"" + file + "\" begins with a dash";
+    }
+    for (const std::string& word : words.unknownSwitches) {
+        // (A lead byte steps over the byte after it, a space included.)
+        if (word.empty() || word[0] != '-' || (isAscii(line) && word.find(' ') != std::string::npos))
+            return "the unknown switch \"" + word + "\" is no switch word";
+        if (!scanner.hasSwitch(word.c_str() + 1))
+            return "the unknown switch \"" + word + "\" is not found as a switch";
+    }
+    if (isFileListLine(scanner, words) && (scanner.hasSwitch("i") || scanner.hasSwitch("d") || words.files.empty()))
+        return "a file list with -i, -d or no file";
+    FILE* out = discardStream();
+    if (out == nullptr)
+        return "cannot open /dev/null";
+    const uint16_t runFlags = readFlagSwitches(scanner);
+    BatchSettings settings;
+    if (!readBatchSettings(scanner, runFlags, settings, out))
+        return std::string();
+    if (settings.jobs < 1 || settings.jobs > kMaxWorkers)
+        return "-j accepted outside 1 to kMaxWorkers";
+    if (settings.file.testRun != scanner.hasSwitch("n") ||
+        settings.file.keepTimeStamps != scanner.hasSwitch("ts") ||
+        settings.file.options != convertOptionsOf(runFlags))
+        return "the batch settings are not those of the switches present";
+    const ReportStyle style = scanner.hasSwitch("-json") ? ReportStyle::Json
+                              : scanner.hasSwitch("q")   ? ReportStyle::Quiet
+                                                         : ReportStyle::Text;
+    if (settings.style != style)
+        return "the report style is not that of --json and -q";
+    return std::string();
+}
+
 }  // namespace
 
 std::string checkSettingsParser(const uint8_t* data, size_t size)
@@ -325,9 +375,15 @@ std::string checkCommandLineScanner(const uint8_t* data, size_t size)
     CommandLineScanner scanner;
     scanner.setup('-', line.c_str());
 
-    std::vector<std::string> names = {"i", "o", "nf", "nd", "nc", "ts", "x", "xi", ""};
+    // Every switch of the program's tables, and the empty name.
+    std::vector<std::string> names = {""};
+    for (int i = 0; i < kFlagSwitchCount; ++i)
+        names.push_back(kFlagSwitches[i].name);
+    names.insert(names.end(), kValueSwitches, kValueSwitches + kValueSwitchCount);
+    names.insert(names.end(), kPlainSwitches, kPlainSwitches + kPlainSwitchCount);
+    const size_t nameLimit = names.size() + 4;
     // Switch words of the line itself, so that matches are not left to chance.
-    for (size_t p = line.find('-'); p != std::string::npos && names.size() < 12; p = line.find('-', p + 1)) {
+    for (size_t p = line.find('-'); p != std::string::npos && names.size() < nameLimit; p = line.find('-', p + 1)) {
         const size_t end = line.find(' ', p);
         names.push_back(line.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1));
     }
@@ -336,5 +392,6 @@ std::string checkCommandLineScanner(const uint8_t* data, size_t size)
         if (!problem.empty())
             return problem;
     }
-    return checkOptionsReader(line);
+    const std::string problem = checkOptionsReader(line);
+    return problem.empty() ? checkWordSorting(line) : problem;
 }

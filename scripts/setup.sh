@@ -9,7 +9,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
-    build-essential cmake ninja-build pkg-config \
+    build-essential cmake ninja-build pkg-config nlohmann-json3-dev \
     zlib1g-dev libgtest-dev libpng-dev imagemagick \
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev \

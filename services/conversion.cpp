@@ -44,10 +44,12 @@ struct SavedTimes {
     }
 };
 
-OutputOutcome copyUnchanged(const char* inputPath, const char* outputPath)
+OutputOutcome copyUnchanged(const char* inputPath, const char* outputPath, bool testRun)
 {
     if (namesInput(inputPath, outputPath))
         return OutputOutcome::NoOutput;
+    if (testRun)
+        return OutputOutcome::Copied;
     if (!copyFileReplacing(inputPath, outputPath))
         return OutputOutcome::CopyFailed;
     FileTime lastWrite = 0;
@@ -113,16 +115,20 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
     const bool fromFile = inputPath != nullptr;
     request.sizeToBeat = fromFile && hasPngExtension(inputPath) ? target.inputSize : kNoSizeToBeat;
 
+    const bool testRun = (target.rules & OUTPUT_TEST_RUN) != 0;
     SavedTimes times;
-    if (fromFile && (target.rules & OUTPUT_KEEP_TIME_STAMPS))
+    if (fromFile && !testRun && (target.rules & OUTPUT_KEEP_TIME_STAMPS))
         times.read(inputPath);
 
-    if (!optimizer.convert(target.outputPath, request))
+    // Without an output path the optimizer only searches: the test run.
+    if (!optimizer.convert(testRun ? nullptr : target.outputPath, request))
         return OutputOutcome::Failed;
+    if (testRun)
+        request.notWritten = request.fileSize >= request.sizeToBeat ? 1 : 0;
 
     OutputOutcome outcome = OutputOutcome::Converted;
     if (request.notWritten)
-        outcome = fromFile ? copyUnchanged(inputPath, target.outputPath) : OutputOutcome::NoOutput;
+        outcome = fromFile ? copyUnchanged(inputPath, target.outputPath, testRun) : OutputOutcome::NoOutput;
     if (outcome == OutputOutcome::Converted || outcome == OutputOutcome::Copied)
         times.applyTo(target.outputPath);
     return outcome;

@@ -71,6 +71,10 @@ enum class OutputOutcome {
 
 // Rule bits of convertToFile.
 constexpr uint16_t OUTPUT_KEEP_TIME_STAMPS = 0x1;
+// A test run: the whole search runs and the result fields are filled, but no
+// file is written, copied or touched; the outcome is the one a real run would
+// have (Converted, Copied or NoOutput; never CopyFailed).
+constexpr uint16_t OUTPUT_TEST_RUN = 0x2;
 
 // The input of convertToFile: the file the image was loaded from, its size,
 // and where the PNG goes. With no input path (an image that is no file's

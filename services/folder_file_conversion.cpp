@@ -33,7 +33,8 @@ FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const c
     target.inputPath = inputPath_.c_str();
     target.inputSize = inputSize_;
     target.outputPath = outputPath;
-    target.rules = settings.keepTimeStamps ? OUTPUT_KEEP_TIME_STAMPS : 0;
+    target.rules = static_cast<uint16_t>((settings.keepTimeStamps ? OUTPUT_KEEP_TIME_STAMPS : 0) |
+                                         (settings.testRun ? OUTPUT_TEST_RUN : 0));
     outputOutcome_ = convertToFile(optimizer, request_, target);
     switch (outputOutcome_) {
     case OutputOutcome::Converted:

@@ -29,6 +29,7 @@ struct FolderFileSettings {
     int32_t extendedIterations = 0;   // ConvertRequest::extendedIterations
     bool keepTimeStamps = false;   // outputs get their inputs' time stamps
     bool keepTransparent = false;  // a PNG/GIF input's transparent colour is kept
+    bool testRun = false;          // search only: nothing is written (OUTPUT_TEST_RUN)
 };
 
 class FolderFileConversion {

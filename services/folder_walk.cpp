@@ -32,8 +32,25 @@ void FolderWalk::start(const char* inputRoot, const char* outputRoot)
     inputFolder_.assign(inputRoot);
     outputFolder_.assign(outputRoot);
     separate_ = !isSameFolderText(inputRoot, outputRoot);
+    order_.clear();
+}
+
+void JobOrder::clear()
+{
     jobs_ = 0;
     lastUse_.clear();
+}
+
+void JobOrder::add(FolderJob& job)
+{
+    const std::string keys[kMaxJobWaits] = {pathKey(job.inputPath.c_str()), pathKey(job.outputPath.c_str())};
+    for (int k = 0; k < kMaxJobWaits; ++k) {
+        const auto found = lastUse_.find(keys[k]);
+        job.waitFor[k] = found != lastUse_.end() ? found->second : kNoEarlierJob;
+    }
+    for (const std::string& key : keys)
+        lastUse_[key] = jobs_;
+    ++jobs_;
 }
 
 bool FolderWalk::next(FolderFileList& list, FolderJob& job)
@@ -45,7 +62,7 @@ bool FolderWalk::next(FolderFileList& list, FolderJob& job)
         if (kind == ITEM_ENTER_FOLDER || kind == ITEM_LEAVE_FOLDER) {
             inputFolder_.assign(item_.c_str());
             mirrorFolder(outputFolder_, outputRoot_.c_str(), item_.c_str(), inputRoot_.length());
-            if (kind == ITEM_ENTER_FOLDER && separate_ && !fileExists(outputFolder_.c_str()))
+            if (kind == ITEM_ENTER_FOLDER && separate_ && makeFolders_ && !fileExists(outputFolder_.c_str()))
                 createFolder(outputFolder_.c_str());
             continue;
         }
@@ -60,15 +77,7 @@ bool FolderWalk::next(FolderFileList& list, FolderJob& job)
         while (*below == kPathSeparator)
             ++below;
         job.shownName.assign(below);
-
-        const std::string keys[kMaxJobWaits] = {pathKey(job.inputPath.c_str()), pathKey(job.outputPath.c_str())};
-        for (int k = 0; k < kMaxJobWaits; ++k) {
-            const auto found = lastUse_.find(keys[k]);
-            job.waitFor[k] = found != lastUse_.end() ? found->second : kNoEarlierJob;
-        }
-        for (const std::string& key : keys)
-            lastUse_[key] = jobs_;
-        ++jobs_;
+        order_.add(job);
         return true;
     }
 }

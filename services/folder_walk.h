@@ -32,6 +32,23 @@ struct FolderJob {
     size_t waitFor[kMaxJobWaits] = {kNoEarlierJob, kNoEarlierJob};
 };
 
+// Orders jobs handed out one after another: each job waits for the last
+// earlier one to use its input path and the last to use its output path
+// (paths compared as the output rules compare names, ASCII case folded).
+// Used by one thread.
+class JobOrder {
+public:
+    // Forgets every job handed out.
+    void clear();
+    // Sets job.waitFor from job's paths and counts job as the next one.
+    void add(FolderJob& job);
+
+private:
+    size_t jobs_ = 0;   // jobs handed out
+    // The last job to use each path, under its pathKey.
+    std::unordered_map<std::string, size_t> lastUse_;
+};
+
 class FolderWalk {
 public:
     FolderWalk() = default;
@@ -41,6 +58,9 @@ public:
     // Starts a walk from the roots (copied), forgetting any earlier one.
     void start(const char* inputRoot, const char* outputRoot);
 
+    // Whether next() makes the mirrored output folders (by default it does; a
+    // test run, which writes nothing, turns it off). Kept by start().
+    void setMakeFolders(bool make) { makeFolders_ = make; }
     // False when the roots are one folder: the outputs go beside their inputs.
     bool separateOutput() const { return separate_; }
     // Reads list on to its next file and fills job with it; false (job
@@ -58,9 +78,8 @@ private:
     TextString outputFolder_;
     TextString item_;
     bool separate_ = false;
-    size_t jobs_ = 0;   // jobs handed out
-    // The last job to use each path, under its pathKey.
-    std::unordered_map<std::string, size_t> lastUse_;
+    bool makeFolders_ = true;
+    JobOrder order_;
 };
 
 // True when a and b are the same text without regard to case (the output

@@ -81,7 +81,26 @@ double now()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-RunResult runConsole(const std::string& console, const std::string& folder, double seconds)
+// A way of running the console on input.dat.
+struct RunMode {
+    std::vector<const char*> arguments;   // after the program's name
+    const char* output;                    // the file a conversion writes
+    const char* refusedTexts[2];           // one of them is printed on refusal
+    const char* convertedText;             // printed on a conversion
+    bool writes;                           // false: a test run
+};
+const RunMode kModes[] = {
+    {{"-i", "input.dat", "-o", "output.png", "-nf", "-nd"}, "output.png", {"<read error>\n", "<出力エラー>\n"},
+     "<result>\n", true},
+    {{"-i", "input.dat", "-o", "output.png", "-nf", "-nd", "--json"}, "output.png",
+     {"\"result\":\"failed\"", "\"result\":\"failed\""}, "\"result\":\"converted\"", true},
+    {{"-n", "-i", "input.dat", "-o", "output.png", "-nf", "-nd"}, "output.png", {"<read error>\n", "<出力エラー>\n"},
+     "<result>\n", false},
+    {{"input.dat", "-nf", "-nd", "-j", "1"}, "input.png", {"\t<読込ｴﾗｰ>\n", "\t<失敗>\n"}, "BIT ", true},
+};
+constexpr size_t kModeCount = sizeof kModes / sizeof kModes[0];
+
+RunResult runConsole(const std::string& console, const RunMode& mode, const std::string& folder, double seconds)
 {
     RunResult result;
     const std::string outputPath = folder + "/console.txt";
@@ -97,8 +116,11 @@ RunResult runConsole(const std::string& console, const std::string& folder, doub
         dup2(out, 2);
         struct rlimit limit = {kChildAddressSpace, kChildAddressSpace};
         setrlimit(RLIMIT_AS, &limit);
-        execl(console.c_str(), console.c_str(), "-i", "input.dat", "-o", "output.png", "-nf", "-nd",
-              static_cast<char*>(nullptr));
+        std::vector<char*> argv = {const_cast<char*>(console.c_str())};
+        for (const char* argument : mode.arguments)
+            argv.push_back(const_cast<char*>(argument));
+        argv.push_back(nullptr);
+        execv(console.c_str(), argv.data());
         _exit(126);
     }
     if (child < 0) {
@@ -147,15 +169,15 @@ bool hasTemporaryFiles(const std::string& folder)
 
 // Runs one damaged file and returns the failure kind, or "" when it passed
 // (refused tells which way).
-std::string judge(const std::string& console, const std::string& folder, const std::vector<uint8_t>& bytes,
-                  double seconds, bool& refused)
+std::string judge(const std::string& console, const RunMode& mode, const std::string& folder,
+                  const std::vector<uint8_t>& bytes, double seconds, bool& refused)
 {
     const std::string input = folder + "/input.dat";
-    const std::string output = folder + "/output.png";
+    const std::string output = folder + "/" + mode.output;
     fs::remove_all(folder);
     fs::create_directories(folder);
     writeFileBytes(input, bytes);
-    const RunResult run = runConsole(console, folder, seconds);
+    const RunResult run = runConsole(console, mode, folder, seconds);
     if (run.timedOut)
         return "hangs";
     if (run.signal != 0)
@@ -165,16 +187,20 @@ std::string judge(const std::string& console, const std::string& folder, const s
     const bool written = fs::exists(output);
     if (run.status == 1) {
         refused = true;
-        if (!contains(run.output, "<read error>\n") && !contains(run.output, "<出力エラー>\n"))
+        if (!contains(run.output, mode.refusedTexts[0]) && !contains(run.output, mode.refusedTexts[1]))
             return "wrong messages";
         if (written || hasTemporaryFiles(folder))
             return "files written on failure";
         return std::string();
     }
-    if (run.status != 0 || !contains(run.output, "<result>\n"))
+    if (run.status != 0 || !contains(run.output, mode.convertedText))
         return "wrong messages";
     refused = false;
-    if (!written || hasTemporaryFiles(folder))
+    if (hasTemporaryFiles(folder))
+        return "files written on failure";
+    if (!mode.writes)
+        return written ? "files written by a test run" : std::string();
+    if (!written)
         return "files written on failure";
     DibImage image;
     int32_t transparentColour = -1;
@@ -281,7 +307,7 @@ void runWorker(const std::vector<Item>& items, int worker, int workers, const st
         _exit(3);
     for (size_t i = size_t(worker); i < items.size(); i += size_t(workers)) {
         bool refused = false;
-        const std::string failure = judge(console, folder, items[i].bytes, seconds, refused);
+        const std::string failure = judge(console, kModes[i % kModeCount], folder, items[i].bytes, seconds, refused);
         if (!failure.empty())
             std::fprintf(results, "%zu F%s\n", i, failure.c_str());
         else

@@ -1,0 +1,99 @@
+#include "console/file_list_mode.h"
+
+#include <vector>
+
+#include "console/command_line_scanner.h"
+#include "console/console_run.h"
+#include "console/console_switches.h"
+#include "console/folder_batch.h"
+#include "console/report_text.h"
+#include "console/terminal.h"
+
+namespace {
+
+// Switches of the folder and one-file modes that a file list has no use for.
+const char* const kRefusedInFileList[] = {"o", "od", "r", "t"};
+
+FILE* messageStream(uint16_t runFlags, FILE* out, FILE* err)
+{
+    // With "--json" the report stream carries nothing but JSON.
+    return (runFlags & RUN_JSON) ? err : out;
+}
+
+// Copies what stream holds to out.
+void copyStream(FILE* stream, FILE* out)
+{
+    std::fflush(stream);
+    std::rewind(stream);
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
+        std::fwrite(buffer, 1, count, out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+bool isFileListLine(const CommandLineScanner& scanner, const SortedWords& words)
+{
+    return !scanner.hasSwitch("i") && !scanner.hasSwitch("d") && !words.files.empty() &&
+           words.switchLike.empty() && words.unknownSwitches.empty();
+}
+
+int runFileListMode(const CommandLineScanner& scanner, uint16_t runFlags, const SortedWords& words, FILE* out,
+                    FILE* err)
+{
+    FILE* messages = messageStream(runFlags, out, err);
+    for (const char* name : kRefusedInFileList) {
+        if (scanner.hasSwitch(name)) {
+            std::fprintf(messages, "-%sはﾌｧｲﾙの並びには指定できません\n", name);
+            std::fflush(messages);
+            return CONSOLE_EXIT_FAILURE;
+        }
+    }
+    BatchSettings settings;
+    if (!readBatchSettings(scanner, runFlags, settings, messages))
+        return CONSOLE_EXIT_FAILURE;
+    settings.file.keepTransparent = true;
+    std::vector<FileListEntry> entries(words.files.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i].input = words.files[i];
+    return runFileList(entries, settings, out, isTerminal(out));
+}
+
+void warnIgnoredWords(const SortedWords& words, FILE* err)
+{
+    for (const auto* list : {&words.files, &words.switchLike}) {
+        for (const std::string& word : *list)
+            std::fprintf(err, "tolvarinxc: ignored: %s\n", reportName(word.c_str()).c_str());
+    }
+    std::fflush(err);
+}
+
+int runOneFileMode(const CommandLineScanner& scanner, uint16_t runFlags, FILE* out, FILE* err)
+{
+    ConsoleOptions options;
+    if (!readConsoleOptions(scanner, options, messageStream(runFlags, out, err)))
+        return CONSOLE_EXIT_FAILURE;
+    if (runFlags & RUN_JSON) {
+        // One file through the batch, so that its report is the file list's.
+        BatchSettings settings;
+        if (!readBatchSettings(scanner, runFlags, settings, err))
+            return CONSOLE_EXIT_FAILURE;
+        settings.jobs = 1;
+        settings.file.keepTransparent = true;
+        const std::vector<FileListEntry> entries = {{options.inputPath.c_str(), options.outputPath.c_str()}};
+        return runFileList(entries, settings, out, false);
+    }
+    if (!(runFlags & RUN_QUIET))
+        return runConversion(options, out);
+    // Quiet: the report is held back and shown only when the run failed.
+    FILE* held = std::tmpfile();
+    if (held == nullptr)
+        return runConversion(options, out);
+    const int status = runConversion(options, held);
+    if (status != CONSOLE_EXIT_SUCCESS)
+        copyStream(held, out);
+    std::fclose(held);
+    return status;
+}
