@@ -28,8 +28,10 @@ const char kHelpText[] =
     "             [-x [-xi N]]\n"
     "  tolvarinxc -h | --help | --version\n"
     "\n"
-    "  -i path     the input image (BMP, PNG or GIF)\n"
-    "  -o path     the output PNG (default: the input path with the extension png)\n"
+    "  -i path     the input image (BMP, PNG or GIF); - reads it from standard input\n"
+    "  -o path     the output PNG (default: the input path with the extension png);\n"
+    "              - writes it to standard output (the default with -i -), the report\n"
+    "              then goes to standard error\n"
     "  -d folder   convert every BMP, PNG and GIF file of a folder\n"
     "  -od folder  the output folder of -d (default: the input folder)\n"
     "  -r          -d: sub-folders too, mirrored under the output folder\n"
@@ -46,6 +48,7 @@ const char kHelpText[] =
     "  --version   the version\n";
 
 static_assert(kMaxExtendedIterations == 1000, "the help text names the bound of -xi");
+static_assert(kMaxStreamInputBytes == 1073741824u, "the manual page and the README name the bound of -i -");
 
 // The report's header: the input and output as named on the command line.
 void printHeader(FILE* out, const char* inputPath, const char* outputPath)
