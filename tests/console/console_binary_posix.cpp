@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -226,4 +227,161 @@ TEST(ConsoleProgram, HangupEndsTheRunUnlessItWasIgnoredAtStart)
             EXPECT_EQ(countEntries(dir.path()), 1u) << "an output or temporary file was left";
         }
     }
+}
+
+// ---- Pipes: "-i -" and "-o -" through a shell, as a pipeline runs them ----
+
+namespace {
+
+// What a piped run left: its exit status and the bytes of both streams.
+struct PipedRun {
+    int status = -1;
+    std::vector<uint8_t> standardOutput;
+    std::string standardError;
+};
+
+// Runs `program arguments < stdinPath` in folder with stdout and stderr
+// captured in files there; tail is appended to the shell line (a pipe).
+PipedRun runPiped(const std::string& folder, const std::string& arguments, const std::string& stdinPath,
+                  const std::string& tail = "")
+{
+    const std::string line = "cd '" + folder + "' && '" + programPath() + "' " + arguments + " < '" + stdinPath +
+                             "' 2> stderr.txt" + (tail.empty() ? " > stdout.bin" : " " + tail) +
+                             "; exit ${PIPESTATUS[0]}";
+    const std::string script = folder + "/run.sh";
+    writeFileBytes(script, std::vector<uint8_t>(line.begin(), line.end()));
+    PipedRun run;
+    const int raw = std::system(("bash '" + script + "'").c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.standardOutput = readFileBytes(folder + "/stdout.bin");
+    const std::vector<uint8_t> errors = readFileBytes(folder + "/stderr.txt");
+    run.standardError.assign(errors.begin(), errors.end());
+    std::remove((folder + "/stdout.bin").c_str());
+    return run;
+}
+
+std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+enum class PipeExpect {
+    SamePicture,   // exit 0, stdout a PNG of the input's picture
+    SameBytes,     // exit 0, stdout the input's bytes unchanged
+    ReadError,     // exit 1, stdout empty, "<read error>" on stderr
+};
+
+struct PipeCase {
+    const char* name;
+    const char* input;       // a file made by the test, or a corpus path when it holds a '/'
+    const char* arguments;
+    PipeExpect expect;
+};
+
+const PipeCase kPipeCases[] = {
+    {"bmp to stdout by default", "picture.bmp", "-i -", PipeExpect::SamePicture},
+    {"stored png to stdout", "stored.png", "-i - -o -", PipeExpect::SamePicture},
+    {"gif to stdout", "gifsuite/gifs/", "-i - -o -", PipeExpect::SamePicture},
+    {"extended search on stdin", "picture.bmp", "-i - -x -xi 1", PipeExpect::SamePicture},
+    {"file to stdout", "picture.bmp", "-i picture.bmp -o -", PipeExpect::SamePicture},
+    {"unshrinkable png passes through", "optimal.png", "-i -", PipeExpect::SameBytes},
+    {"text on stdin", "text.txt", "-i -", PipeExpect::ReadError},
+    {"empty stdin", "empty.bin", "-i - -o -", PipeExpect::ReadError},
+    {"png cut inside its header", "cut-header.png", "-i -", PipeExpect::ReadError},
+    {"png with corrupt image data", "corrupt.png", "-i -", PipeExpect::ReadError},
+    {"bmp cut inside its pixels", "cut.bmp", "-i - -o -", PipeExpect::ReadError},
+};
+
+// Writes the inputs the cases name into folder.
+void makePipeInputs(const std::string& folder)
+{
+    const RgbaImage picture = makeGradientImage(48, 40);
+    ASSERT_TRUE(writeBmp24(folder + "/picture.bmp", picture));
+    ASSERT_TRUE(writeRgbaPng(folder + "/stored.png", picture, 0));
+    ASSERT_EQ(runConsoleArgs({"tolvarinxc", "-i", folder + "/picture.bmp", "-o", folder + "/optimal.png"}).status, 0);
+    const std::vector<uint8_t> bmp = readFileBytes(folder + "/picture.bmp");
+    std::vector<uint8_t> png = readFileBytes(folder + "/stored.png");
+    const std::string text = "not an image\n";
+    ASSERT_TRUE(writeFileBytes(folder + "/text.txt", std::vector<uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(writeFileBytes(folder + "/empty.bin", {}));
+    ASSERT_TRUE(writeFileBytes(folder + "/cut-header.png", std::vector<uint8_t>(png.begin(), png.begin() + 20)));
+    ASSERT_TRUE(writeFileBytes(folder + "/cut.bmp", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 200)));
+    // The stored deflate block's header (after the zlib header at IDAT's data)
+    // made an invalid block type.
+    const size_t idatData = 8 + 25 + 8;
+    png[idatData + 2] = 0x07;
+    ASSERT_TRUE(writeFileBytes(folder + "/corrupt.png", png));
+}
+
+std::string inputPath(const std::string& folder, const char* input)
+{
+    const std::string name = input;
+    if (name == "gifsuite/gifs/")
+        return corpusPath(name + listFiles(corpusPath(name), ".gif").at(0));
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+TEST(ConsolePipes, StandardInputAndOutputCases)
+{
+    TempDir dir;
+    makePipeInputs(dir.path());
+    const std::vector<std::string> entriesBefore = folderEntries(dir.path());
+    for (const PipeCase& c : kPipeCases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = inputPath(dir.path(), c.input);
+        const PipedRun run = runPiped(dir.path(), c.arguments, input);
+        const std::vector<uint8_t> inputBytes = readFileBytes(input);
+        switch (c.expect) {
+        case PipeExpect::SamePicture: {
+            ASSERT_EQ(run.status, 0) << run.standardError;
+            RgbaImage decoded, expected;
+            ASSERT_TRUE(decodePngBytesWithLibpng(run.standardOutput, decoded)) << "stdout is no PNG";
+            ASSERT_TRUE(loadAsRgba(input, expected));
+            EXPECT_EQ(decoded.width, expected.width);
+            EXPECT_EQ(decoded.height, expected.height);
+            EXPECT_TRUE(decoded.pixels == expected.pixels) << "the pixels changed";
+            EXPECT_NE(run.standardError.find("<result>"), std::string::npos) << "no report on stderr";
+            break;
+        }
+        case PipeExpect::SameBytes:
+            ASSERT_EQ(run.status, 0) << run.standardError;
+            EXPECT_EQ(run.standardOutput, inputBytes);
+            EXPECT_NE(run.standardError.find("<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>"), std::string::npos);
+            break;
+        case PipeExpect::ReadError:
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(run.standardOutput.empty()) << run.standardOutput.size() << " bytes on stdout";
+            EXPECT_NE(run.standardError.find("<read error>"), std::string::npos) << run.standardError;
+            break;
+        }
+    }
+    // Nothing but the captured streams was left beside the inputs.
+    std::vector<std::string> entriesAfter = folderEntries(dir.path());
+    for (const char* capture : {"run.sh", "stderr.txt"})
+        entriesAfter.erase(std::remove(entriesAfter.begin(), entriesAfter.end(), capture), entriesAfter.end());
+    EXPECT_EQ(entriesAfter, entriesBefore);
+}
+
+TEST(ConsolePipes, ClosedPipeIsAnOutputErrorWithNoTemporaryFile)
+{
+    TempDir dir;
+    makePipeInputs(dir.path());
+    const std::vector<std::string> entriesBefore = folderEntries(dir.path());
+    for (const char* arguments : {"-i -", "-i - -o -", "-i picture.bmp -o -"}) {
+        SCOPED_TRACE(arguments);
+        // The reader of the pipe is gone before the PNG is ready.
+        const PipedRun run = runPiped(dir.path(), arguments, dir.file("picture.bmp"), "| true");
+        EXPECT_EQ(run.status, 1) << run.standardError;
+        EXPECT_NE(run.standardError.find("<出力エラー>"), std::string::npos) << run.standardError;
+    }
+    std::vector<std::string> entriesAfter = folderEntries(dir.path());
+    for (const char* capture : {"run.sh", "stderr.txt"})
+        entriesAfter.erase(std::remove(entriesAfter.begin(), entriesAfter.end(), capture), entriesAfter.end());
+    EXPECT_EQ(entriesAfter, entriesBefore);
 }
