@@ -182,6 +182,8 @@ StreamRead readWholeStream(FILE* stream, uint32_t limit, AppendBuffer& bytes)
             bytes.release();
             return StreamRead::TooLarge;
         }
+        // Doubling keeps the copies of a growing block linear in the input's size.
+        bytes.growStep = bytes.used > kReadStep ? bytes.used : kReadStep;
         if (got > 0 && !bytes.append(chunk, static_cast<uint32_t>(got))) {
             bytes.release();
             return StreamRead::Failed;
