@@ -11,6 +11,7 @@
 #include "core/gif_reader.h"
 #include "core/png_bytes.h"
 #include "core/png_reader.h"
+#include "core/size_limits.h"
 
 namespace {
 
@@ -114,7 +115,8 @@ bool loadImageMemory(DibImage& image, const uint8_t* data, uint32_t size, int32_
                      ImageInput input, AppendBuffer* colourChunks)
 {
     clearLoadResults(image, transparentColour, colourChunks);
-    if (!data)
+    // Nothing larger is a file the readers take (the file paths refuse it too).
+    if (!data || size > kMaxBlockBytes)
         return false;
     const uint32_t headBytes = size < kSignatureBytes ? size : kSignatureBytes;
     const ImageSource source = {nullptr, data, size};
