@@ -77,6 +77,19 @@ void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request)
     std::fflush(out);
 }
 
+// The request of a one-image run: the loaded image, the run's options and
+// iterations, progress dots to out, and the run's cancel flag.
+void fillConsoleRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
+                        const ConsoleOptions& options, const AppendBuffer& colourChunks, FILE* out,
+                        volatile int16_t& cancelFlag)
+{
+    fillConvertRequest(request, image, transparentColour, convertOptionsOf(options.runFlags), &colourChunks);
+    request.extendedIterations = options.extendedIterations;
+    request.callback = printTrialProgress;
+    request.userData = out;
+    request.cancelFlag = &cancelFlag;
+}
+
 // One line of the report and the run's failure.
 int fail(FILE* out, const char* line)
 {
@@ -148,11 +161,7 @@ int runStreamConversion(const ConsoleOptions& options, FILE* out)
 
     volatile int16_t cancelFlag = 0;
     ConvertRequest request;
-    fillConvertRequest(request, image, transparentColour, convertOptions, &colourChunks);
-    request.extendedIterations = options.extendedIterations;
-    request.callback = printTrialProgress;
-    request.userData = report;
-    request.cancelFlag = &cancelFlag;
+    fillConsoleRequest(request, image, transparentColour, options, colourChunks, report, cancelFlag);
     PngOptimizer optimizer;
     AppendBuffer png;
     const OutputOutcome outcome = convertToMemory(optimizer, request, input.data, input.used, png);
@@ -266,11 +275,7 @@ int runConversion(const ConsoleOptions& options, FILE* out)
 
     volatile int16_t cancelFlag = 0;
     ConvertRequest request;
-    fillConvertRequest(request, image, transparentColour, convertOptions, &colourChunks);
-    request.extendedIterations = options.extendedIterations;
-    request.callback = printTrialProgress;
-    request.userData = out;
-    request.cancelFlag = &cancelFlag;
+    fillConsoleRequest(request, image, transparentColour, options, colourChunks, out, cancelFlag);
     OutputTarget target;
     target.inputPath = inputPath;
     target.inputSize = fileSizeByName(inputPath);

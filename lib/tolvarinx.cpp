@@ -93,12 +93,30 @@ void fillResult(tlvx_result& result, OutputOutcome outcome, uint32_t inputSize, 
     result.mem_level = found.memLevel;
 }
 
+// The image of a call as the loader gave it.
+struct CallInput {
+    DibImage image;
+    int32_t transparentColour = -1;
+    AppendBuffer colourChunks;
+};
+
+// Runs load (true when the input is a readable image) between two looks at
+// the caller's cancel flag.
+template <typename Load>
+tlvx_status loadCallInput(const tlvx_settings& settings, Load load)
+{
+    if (callerCancelled(settings))
+        return TLVX_ERROR_CANCELLED;
+    if (!load())
+        return TLVX_ERROR_READ;
+    return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_OK;
+}
+
 // The request of a call: the image, the options, and the progress and
 // cancel hooks that go through control.
-void prepareRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour, uint16_t options,
-                    const AppendBuffer& colourChunks, CallControl& control)
+void prepareRequest(ConvertRequest& request, const CallInput& in, uint16_t options, CallControl& control)
 {
-    fillConvertRequest(request, image, transparentColour, options, &colourChunks);
+    fillConvertRequest(request, in.image, in.transparentColour, options, &in.colourChunks);
     request.extendedIterations = control.settings.extended_iterations;
     request.callback = forwardProgress;
     request.userData = &control;
@@ -110,19 +128,16 @@ tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlv
                         tlvx_result& result)
 {
     const uint16_t options = static_cast<uint16_t>(settings.options);
-    DibImage image;
-    int32_t transparentColour = -1;
-    AppendBuffer colourChunks;
-    if (callerCancelled(settings))
-        return TLVX_ERROR_CANCELLED;
-    if (!loadConversionInput(inputPath, options, image, transparentColour, colourChunks))
-        return TLVX_ERROR_READ;
-    if (callerCancelled(settings))
-        return TLVX_ERROR_CANCELLED;
+    CallInput in;
+    const tlvx_status loaded = loadCallInput(settings, [&] {
+        return loadConversionInput(inputPath, options, in.image, in.transparentColour, in.colourChunks);
+    });
+    if (loaded != TLVX_OK)
+        return loaded;
 
     CallControl control{settings};
     ConvertRequest request;
-    prepareRequest(request, image, transparentColour, options, colourChunks, control);
+    prepareRequest(request, in, options, control);
 
     OutputTarget target;
     target.inputPath = inputPath;
@@ -152,19 +167,16 @@ tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_set
         return TLVX_ERROR_READ;
     const uint32_t size = static_cast<uint32_t>(inputSize);
     const uint16_t options = static_cast<uint16_t>(settings.options);
-    DibImage image;
-    int32_t transparentColour = -1;
-    AppendBuffer colourChunks;
-    if (callerCancelled(settings))
-        return TLVX_ERROR_CANCELLED;
-    if (!loadConversionMemory(input, size, options, image, transparentColour, colourChunks))
-        return TLVX_ERROR_READ;
-    if (callerCancelled(settings))
-        return TLVX_ERROR_CANCELLED;
+    CallInput in;
+    const tlvx_status loaded = loadCallInput(settings, [&] {
+        return loadConversionMemory(input, size, options, in.image, in.transparentColour, in.colourChunks);
+    });
+    if (loaded != TLVX_OK)
+        return loaded;
 
     CallControl control{settings};
     ConvertRequest request;
-    prepareRequest(request, image, transparentColour, options, colourChunks, control);
+    prepareRequest(request, in, options, control);
     PngOptimizer optimizer;
     AppendBuffer png;
     const OutputOutcome outcome = convertToMemory(optimizer, request, input, size, png);

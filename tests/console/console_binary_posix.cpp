@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -241,13 +242,11 @@ struct PipedRun {
 };
 
 // Runs `program arguments < stdinPath` in folder with stdout and stderr
-// captured in files there; tail is appended to the shell line (a pipe).
-PipedRun runPiped(const std::string& folder, const std::string& arguments, const std::string& stdinPath,
-                  const std::string& tail = "")
+// captured in files there.
+PipedRun runPiped(const std::string& folder, const std::string& arguments, const std::string& stdinPath)
 {
-    const std::string line = "cd '" + folder + "' && '" + programPath() + "' " + arguments + " < '" + stdinPath +
-                             "' 2> stderr.txt" + (tail.empty() ? " > stdout.bin" : " " + tail) +
-                             "; exit ${PIPESTATUS[0]}";
+    const std::string line = "cd '" + folder + "' && exec '" + programPath() + "' " + arguments + " < '" +
+                             stdinPath + "' 2> stderr.txt > stdout.bin";
     const std::string script = folder + "/run.sh";
     writeFileBytes(script, std::vector<uint8_t>(line.begin(), line.end()));
     PipedRun run;
@@ -257,6 +256,51 @@ PipedRun runPiped(const std::string& folder, const std::string& arguments, const
     const std::vector<uint8_t> errors = readFileBytes(folder + "/stderr.txt");
     run.standardError.assign(errors.begin(), errors.end());
     std::remove((folder + "/stdout.bin").c_str());
+    return run;
+}
+
+// Runs the program in folder with arguments, stdin from stdinPath and stdout
+// a pipe whose reading end is closed before the program starts, so that every
+// write to it fails; stderr is captured.
+PipedRun runIntoClosedPipe(const std::string& folder, const std::vector<std::string>& arguments,
+                           const std::string& stdinPath)
+{
+    PipedRun run;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return run;
+    close(pipeEnds[0]);
+    const std::string program = programPath();
+    const std::string errors = folder + "/stderr.txt";
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdinPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    // The test's own SIGPIPE disposition must not decide the child's.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const bool spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(pipeEnds[1]);
+    int status = 0;
+    if (!spawned || waitpid(pid, &status, 0) != pid)
+        return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<uint8_t> text = readFileBytes(errors);
+    run.standardError.assign(text.begin(), text.end());
     return run;
 }
 
@@ -373,10 +417,11 @@ TEST(ConsolePipes, ClosedPipeIsAnOutputErrorWithNoTemporaryFile)
     TempDir dir;
     makePipeInputs(dir.path());
     const std::vector<std::string> entriesBefore = folderEntries(dir.path());
-    for (const char* arguments : {"-i -", "-i - -o -", "-i picture.bmp -o -"}) {
-        SCOPED_TRACE(arguments);
-        // The reader of the pipe is gone before the PNG is ready.
-        const PipedRun run = runPiped(dir.path(), arguments, dir.file("picture.bmp"), "| true");
+    const std::vector<std::vector<std::string>> argumentLists = {
+        {"-i", "-"}, {"-i", "-", "-o", "-"}, {"-i", dir.file("picture.bmp"), "-o", "-"}};
+    for (const std::vector<std::string>& arguments : argumentLists) {
+        SCOPED_TRACE(arguments[1] + " " + std::to_string(arguments.size()));
+        const PipedRun run = runIntoClosedPipe(dir.path(), arguments, dir.file("picture.bmp"));
         EXPECT_EQ(run.status, 1) << run.standardError;
         EXPECT_NE(run.standardError.find("<出力エラー>"), std::string::npos) << run.standardError;
     }
