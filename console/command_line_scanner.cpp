@@ -72,7 +72,7 @@ bool CommandLineScanner::find(const char* name, TextString* value) const
         p = space;
         while (*p == ' ')
             ++p;
-        if (*p == switchChar_)
+        if (startsSwitch(p))
             return false;
 
         const char* valueStart = p;
@@ -90,6 +90,12 @@ bool CommandLineScanner::find(const char* name, TextString* value) const
         line_.substring(*value, start, static_cast<int>(valueEnd - valueStart));
         return true;
     }
+}
+
+bool CommandLineScanner::startsSwitch(const char* word) const
+{
+    // The word "-" alone is the value that names a standard stream.
+    return *word == switchChar_ && word[1] != ' ' && word[1] != 0;
 }
 
 bool CommandLineScanner::getValue(const char* name, TextString& value, const char* defaultValue) const

@@ -5,7 +5,8 @@
 // first, then the arguments separated by spaces, double quotes kept. A switch
 // is switchChar followed by its name, as a word of its own. Quoted stretches
 // are skipped whole, so a quoted word beginning with switchChar is never a
-// switch. Names compare case-sensitively. When a switch appears twice, the
+// switch. The switch character alone (the word "-") is no switch but a value,
+// the one that names standard input or output. Names compare case-sensitively. When a switch appears twice, the
 // first occurrence decides.
 //
 // Scans step by whole characters of the system code page (codepage.h), so the
@@ -50,6 +51,9 @@ public:
     void words(std::vector<CommandWord>& out) const;
 
 private:
+    // True when the word at word (inside the line) is a switch word.
+    bool startsSwitch(const char* word) const;
+
     TextString line_;
     char switchChar_ = '-';
 };

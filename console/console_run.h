@@ -14,9 +14,30 @@
 
 class CommandLineScanner;
 
+class AppendBuffer;
+
+// The value of "-i" and "-o" that names standard input or output.
+constexpr char kStandardStreamName[] = "-";
+// Whether a path given to -i or -o names the standard stream.
+bool namesStandardStream(const TextString& path);
+// The most bytes a run with "-i -" or "-o -" reads as its input; more is a
+// read error. Far above any real image, far below what memory can hold three
+// times over (input, picture, PNG).
+constexpr uint32_t kMaxStreamInputBytes = 1u << 30;
+
+// How reading a whole stream ended.
+enum class StreamRead { Complete, TooLarge, Failed };
+// Reads stream to its end into bytes (released first). TooLarge when it holds
+// more than limit bytes, Failed on a read error or when memory is refused;
+// bytes is empty then.
+StreamRead readWholeStream(FILE* stream, uint32_t limit, AppendBuffer& bytes);
+// Writes size bytes to stream and flushes it; false when any of it failed
+// (a closed pipe, a full disk).
+bool writeWholeStream(FILE* stream, const uint8_t* data, uint32_t size);
+
 struct ConsoleOptions {
     TextString inputPath;
-    TextString outputPath;   // derived from inputPath when "-o" gives none
+    TextString outputPath;   // derived from inputPath when "-o" gives none ("-" after "-i -")
     uint16_t runFlags = 0;   // run flags (console_switches.h)
     int32_t extendedIterations = 0;   // "-xi"; 0: chosen by the data size
 };
@@ -27,7 +48,12 @@ struct ConsoleOptions {
 bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out);
 
 // Converts options.inputPath into options.outputPath and prints the report.
-// Returns the exit status.
+// Returns the exit status. The value "-" names standard input for the input
+// and standard output for the output (then the report goes to stderr); such
+// a run reads its whole input into memory (at most kMaxStreamInputBytes),
+// goes by content where a file goes by name (a PNG input is replaced only by
+// a strictly smaller PNG, else passed on unchanged), writes the PNG only once
+// complete, and ignores "-ts" with a warning.
 int runConversion(const ConsoleOptions& options, FILE* out);
 
 // The whole program: usage text when argc < 2; the help text for "-h" or

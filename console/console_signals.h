@@ -8,6 +8,8 @@
 // thread that installed the handlers, which must be the one writing files. A signal that was
 // ignored when the program started stays ignored. SIGXFSZ is ignored: a write
 // beyond the file-size limit fails (EFBIG) and is handled as any failed write.
+// SIGPIPE is ignored likewise: writing "-o -" into a closed pipe fails (EPIPE)
+// and the run ends with its output error.
 // Windows: every console control event (Ctrl+C, Ctrl+Break, closing the
 // console, logoff, shutdown) removes the temporary file and ends the process
 // with STATUS_CONTROL_C_EXIT, as the default handler would.

@@ -47,4 +47,7 @@ void installConsoleSignalHandling()
         sigaction(sig, &action, nullptr);
     }
     signal(SIGXFSZ, SIG_IGN);
+    // A closed pipe behind "-o -" is a write error the run reports, not a
+    // reason to end the process unannounced.
+    signal(SIGPIPE, SIG_IGN);
 }

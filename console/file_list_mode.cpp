@@ -75,6 +75,12 @@ int runOneFileMode(const CommandLineScanner& scanner, uint16_t runFlags, FILE* o
     ConsoleOptions options;
     if (!readConsoleOptions(scanner, options, messageStream(runFlags, out, err)))
         return CONSOLE_EXIT_FAILURE;
+    const bool streamed = namesStandardStream(options.inputPath) || namesStandardStream(options.outputPath);
+    if ((runFlags & RUN_JSON) && streamed) {
+        std::fprintf(err, "--jsonは-i -や-o -と同時に指定できません\n");
+        std::fflush(err);
+        return CONSOLE_EXIT_FAILURE;
+    }
     if (runFlags & RUN_JSON) {
         // One file through the batch, so that its report is the file list's.
         BatchSettings settings;
@@ -92,8 +98,8 @@ int runOneFileMode(const CommandLineScanner& scanner, uint16_t runFlags, FILE* o
     if (held == nullptr)
         return runConversion(options, out);
     const int status = runConversion(options, held);
-    if (status != CONSOLE_EXIT_SUCCESS)
-        copyStream(held, out);
+    if (status != CONSOLE_EXIT_SUCCESS)   // never onto the PNG's standard output
+        copyStream(held, namesStandardStream(options.outputPath) ? err : out);
     std::fclose(held);
     return status;
 }

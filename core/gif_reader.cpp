@@ -217,7 +217,7 @@ bool GifReader::readColourTable(GifInfo& info, uint8_t packed)
     const uint32_t entries = 2u << (packed & 7);
     if (!available(entries * 3))
         return false;
-    std::memcpy(info.palette.data, file_.data + position_, entries * 3);
+    std::memcpy(info.palette.data, bytes_ + position_, entries * 3);
     position_ += entries * 3;
     info.paletteCount = int32_t(entries);
     return true;
@@ -228,7 +228,7 @@ bool GifReader::skipSubBlocks()
     for (;;) {
         if (!available(1))
             return false;
-        const uint32_t length = file_.data[position_++];
+        const uint32_t length = bytes_[position_++];
         if (length == 0)
             return true;
         if (!available(length))
@@ -241,7 +241,7 @@ bool GifReader::readScreen(GifInfo& info)
 {
     if (!available(13))
         return false;
-    const uint8_t* header = file_.data;
+    const uint8_t* header = bytes_;
     if (std::memcmp(header, "GIF", 3) != 0 ||
         (std::memcmp(header + 3, "87a", 3) != 0 && std::memcmp(header + 3, "89a", 3) != 0))
         return false;
@@ -263,7 +263,7 @@ bool GifReader::readImage(GifInfo& info)
 {
     if (!available(9))
         return false;
-    const uint8_t* descriptor = file_.data + position_;
+    const uint8_t* descriptor = bytes_ + position_;
     ImagePlacement placement;
     placement.left = int32_t(readLE16(descriptor));
     placement.top = int32_t(readLE16(descriptor + 2));
@@ -280,7 +280,7 @@ bool GifReader::readImage(GifInfo& info)
         return false;
     std::memset(info.indices.data, info.backgroundIndex, pixelCount);
 
-    LzwDecoder decoder(file_.data, size_, position_, placement, info.indices.data, info.screenWidth,
+    LzwDecoder decoder(bytes_, size_, position_, placement, info.indices.data, info.screenWidth,
                        info.screenHeight);
     const bool ok = decoder.decode();
     return ok;
@@ -315,24 +315,31 @@ void GifReader::resolveTransparency(GifInfo& info)
 
 bool GifReader::read(const char* path, GifInfo& info)
 {
+    ByteBuffer content;
+    uint32_t size = 0;
+    {
+        FileHandle file;
+        if (!file.openRead(path))
+            return false;
+        size = file.size();
+        if (size > kMaxBlockBytes || !content.allocate(size ? size : 1, false))
+            return false;
+        if (size > 0 && file.read(content.data, size) != size)
+            return false;
+    }
+    return read(content.data, size, info);
+}
+
+bool GifReader::read(const uint8_t* data, uint32_t size, GifInfo& info)
+{
     info.paletteCount = 0;
     info.transparentIndex = -1;
     info.transparentColour = -1;
     info.hasAlpha = 0;
     if (!info.palette.allocate(768, true))
         return false;
-
-    {
-        FileHandle file;
-        if (!file.openRead(path))
-            return false;
-        const uint32_t size = file.size();
-        if (size > kMaxBlockBytes || !file_.allocate(size ? size : 1, false))
-            return false;
-        size_ = size ? file.read(file_.data, size) : 0;
-        if (size_ != size)
-            return false;
-    }
+    bytes_ = data;
+    size_ = data ? size : 0;
     position_ = 0;
 
     bool ok = false;
@@ -340,26 +347,27 @@ bool GifReader::read(const char* path, GifInfo& info)
         for (;;) {
             if (!available(1))
                 break;
-            const uint8_t introducer = file_.data[position_++];
+            const uint8_t introducer = bytes_[position_++];
             if (introducer == 0x2C) {
                 ok = readImage(info);
                 break;
             }
             if (introducer != 0x21 || !available(1))
                 break;
-            const uint8_t label = file_.data[position_++];
+            const uint8_t label = bytes_[position_++];
             if (label == 0xF9) {
                 // Block size, packed fields, delay (2), transparent index, terminator.
                 if (!available(6))
                     break;
-                if (file_.data[position_ + 1] & 1)
-                    info.transparentIndex = file_.data[position_ + 4];
+                if (bytes_[position_ + 1] & 1)
+                    info.transparentIndex = bytes_[position_ + 4];
             }
             if (!skipSubBlocks())
                 break;
         }
     }
-    file_.release();
+    bytes_ = nullptr;
+    size_ = 0;
     if (ok)
         resolveTransparency(info);
     return ok;
@@ -381,16 +389,31 @@ void GifReader::convertToImage(const GifInfo& info, DibImage& image)
     }
 }
 
-bool loadGifFile(const char* path, DibImage& image, int32_t& transparentColour)
+namespace {
+
+// The image of a successful read: created at the screen size and converted.
+bool loadGifInfo(const GifInfo& info, DibImage& image, int32_t& transparentColour)
 {
-    GifReader reader;
-    GifInfo info;
-    if (!reader.read(path, info))
-        return false;
     if (!image.create(info.screenWidth, info.screenHeight))
         return false;
     GifReader::convertToImage(info, image);
     image.hasAlpha = info.hasAlpha;
     transparentColour = info.transparentColour;
     return true;
+}
+
+}  // namespace
+
+bool loadGifFile(const char* path, DibImage& image, int32_t& transparentColour)
+{
+    GifReader reader;
+    GifInfo info;
+    return reader.read(path, info) && loadGifInfo(info, image, transparentColour);
+}
+
+bool loadGifMemory(const uint8_t* data, uint32_t size, DibImage& image, int32_t& transparentColour)
+{
+    GifReader reader;
+    GifInfo info;
+    return reader.read(data, size, info) && loadGifInfo(info, image, transparentColour);
 }

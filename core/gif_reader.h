@@ -62,6 +62,9 @@ public:
     // read, is not a GIF, holds no image, is too large, or its data is
     // malformed; the content of info is then unspecified.
     bool read(const char* path, GifInfo& info);
+    // The same for the size bytes at data (a whole GIF file's content), which
+    // must stay valid during the call.
+    bool read(const uint8_t* data, uint32_t size, GifInfo& info);
     // Writes the index raster into image, created by the caller at
     // screenWidth x screenHeight. Alpha 255, except alpha 0 for pixels of the
     // transparent index when info.hasAlpha is set.
@@ -78,8 +81,8 @@ private:
 
     bool available(uint32_t n) const { return size_ - position_ >= n; }
 
-    ByteBuffer file_;             // the whole file
-    uint32_t position_ = 0;       // parse cursor into file_
+    const uint8_t* bytes_ = nullptr;  // the whole file's bytes, during read
+    uint32_t position_ = 0;       // parse cursor into bytes_
     uint32_t size_ = 0;           // bytes of file data
 };
 
@@ -89,3 +92,5 @@ private:
 // untouched; when the image cannot be created the image is empty. False on
 // any failure.
 bool loadGifFile(const char* path, DibImage& image, int32_t& transparentColour);
+// loadGifFile for a GIF file's content held in memory (size bytes at data).
+bool loadGifMemory(const uint8_t* data, uint32_t size, DibImage& image, int32_t& transparentColour);

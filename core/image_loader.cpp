@@ -1,15 +1,17 @@
-// loadImageFile: signature sniffing and dispatch to the readers.
+// loadImageFile and loadImageMemory: signature sniffing and dispatch to the readers.
 
 #include "core/image_loader.h"
 
 #include <cstring>
 
+#include "core/bmp_reader.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/gif_reader.h"
 #include "core/png_bytes.h"
 #include "core/png_reader.h"
+#include "core/size_limits.h"
 
 namespace {
 
@@ -40,14 +42,57 @@ bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour
     return loadImageFile(image, path, transparentColour, ImageInput::Default);
 }
 
-bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
-                   AppendBuffer* colourChunks)
+namespace {
+
+// Where an image comes from: a file (path) or a file's bytes in memory.
+struct ImageSource {
+    const char* path;
+    const uint8_t* data;
+    uint32_t size;
+};
+
+// Loads source as kind says; the results are cleared first, as loadImageFile documents.
+bool loadImageOfKind(DibImage& image, const ImageSource& source, ImageFileKind kind, int32_t& transparentColour,
+                     ImageInput input, AppendBuffer* colourChunks)
+{
+    switch (kind) {
+    case ImageFileKind::Bmp:
+        return source.path ? loadBmpFile(image, source.path, transparentColour)
+                           : decodeBmp(source.data, source.size, image);
+    case ImageFileKind::Png: {
+        PngReadOptions options;
+        options.extendedInput = input == ImageInput::Extended;
+        options.colourChunks = colourChunks;
+        if (source.path ? loadPngFile(source.path, image, transparentColour, options)
+                        : loadPngMemory(source.data, source.size, image, transparentColour, options))
+            return true;
+        if (colourChunks)
+            colourChunks->release();
+        return false;
+    }
+    case ImageFileKind::Gif:
+        return source.path ? loadGifFile(source.path, image, transparentColour)
+                           : loadGifMemory(source.data, source.size, image, transparentColour);
+    case ImageFileKind::Unknown:
+        break;
+    }
+    return false;
+}
+
+void clearLoadResults(DibImage& image, int32_t& transparentColour, AppendBuffer* colourChunks)
 {
     if (colourChunks)
         colourChunks->release();
     image.hasAlpha = 0;
     transparentColour = -1;
+}
 
+}  // namespace
+
+bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
+                   AppendBuffer* colourChunks)
+{
+    clearLoadResults(image, transparentColour, colourChunks);
     uint8_t head[kSignatureBytes] = {};
     uint32_t headBytes = 0;
     {
@@ -62,24 +107,18 @@ bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour
             headBytes += got;
         }
     }
+    const ImageSource source = {path, nullptr, 0};
+    return loadImageOfKind(image, source, imageFileKind(head, headBytes), transparentColour, input, colourChunks);
+}
 
-    switch (imageFileKind(head, headBytes)) {
-    case ImageFileKind::Bmp:
-        return loadBmpFile(image, path, transparentColour);
-    case ImageFileKind::Png: {
-        PngReadOptions options;
-        options.extendedInput = input == ImageInput::Extended;
-        options.colourChunks = colourChunks;
-        if (loadPngFile(path, image, transparentColour, options))
-            return true;
-        if (colourChunks)
-            colourChunks->release();
+bool loadImageMemory(DibImage& image, const uint8_t* data, uint32_t size, int32_t& transparentColour,
+                     ImageInput input, AppendBuffer* colourChunks)
+{
+    clearLoadResults(image, transparentColour, colourChunks);
+    // Nothing larger is a file the readers take (the file paths refuse it too).
+    if (!data || size > kMaxBlockBytes)
         return false;
-    }
-    case ImageFileKind::Gif:
-        return loadGifFile(path, image, transparentColour);
-    case ImageFileKind::Unknown:
-        break;
-    }
-    return false;
+    const uint32_t headBytes = size < kSignatureBytes ? size : kSignatureBytes;
+    const ImageSource source = {nullptr, data, size};
+    return loadImageOfKind(image, source, imageFileKind(data, headBytes), transparentColour, input, colourChunks);
 }

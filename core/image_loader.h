@@ -1,5 +1,6 @@
 #pragma once
-// Turning an image file into a DibImage: the one entry point both programs use.
+// Turning an image file, or a file's bytes in memory, into a DibImage: the
+// entry points every front end uses.
 //
 // The reader is chosen by the file's first bytes, never by its name: "BM" is a
 // BMP, the 8-byte PNG signature a PNG, "GIF" a GIF. Beside the image the
@@ -39,6 +40,14 @@ class AppendBuffer;
 // empty for other files, for ImageInput::Default and when the load fails.
 bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
                    AppendBuffer* colourChunks = nullptr);
+
+// loadImageFile for a file's content held in memory: the size bytes at data
+// (valid during the call), recognised by their first bytes and read by the
+// same readers, with the same results as a file holding these bytes. A BMP
+// goes through bmp_reader.h's decoder on every platform (the decoder gives
+// the picture the Windows bitmap loader gives for the same file).
+bool loadImageMemory(DibImage& image, const uint8_t* data, uint32_t size, int32_t& transparentColour,
+                     ImageInput input = ImageInput::Default, AppendBuffer* colourChunks = nullptr);
 
 // The platform's BMP path (image_loader_bmp_posix.cpp / _win32.cpp): the file
 // as a 32-bit picture with every alpha byte 255 and transparent colour -1.

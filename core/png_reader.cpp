@@ -130,25 +130,19 @@ void storePixel(uint8_t* dst, uint8_t red, uint8_t green, uint8_t blue, uint8_t 
 
 bool PngReader::skip(uint32_t n)
 {
-    while (n > 0) {
-        const uint32_t step = n > 0x40000000u ? 0x40000000u : n;
-        if (file_.seek(int32_t(step), SeekOrigin::Current) == 0xFFFFFFFFu)
-            return false;
-        n -= step;
-    }
-    return true;
+    return input_.skip(n);
 }
 
 bool PngReader::findChunk(const char* type, uint32_t& length)
 {
     for (;;) {
         uint32_t chunkLength = 0;
-        if (file_.readUInt32BE(chunkLength) != 4)
+        if (input_.readUInt32BE(chunkLength) != 4)
             return false;
         if (chunkLength > kMaxChunkLength)
             return false;
         uint8_t chunkType[4];
-        if (file_.read(chunkType, 4) != 4)
+        if (input_.read(chunkType, 4) != 4)
             return false;
         if (std::memcmp(chunkType, type, 4) == 0) {
             length = chunkLength;
@@ -192,7 +186,7 @@ bool PngReader::keepColourChunk(const uint8_t type[4], uint32_t length)
     chunk.data[2] = uint8_t(length >> 8);
     chunk.data[3] = uint8_t(length);
     std::memcpy(chunk.data + 4, type, 4);
-    if (file_.read(chunk.data + 8, length + 4) != length + 4)
+    if (input_.read(chunk.data + 8, length + 4) != length + 4)
         return false;
     const uint32_t crc = uint32_t(crc32(crc32(0L, nullptr, 0), chunk.data + 4, length + 4));
     if (crc != readBE32(chunk.data + 8 + length))
@@ -216,7 +210,7 @@ void PngReader::readTransparency(uint32_t length)
         wanted = length < 2 ? length : 2;
     else
         wanted = length < 6 ? length : 6;
-    const uint32_t got = wanted ? file_.read(data, wanted) : 0;
+    const uint32_t got = wanted ? input_.read(data, wanted) : 0;
 
     if (colourType_ == kColourPalette) {
         // Before PLTE there are no entries to apply it to (wanted is 0 then).
@@ -263,7 +257,7 @@ bool PngReader::readHeader(PngInfo& info)
     if (!findChunk("IHDR", length) || length < 13)
         return false;
     uint8_t header[13];
-    if (file_.read(header, 13) != 13)
+    if (input_.read(header, 13) != 13)
         return false;
     info.width = readBE32(header);
     info.height = readBE32(header + 4);
@@ -361,7 +355,7 @@ bool PngReader::readPalette(PngInfo& info)
     uint32_t length = 0;
     if (!findChunk("PLTE", length) || length > 768)
         return false;
-    if (length > 0 && file_.read(info.palette.data, length) != length)
+    if (length > 0 && input_.read(info.palette.data, length) != length)
         return false;
     info.paletteCount = uint16_t(length / 3);
     // Bytes of an incomplete last entry are not part of the palette.
@@ -391,7 +385,7 @@ bool PngReader::inflateImageData(ByteBuffer& target, uint32_t totalBytes)
         uint32_t remaining = length;
         do {
             const uint32_t wanted = remaining < input.size ? remaining : input.size;
-            const uint32_t got = wanted ? file_.read(input.data, wanted) : 0;
+            const uint32_t got = wanted ? input_.read(input.data, wanted) : 0;
             if (wanted > 0 && got == 0) {
                 done = true;   // the file ends inside the chunk: keep what was decoded
                 break;
@@ -557,6 +551,19 @@ void PngReader::resolvePaletteTransparency(PngInfo& info)
 
 bool PngReader::read(const char* path, PngInfo& info, const PngReadOptions& options)
 {
+    if (!input_.openFile(path))
+        return false;
+    return readOpened(info, options);
+}
+
+bool PngReader::read(const uint8_t* data, uint32_t size, PngInfo& info, const PngReadOptions& options)
+{
+    input_.openMemory(data, size);
+    return readOpened(info, options);
+}
+
+bool PngReader::readOpened(PngInfo& info, const PngReadOptions& options)
+{
     info_ = &info;
     info.paletteCount = 0;
     info.transparentColour = -1;
@@ -570,29 +577,27 @@ bool PngReader::read(const char* path, PngInfo& info, const PngReadOptions& opti
     interlaced_ = false;
     headerDone_ = false;
     paletteTransparency_ = false;
-    if (!file_.openRead(path))
-        return false;
 
     bool ok = false;
     uint8_t signature[kPngSignatureBytes];
     // A failed read or seek is no end of file: what it left out is not known
     // to be zeros, so the picture is refused rather than passed off as complete.
-    if (file_.read(signature, kPngSignatureBytes) == kPngSignatureBytes &&
+    if (input_.read(signature, kPngSignatureBytes) == kPngSignatureBytes &&
         std::memcmp(signature, kPngSignature, kPngSignatureBytes) == 0 && readHeader(info) &&
         (info.pixelBits > 8 || readPalette(info))) {
         if (bitDepth_ != 16 && !interlaced_) {
-            if (inflateImageData(info.imageData, storedBytes_) && !file_.ioFailed()) {
+            if (inflateImageData(info.imageData, storedBytes_) && !input_.ioFailed()) {
                 unfilterRows(info.imageData.data, uint32_t(info.rowBytes), info.height, (info.pixelBits + 7u) / 8u);
                 ok = true;
             }
         } else {
             ByteBuffer stored;
-            ok = inflateImageData(stored, storedBytes_) && !file_.ioFailed() && rebuildRows(stored, info);
+            ok = inflateImageData(stored, storedBytes_) && !input_.ioFailed() && rebuildRows(stored, info);
         }
         if (ok && paletteTransparency_)
             resolvePaletteTransparency(info);
     }
-    file_.close();
+    input_.close();
     info_ = nullptr;
     colourChunks_ = nullptr;
     return ok;
@@ -628,6 +633,21 @@ void PngReader::convertToImage(const PngInfo& info, DibImage& image)
     }
 }
 
+namespace {
+
+// The image of a successful read: created at the picture's size and converted.
+bool loadPngInfo(const PngInfo& info, DibImage& image, int32_t& transparentColour)
+{
+    if (!image.create(int32_t(info.width), int32_t(info.height)))
+        return false;
+    PngReader::convertToImage(info, image);
+    image.hasAlpha = info.hasAlpha;
+    transparentColour = info.transparentColour;
+    return true;
+}
+
+}  // namespace
+
 bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour)
 {
     return loadPngFile(path, image, transparentColour, PngReadOptions());
@@ -637,12 +657,13 @@ bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour, 
 {
     PngReader reader;
     PngInfo info;
-    if (!reader.read(path, info, options))
-        return false;
-    if (!image.create(int32_t(info.width), int32_t(info.height)))
-        return false;
-    PngReader::convertToImage(info, image);
-    image.hasAlpha = info.hasAlpha;
-    transparentColour = info.transparentColour;
-    return true;
+    return reader.read(path, info, options) && loadPngInfo(info, image, transparentColour);
+}
+
+bool loadPngMemory(const uint8_t* data, uint32_t size, DibImage& image, int32_t& transparentColour,
+                   const PngReadOptions& options)
+{
+    PngReader reader;
+    PngInfo info;
+    return reader.read(data, size, info, options) && loadPngInfo(info, image, transparentColour);
 }

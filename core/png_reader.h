@@ -4,8 +4,8 @@
 // Accepted: greyscale and palette images of 1, 2, 4 or 8 bits, RGB and RGBA at
 // 8 bits per sample, not interlaced. Refused: 16-bit samples, greyscale with
 // alpha, interlaced images, unknown colour types and methods. Chunk CRCs are not
-// checked. The file is walked chunk by chunk with seeks; only the inflated rows
-// are held in memory.
+// checked. The file (or its bytes in memory) is walked chunk by chunk with
+// seeks; only the inflated rows are held in memory.
 //
 // Extended input (PngReadOptions::extendedInput) accepts more: interlaced
 // (Adam7) images of every kind above, greyscale with alpha at 8 bits, and
@@ -43,7 +43,7 @@
 #include <cstdint>
 
 #include "core/byte_buffer.h"
-#include "core/file_handle.h"
+#include "core/byte_input.h"
 
 class DibImage;
 
@@ -98,11 +98,16 @@ public:
     // is not a PNG of a supported kind, is too large, or its image data is
     // corrupt; the content of info is then unspecified.
     bool read(const char* path, PngInfo& info, const PngReadOptions& options = PngReadOptions());
+    // The same for the size bytes at data (a whole PNG file's content), which
+    // must stay valid during the call. Gives what read gives for a file of these bytes.
+    bool read(const uint8_t* data, uint32_t size, PngInfo& info, const PngReadOptions& options = PngReadOptions());
     // Writes the decoded rows into image, which the caller has created at
     // info.width x info.height. Alpha 255 unless info.hasAlpha is set.
     static void convertToImage(const PngInfo& info, DibImage& image);
 
 private:
+    // read on the source just opened; closes it.
+    bool readOpened(PngInfo& info, const PngReadOptions& options);
     bool readHeader(PngInfo& info);
     bool readPalette(PngInfo& info);
     // Inflates the IDAT chunks into target (totalBytes, zero-filled first).
@@ -132,7 +137,7 @@ private:
     // Moves forward by n bytes; false when that is not possible.
     bool skip(uint32_t n);
 
-    FileHandle file_;
+    ByteInput input_;            // the file, or the bytes in memory
     PngInfo* info_ = nullptr;     // the record being filled during read
     AppendBuffer* colourChunks_ = nullptr;   // null: colour chunks are skipped
     uint32_t keptColourChunks_ = 0;          // bit per type collected so far
@@ -152,3 +157,6 @@ private:
 bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour);
 // The same with the options of PngReadOptions.
 bool loadPngFile(const char* path, DibImage& image, int32_t& transparentColour, const PngReadOptions& options);
+// loadPngFile for a PNG file's content held in memory (size bytes at data).
+bool loadPngMemory(const uint8_t* data, uint32_t size, DibImage& image, int32_t& transparentColour,
+                   const PngReadOptions& options = PngReadOptions());

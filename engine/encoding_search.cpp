@@ -116,6 +116,19 @@ void PngOptimizer::report(int32_t bitDepth, int32_t windowBits, int32_t memLevel
 
 int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
 {
+    OutputPlace place = {outputPath, nullptr};
+    return convertInto(place, request);
+}
+
+int PngOptimizer::convertToMemory(AppendBuffer& png, ConvertRequest& request)
+{
+    png.release();
+    OutputPlace place = {nullptr, &png};
+    return convertInto(place, request);
+}
+
+int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
+{
     request_ = &request;
     if (request.cancelFlag)
         storeSharedFlag(request.cancelFlag, 0);
@@ -156,9 +169,9 @@ int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
         if (!extendedChoice_ || !runExtendedSearch(request, *extendedChoice_))
             return 0;
     }
-    if (outputPath) {
+    if (place.path || place.memory) {
         if (request.sizeToBeat > request.fileSize) {
-            if (!writeOutput(outputPath))
+            if (!writeOutput(place))
                 return 0;
         } else {
             request.notWritten = 1;
@@ -392,7 +405,7 @@ uint32_t PngOptimizer::predictFileSize() const
     return pngFileSize(describeFile(transparency));
 }
 
-bool PngOptimizer::writeOutput(const char* outputPath)
+bool PngOptimizer::writeOutput(const OutputPlace& place)
 {
     const ConvertRequest& request = *request_;
     PngFile file;
@@ -416,8 +429,10 @@ bool PngOptimizer::writeOutput(const char* outputPath)
     // against the length measured.
     if (pngFileSize(file) != request.fileSize)
         return false;
+    if (place.memory)
+        return writePngBytes(*place.memory, file);
     ReplacingFile output;
-    if (!output.begin(outputPath))
+    if (!output.begin(place.path))
         return false;
     if (!writePngFile(output.file(), file)) {
         output.abandon();

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "core/byte_buffer.h"
 #include "core/file_handle.h"
 #include "core/png_bytes.h"
 #include "core/size_limits.h"
@@ -12,9 +13,37 @@ namespace {
 constexpr uint32_t kChunkFrameBytes = 12;
 constexpr uint32_t kHeaderBytes = 13;
 
+// Where the file's bytes go: a FileHandle or an AppendBuffer. Counts what
+// was written, so that the writer can check the whole against pngFileSize.
+class PngOutput {
+public:
+    explicit PngOutput(FileHandle& file) : file_(&file) {}
+    explicit PngOutput(AppendBuffer& buffer) : buffer_(&buffer) {}
+
+    bool write(const void* bytes, uint32_t count)
+    {
+        const bool written = file_ ? file_->write(bytes, count) == count : buffer_->append(bytes, count);
+        if (written)
+            written_ += count;
+        return written;
+    }
+    bool writeBE32(uint32_t value)
+    {
+        uint8_t bytes[4];
+        putBE32(bytes, value);
+        return write(bytes, 4);
+    }
+    uint64_t written() const { return written_; }
+
+private:
+    FileHandle* file_ = nullptr;
+    AppendBuffer* buffer_ = nullptr;
+    uint64_t written_ = 0;
+};
+
 // One chunk on its way out: the data counted and added to the CRC.
 struct ChunkWriter {
-    FileHandle* file;
+    PngOutput* out;
     uint32_t crc;
     uint32_t written;
 };
@@ -24,7 +53,7 @@ bool writeChunkPiece(const uint8_t* bytes, uint32_t count, void* context)
     auto* chunk = static_cast<ChunkWriter*>(context);
     if (count == 0)
         return true;
-    if (chunk->file->write(bytes, count) != count)
+    if (!chunk->out->write(bytes, count))
         return false;
     chunk->crc = static_cast<uint32_t>(crc32(chunk->crc, bytes, count));
     chunk->written += count;
@@ -45,18 +74,18 @@ bool writeHeldBytes(void* context, ChunkSink sink, void* sinkContext)
 
 // Every chunk of the file: length, type, the data that source produces, CRC
 // over type and data. The data must be length bytes.
-bool writeChunk(FileHandle& file, const char* type, uint32_t length, IdatSource source,
+bool writeChunk(PngOutput& file, const char* type, uint32_t length, IdatSource source,
                 void* context)
 {
-    if (!file.writeUInt32BE(length) || file.write(type, 4) != 4)
+    if (!file.writeBE32(length) || !file.write(type, 4))
         return false;
     const auto* typeBytes = reinterpret_cast<const Bytef*>(type);
     ChunkWriter chunk = {&file, static_cast<uint32_t>(crc32(0, typeBytes, 4)), 0};
     return source(context, writeChunkPiece, &chunk) && chunk.written == length &&
-           file.writeUInt32BE(chunk.crc);
+           file.writeBE32(chunk.crc);
 }
 
-bool writeChunk(FileHandle& file, const char* type, const uint8_t* data, uint32_t length)
+bool writeChunk(PngOutput& file, const char* type, const uint8_t* data, uint32_t length)
 {
     HeldBytes held = {data, length};
     return writeChunk(file, type, length, writeHeldBytes, &held);
@@ -83,11 +112,12 @@ uint32_t pngFileSize(const PngFile& file)
     return size;
 }
 
-bool writePngFile(FileHandle& out, const PngFile& file)
+namespace {
+
+bool writePng(PngOutput& out, const PngFile& file)
 {
     const uint32_t size = pngFileSize(file);
-    const uint32_t start = out.tell();
-    if (size == 0 || start == 0xFFFFFFFFu)
+    if (size == 0)
         return false;
     uint8_t header[kHeaderBytes] = {};
     putBE32(header, file.width);
@@ -96,10 +126,9 @@ bool writePngFile(FileHandle& out, const PngFile& file)
     header[9] = file.colourType;   // compression, filter and interlace methods 0
     HeldBytes idat = {file.idat, file.idatBytes};
     const bool written =
-        out.write(kPngSignature, kPngSignatureBytes) == kPngSignatureBytes &&
+        out.write(kPngSignature, kPngSignatureBytes) &&
         writeChunk(out, "IHDR", header, kHeaderBytes) &&
-        (file.keptChunksBytes == 0 ||
-         out.write(file.keptChunks, file.keptChunksBytes) == file.keptChunksBytes) &&
+        (file.keptChunksBytes == 0 || out.write(file.keptChunks, file.keptChunksBytes)) &&
         (file.paletteBytes == 0 || writeChunk(out, "PLTE", file.palette, file.paletteBytes)) &&
         (file.transparencyBytes == 0 ||
          writeChunk(out, "tRNS", file.transparency, file.transparencyBytes)) &&
@@ -107,5 +136,25 @@ bool writePngFile(FileHandle& out, const PngFile& file)
                    : file.idatSource &&
                          writeChunk(out, "IDAT", file.idatBytes, file.idatSource, file.idatContext)) &&
         writeChunk(out, "IEND", nullptr, 0);
-    return written && out.tell() - start == size;
+    return written && out.written() == size;
+}
+
+}   // namespace
+
+bool writePngFile(FileHandle& out, const PngFile& file)
+{
+    PngOutput output(out);
+    return writePng(output, file);
+}
+
+bool writePngBytes(AppendBuffer& out, const PngFile& file)
+{
+    const uint32_t size = pngFileSize(file);
+    if (size == 0 || size > kMaxBlockBytes || !out.init(size, 0))
+        return false;
+    PngOutput output(out);
+    if (writePng(output, file))
+        return true;
+    out.release();
+    return false;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class AppendBuffer;
 class FileHandle;
 
 // Receives a chunk's data piece by piece (the same shape as DeflateSink).
@@ -37,3 +38,7 @@ uint32_t pngFileSize(const PngFile& file);
 // Writes the file at out's position. False when a write fails, the IDAT
 // data is not idatBytes long, or the bytes written are not pngFileSize.
 bool writePngFile(FileHandle& out, const PngFile& file);
+// The same bytes into out, which is released first and then holds exactly
+// the file. False (out released) on the same failures, when the file exceeds
+// kMaxBlockBytes, or when the memory is refused.
+bool writePngBytes(AppendBuffer& out, const PngFile& file);

@@ -172,6 +172,11 @@ public:
     // leaves any existing file untouched. Returns 1 on success (written, test run
     // or notWritten), 0 on failure or cancellation.
     int convert(const char* outputPath, ConvertRequest& request);
+    // convert with the PNG going to memory: when the predicted file size is
+    // below request.sizeToBeat, png (released first) receives exactly the
+    // bytes convert would write to a file; otherwise notWritten is set and
+    // png stays empty. Returns as convert.
+    int convertToMemory(AppendBuffer& png, ConvertRequest& request);
 
     // Chooses how the trials are measured; call before convert, not during.
     // With measure null (the default) the optimizer measures with zlib
@@ -199,7 +204,13 @@ private:
                              AppendBuffer& winnerStream);
     PngFile describeFile(uint8_t (&transparency)[6]) const;
     uint32_t predictFileSize() const;
-    bool writeOutput(const char* outputPath);
+    // Where a conversion's PNG goes: a file at path, memory, or neither (both null).
+    struct OutputPlace {
+        const char* path;
+        AppendBuffer* memory;
+    };
+    int convertInto(const OutputPlace& place, ConvertRequest& request);
+    bool writeOutput(const OutputPlace& place);
     bool paletteEntryZeroIsTransparent() const;
     bool cancelled() const;
     void report(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,

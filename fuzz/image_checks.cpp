@@ -13,6 +13,7 @@
 #include "core/image_loader.h"
 #include "core/png_bytes.h"
 #include "core/png_reader.h"
+#include "core/size_limits.h"
 #include "fuzz/fuzz_checks.h"
 #include "fuzz/lossless_check.h"
 #include "fuzz/scratch_folder.h"
@@ -150,6 +151,35 @@ bool loadGif(DibImage& image, const char* path, int32_t& transparentColour)
     return loadGifFile(path, image, transparentColour);
 }
 
+// The memory entry gives what the file entry gives for the same bytes, with
+// either kind of input: success, picture, alpha flag, transparent colour and
+// colour chunks.
+std::string checkMemoryLoad(const std::string& path, const uint8_t* data, size_t size)
+{
+    if (size > kMaxBlockBytes)
+        return std::string();
+    for (ImageInput input : {ImageInput::Default, ImageInput::Extended}) {
+        DibImage fromFile, fromMemory;
+        int32_t fileColour = kUntouched, memoryColour = kUntouched;
+        AppendBuffer fileChunks, memoryChunks;
+        const bool fileLoaded = loadImageFile(fromFile, path.c_str(), fileColour, input, &fileChunks);
+        const bool memoryLoaded =
+            loadImageMemory(fromMemory, data, uint32_t(size), memoryColour, input, &memoryChunks);
+        const bool samePicture =
+            fromFile.width == fromMemory.width && fromFile.height == fromMemory.height &&
+            (!fileLoaded || std::memcmp(fromFile.bits, fromMemory.bits,
+                                        size_t(fromFile.width) * size_t(fromFile.height) * 4) == 0);
+        const bool sameChunks = fileChunks.used == memoryChunks.used &&
+                                (fileChunks.used == 0 ||
+                                 std::memcmp(fileChunks.data, memoryChunks.data, fileChunks.used) == 0);
+        if (fileLoaded != memoryLoaded || !samePicture || fileColour != memoryColour ||
+            fromFile.hasAlpha != fromMemory.hasAlpha || !sameChunks)
+            return std::string("loadImageMemory differs from loadImageFile") +
+                   (input == ImageInput::Extended ? " with extended input" : "");
+    }
+    return std::string();
+}
+
 std::string checkLoad(const uint8_t* data, size_t size, FileLoader loader, AlphaRule rule)
 {
     const std::string path = scratchPath("source");
@@ -158,7 +188,8 @@ std::string checkLoad(const uint8_t* data, size_t size, FileLoader loader, Alpha
     DibImage image;
     int32_t transparentColour = kUntouched;
     const bool loaded = loader(image, path.c_str(), transparentColour);
-    return checkLoadResult(loaded, image, transparentColour, rule);
+    const std::string problem = checkLoadResult(loaded, image, transparentColour, rule);
+    return problem.empty() ? checkMemoryLoad(path, data, size) : problem;
 }
 
 // ---- Conversion ----
@@ -542,10 +573,9 @@ std::string checkConversion(const uint8_t* data, size_t size)
     if (flags & 0x10)
         image.sizeToBeat = 40u + 8u * in.next();
     if (flags & 1) {
-        const std::string path = scratchPath("source");
-        if (!writeScratchFile(path, data + in.position, size - in.position))
-            return "cannot write the scratch file " + path;
-        if (!loadImageFile(image.image, path.c_str(), image.transparentColour))
+        const size_t rest = size - in.position;
+        if (rest > kMaxBlockBytes ||
+            !loadImageMemory(image.image, data + in.position, uint32_t(rest), image.transparentColour))
             return std::string();   // the loader checks cover refusals
         if (int64_t(image.image.width) * image.image.height > kMaxConversionPixels)
             return std::string();

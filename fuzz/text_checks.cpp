@@ -190,7 +190,8 @@ bool referenceFind(const std::string& line, const std::string& name, bool wantVa
         p = space;
         while (at(p) == ' ')
             ++p;
-        if (at(p) == '-')
+        // A lone "-" is a value (a standard stream), any other word starting with '-' a switch.
+        if (at(p) == '-' && at(p + 1) != ' ' && at(p + 1) != 0)
             return false;
         if (at(p) == '"') {
             const size_t closing = line.find('"', p + 1);
@@ -270,6 +271,13 @@ std::string checkOptionsReader(const std::string& line)
     TextString input;
     if (!scanner.find("i", &input) || std::strcmp(input.c_str(), options.inputPath.c_str()) != 0)
         return "the input path is not the value of -i";
+    // "-i -" without a value of -o writes standard output; "-o -" always does.
+    TextString output;
+    const bool standardInput = std::strcmp(input.c_str(), kStandardStreamName) == 0;
+    const bool outputGiven = scanner.find("o", &output) && !output.isEmpty();
+    const char* expectedOutput = outputGiven ? output.c_str() : standardInput ? kStandardStreamName : nullptr;
+    if (expectedOutput && std::strcmp(options.outputPath.c_str(), expectedOutput) != 0)
+        return "the output is not the value of -o, or not standard output after -i -";
     return std::string();
 }
 

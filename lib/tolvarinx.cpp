@@ -1,13 +1,13 @@
 // The C interface over the engine: every call is one conversion through the
-// engine's conversion unit (load, request, convertToFile with its output
-// rules) on an optimizer of its own, so calls share nothing but the
-// engine's worker pool.
+// engine's conversion unit (load, request, convertToFile or convertToMemory
+// with their output rules) on an optimizer of its own, so calls share
+// nothing but the engine's worker pool.
 
 #include "lib/tolvarinx.h"
 
 #include <cstdlib>
 #include <new>
-#include <string>
+#include <cstring>
 #include <type_traits>
 
 #include "core/byte_buffer.h"
@@ -18,7 +18,6 @@
 #include "core/size_limits.h"
 #include "services/conversion.h"
 #include "engine/png_optimizer.h"
-#include "lib/scratch_folder.h"
 
 // The public option bits are the engine's, under public names.
 static_assert(TLVX_OPT_NO_FILTER_COMPARE == OPT_NO_FILTER_COMPARE, "option bit");
@@ -34,8 +33,6 @@ namespace {
 
 // The most zopfli iterations a caller may ask for, as the console's -xi.
 constexpr int kMaxExtendedIterations = 1000;
-// Bytes read from the staged output per call.
-constexpr uint32_t kReadChunkBytes = 1u << 20;
 
 const tlvx_settings kDefaultSettings = {};
 
@@ -96,28 +93,51 @@ void fillResult(tlvx_result& result, OutputOutcome outcome, uint32_t inputSize, 
     result.mem_level = found.memLevel;
 }
 
+// The image of a call as the loader gave it.
+struct CallInput {
+    DibImage image;
+    int32_t transparentColour = -1;
+    AppendBuffer colourChunks;
+};
+
+// Runs load (true when the input is a readable image) between two looks at
+// the caller's cancel flag.
+template <typename Load>
+tlvx_status loadCallInput(const tlvx_settings& settings, Load load)
+{
+    if (callerCancelled(settings))
+        return TLVX_ERROR_CANCELLED;
+    if (!load())
+        return TLVX_ERROR_READ;
+    return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_OK;
+}
+
+// The request of a call: the image, the options, and the progress and
+// cancel hooks that go through control.
+void prepareRequest(ConvertRequest& request, const CallInput& in, uint16_t options, CallControl& control)
+{
+    fillConvertRequest(request, in.image, in.transparentColour, options, &in.colourChunks);
+    request.extendedIterations = control.settings.extended_iterations;
+    request.callback = forwardProgress;
+    request.userData = &control;
+    request.cancelFlag = &control.engineFlag;
+}
+
 // One file conversion under the engine's output rules; result is filled on TLVX_OK.
 tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlvx_settings& settings,
                         tlvx_result& result)
 {
     const uint16_t options = static_cast<uint16_t>(settings.options);
-    DibImage image;
-    int32_t transparentColour = -1;
-    AppendBuffer colourChunks;
-    if (callerCancelled(settings))
-        return TLVX_ERROR_CANCELLED;
-    if (!loadConversionInput(inputPath, options, image, transparentColour, colourChunks))
-        return TLVX_ERROR_READ;
-    if (callerCancelled(settings))
-        return TLVX_ERROR_CANCELLED;
+    CallInput in;
+    const tlvx_status loaded = loadCallInput(settings, [&] {
+        return loadConversionInput(inputPath, options, in.image, in.transparentColour, in.colourChunks);
+    });
+    if (loaded != TLVX_OK)
+        return loaded;
 
     CallControl control{settings};
     ConvertRequest request;
-    fillConvertRequest(request, image, transparentColour, options, &colourChunks);
-    request.extendedIterations = settings.extended_iterations;
-    request.callback = forwardProgress;
-    request.userData = &control;
-    request.cancelFlag = &control.engineFlag;
+    prepareRequest(request, in, options, control);
 
     OutputTarget target;
     target.inputPath = inputPath;
@@ -136,69 +156,41 @@ tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlv
     }
 }
 
-bool writeWholeFile(const char* path, const uint8_t* data, uint32_t size)
-{
-    FileHandle file;
-    if (!file.createNew(path))
-        return false;
-    for (uint32_t done = 0; done < size;) {
-        const uint32_t wrote = file.write(data + done, size - done);
-        if (wrote == 0)
-            return false;
-        done += wrote;
-    }
-    return file.close();
-}
-
-// The whole file into a malloc'd block (the caller's, freed with tlvx_free).
-tlvx_status readWholeFile(const char* path, unsigned char*& data, size_t& size)
-{
-    FileHandle file;
-    if (!file.openRead(path))
-        return TLVX_ERROR_WRITE;
-    const uint32_t expected = file.size();
-    unsigned char* block = static_cast<unsigned char*>(std::malloc(expected > 0 ? expected : 1));
-    if (!block)
-        return TLVX_ERROR_MEMORY;
-    uint32_t done = 0;
-    while (done < expected) {
-        const uint32_t want = expected - done < kReadChunkBytes ? expected - done : kReadChunkBytes;
-        const uint32_t got = file.read(block + done, want);
-        if (got == 0)
-            break;
-        done += got;
-    }
-    if (done != expected) {
-        std::free(block);
-        return TLVX_ERROR_WRITE;
-    }
-    data = block;
-    size = done;
-    return TLVX_OK;
-}
-
-// The memory conversion: the bytes are staged as a file whose name carries
-// the ".png" rule only for a PNG, so the engine's output rules decide as they
-// do for a file; the output is read back.
+// The memory conversion: loaded from the bytes, converted into memory under
+// the memory rule (convertToMemory: a PNG input is replaced only by a
+// strictly smaller PNG, else returned unchanged). No file is touched.
 tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_settings& settings,
                           unsigned char*& output, size_t& outputSize, tlvx_result& result)
 {
-    // Nothing larger is an image the readers take; unknown content needs no file.
-    const ImageFileKind kind = imageFileKind(input, inputSize < 8 ? static_cast<uint32_t>(inputSize) : 8);
-    if (inputSize > kMaxBlockBytes || kind == ImageFileKind::Unknown)
+    // Nothing larger is an image the readers take.
+    if (inputSize > kMaxBlockBytes)
         return TLVX_ERROR_READ;
+    const uint32_t size = static_cast<uint32_t>(inputSize);
+    const uint16_t options = static_cast<uint16_t>(settings.options);
+    CallInput in;
+    const tlvx_status loaded = loadCallInput(settings, [&] {
+        return loadConversionMemory(input, size, options, in.image, in.transparentColour, in.colourChunks);
+    });
+    if (loaded != TLVX_OK)
+        return loaded;
 
-    ScratchFolder scratch;
-    if (!scratch.create())
-        return TLVX_ERROR_WRITE;
-    const std::string inputPath = scratch.file(kind == ImageFileKind::Png ? "input.png" : "input");
-    const std::string outputPath = scratch.file("output.png");
-    if (!writeWholeFile(inputPath.c_str(), input, static_cast<uint32_t>(inputSize)))
-        return TLVX_ERROR_WRITE;
-    const tlvx_status status = convertFile(inputPath.c_str(), outputPath.c_str(), settings, result);
-    if (status != TLVX_OK)
-        return status;
-    return readWholeFile(outputPath.c_str(), output, outputSize);
+    CallControl control{settings};
+    ConvertRequest request;
+    prepareRequest(request, in, options, control);
+    PngOptimizer optimizer;
+    AppendBuffer png;
+    const OutputOutcome outcome = convertToMemory(optimizer, request, input, size, png);
+    if (outcome == OutputOutcome::Failed)
+        return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_ERROR_CONVERT;
+    // The caller frees the block with tlvx_free, so it comes from malloc.
+    unsigned char* block = static_cast<unsigned char*>(std::malloc(png.used > 0 ? png.used : 1));
+    if (!block)
+        return TLVX_ERROR_MEMORY;
+    std::memcpy(block, png.data, png.used);
+    output = block;
+    outputSize = png.used;
+    fillResult(result, outcome, size, request);
+    return TLVX_OK;
 }
 
 // Runs a conversion behind the C boundary: no exception crosses it, and a

@@ -23,8 +23,8 @@
  * changed (setenv) while a conversion runs. The output does not depend on the
  * number of threads. The library installs no signal handlers.
  *
- * Scratch files: the memory conversion stages the image in a private folder
- * under TMPDIR (else /tmp), removed before the call returns.
+ * Files: the memory conversion works in memory only; it reads, creates and
+ * removes no file and needs no temporary folder.
  */
 #ifndef TOLVARINX_H
 #define TOLVARINX_H
@@ -55,7 +55,7 @@ typedef enum tlvx_status {
     TLVX_ERROR_ARGUMENT = 1,  /* a required pointer is NULL, the input is empty, or a setting is out of range */
     TLVX_ERROR_READ = 2,      /* the input is no BMP, PNG or GIF that the optimizer reads */
     TLVX_ERROR_CONVERT = 3,   /* the conversion failed (memory, or the PNG could not be written) */
-    TLVX_ERROR_WRITE = 4,     /* the output (or a scratch file) could not be written */
+    TLVX_ERROR_WRITE = 4,     /* the output file could not be written */
     TLVX_ERROR_CANCELLED = 5, /* the cancel flag was set; nothing was written */
     TLVX_ERROR_MEMORY = 6     /* out of memory outside the optimizer */
 } tlvx_status;
@@ -118,7 +118,8 @@ TLVX_API const char* tlvx_status_text(int status);
  * Converts the input_size bytes at input into a PNG in memory. On TLVX_OK
  * *output holds *output_size bytes (the caller frees them with tlvx_free):
  * the new PNG, or the input itself when it is a PNG that the optimizer could
- * not make strictly smaller. On failure *output is NULL and *output_size 0.
+ * not make strictly smaller (a PNG is recognised by its content). It never
+ * touches the file system. On failure *output is NULL and *output_size 0.
  * settings and result may be NULL.
  */
 TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlvx_settings* settings,

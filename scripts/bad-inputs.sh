@@ -2,6 +2,7 @@
 # Damaged inputs through the console converter: every corrupt file of the PNG
 # suite, truncations of every corpus file at many lengths and bit-flipped
 # copies of every corpus file, each converted by tolvarinxc under a time limit
+# (as a file and again on standard input)
 # and judged by tolvarinx_bad_input_sweep (fuzz/tools/bad_input_sweep.cpp,
 # which states the rule).
 #

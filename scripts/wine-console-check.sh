@@ -62,6 +62,22 @@ for input in "$@"; do
         echo "same: $name -> $(stat -c %s "$work/linux/out.png") bytes"
     fi
     rm -f "$work/linux/out.png" "$work/windows/out.png"
+
+    # The same input on standard input, the PNG on standard output: binary
+    # streams on Windows, so the bytes match the Linux pipe's.
+    (cd "$work/linux" && "$linux_exe" -i - <"in.$extension" >pipe.png 2>/dev/null)
+    linux_status=$?
+    (cd "$work/windows" && TOLVARINX_WINE_STDIN="in.$extension" "$here/wine-run.sh" "$windows_exe" -i - \
+        >pipe.png 2>/dev/null)
+    windows_status=$?
+    if [ "$linux_status" != 0 ] || [ "$windows_status" != 0 ]; then
+        fail "$name on a pipe: exit code $windows_status under Wine, $linux_status on Linux"
+    elif ! cmp -s "$work/linux/pipe.png" "$work/windows/pipe.png"; then
+        fail "$name on a pipe: the PNG on standard output differs between Wine and Linux"
+    else
+        echo "same on a pipe: $name -> $(stat -c %s "$work/linux/pipe.png") bytes"
+    fi
+    rm -f "$work/linux/pipe.png" "$work/windows/pipe.png"
 done
 
 # A Japanese message: it must reach the console in Shift-JIS.

@@ -5,6 +5,7 @@
 # scripts/wine-test.sh, which provides one with xvfb-run.
 # Usage: scripts/wine-run.sh program.exe [arguments...]
 # The program's exit code is returned; its output is passed on when it ends.
+# Its standard input is empty, or the file TOLVARINX_WINE_STDIN names.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/wine-env.sh"
@@ -26,7 +27,7 @@ out="$(mktemp)"
 err="$(mktemp)"
 trap 'rm -f "$out" "$err"' EXIT
 set +e
-"$WINE" "$@" </dev/null >"$out" 2>"$err"
+"$WINE" "$@" <"${TOLVARINX_WINE_STDIN:-/dev/null}" >"$out" 2>"$err"
 status=$?
 set -e
 cat "$out"

@@ -5,6 +5,7 @@
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/image_loader.h"
+#include "core/png_bytes.h"
 #include "core/replacing_file.h"
 #include "core/text_string.h"
 
@@ -67,6 +68,15 @@ bool loadConversionInput(const char* path, uint16_t options, DibImage& image, in
     if (!(options & OPT_EXTENDED_SEARCH))
         return loadImageFile(image, path, transparentColour);
     return loadImageFile(image, path, transparentColour, ImageInput::Extended, &colourChunks);
+}
+
+bool loadConversionMemory(const uint8_t* data, uint32_t size, uint16_t options, DibImage& image,
+                          int32_t& transparentColour, AppendBuffer& colourChunks)
+{
+    colourChunks.release();
+    if (!(options & OPT_EXTENDED_SEARCH))
+        return loadImageMemory(image, data, size, transparentColour);
+    return loadImageMemory(image, data, size, transparentColour, ImageInput::Extended, &colourChunks);
 }
 
 void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
@@ -132,4 +142,21 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
     if (outcome == OutputOutcome::Converted || outcome == OutputOutcome::Copied)
         times.applyTo(target.outputPath);
     return outcome;
+}
+
+OutputOutcome convertToMemory(PngOptimizer& optimizer, ConvertRequest& request, const uint8_t* input,
+                              uint32_t inputSize, AppendBuffer& png)
+{
+    const uint32_t headBytes = inputSize < kPngSignatureBytes ? inputSize : kPngSignatureBytes;
+    const bool pngInput = input && imageFileKind(input, headBytes) == ImageFileKind::Png;
+    request.sizeToBeat = pngInput ? inputSize : kNoSizeToBeat;
+    if (!optimizer.convertToMemory(png, request))
+        return OutputOutcome::Failed;
+    if (!request.notWritten)
+        return OutputOutcome::Converted;
+    if (!png.init(inputSize, 0) || !png.append(input, inputSize)) {
+        png.release();
+        return OutputOutcome::Failed;
+    }
+    return OutputOutcome::Copied;
 }

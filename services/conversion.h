@@ -43,6 +43,11 @@ struct ConversionResult {
 bool loadConversionInput(const char* path, uint16_t options, DibImage& image, int32_t& transparentColour,
                          AppendBuffer& colourChunks);
 
+// loadConversionInput for a file's content in memory (size bytes at data), as
+// loadImageMemory reads it.
+bool loadConversionMemory(const uint8_t* data, uint32_t size, uint16_t options, DibImage& image,
+                          int32_t& transparentColour, AppendBuffer& colourChunks);
+
 // Sets the image fields of request from image (which must outlive the
 // conversion) and its transparent colour (0x00RRGGBB or -1), its options to
 // options & kConvertOptionBits, and the chunks the output keeps to
@@ -92,3 +97,13 @@ struct OutputTarget {
 // set here; the result fields are valid when the outcome is Converted,
 // Copied or NoOutput.
 OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target);
+
+// The conversion with no file at all: request's image (loaded from the
+// inputSize bytes at input) becomes a PNG in png, which is released first.
+// The size to beat is the input's own size when its content is a PNG (there
+// is no name to go by), else none. Converted: png holds the new PNG. Copied:
+// the PNG input could not be made strictly smaller and png holds its bytes
+// unchanged, so the output is always a valid image. Failed: png is empty.
+// request's result fields are valid as for convertToFile. Touches no file.
+OutputOutcome convertToMemory(PngOptimizer& optimizer, ConvertRequest& request, const uint8_t* input,
+                              uint32_t inputSize, AppendBuffer& png);

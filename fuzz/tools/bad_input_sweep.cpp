@@ -3,17 +3,24 @@
 //
 // Inputs: every corrupt file of the PNG suite (x*.png) as it is, truncations
 // of every corpus file at many lengths, and bit-flipped copies of every corpus
-// file. Each is converted in a folder of its own:
+// file. Each is converted in a folder of its own, once as a file and once on
+// standard input:
 //     tolvarinxc -i <folder>/input.dat -o <folder>/output.png -nf -nd
+//     tolvarinxc -i - -o - -nf -nd < input.dat > output.png
+// (the file runs take, in turn, the plain report, --json, a test run (-n)
+// that must write nothing, and the file-list mode writing input.png)
 // (the neutral extension makes the converter write whatever it produces, so
 // that every accepted input is checked through its output). A run passes when
 // either
 //   - it refuses the file: exit status 1, "<read error>" or "<出力エラー>"
-//     printed, no output file and no temporary file written; or
+//     printed, no output file (nothing on standard output) and no temporary
+//     file written; or
 //   - it converts the file: exit status 0, "<result>" printed, and libpng
 //     decodes the output to exactly the picture the loader makes of the input
 //     (a damaged file may still be a valid image: a PNG whose data ends early
-//     loads with zeros, a flipped pixel byte of a BMP is another pixel).
+//     loads with zeros, a flipped pixel byte of a BMP is another pixel); or,
+//     on standard input only, it passes a PNG it cannot make smaller on
+//     unchanged: exit status 0, the copy message, the input's bytes.
 // Anything else is a failure: a crash (a signal), a hang (over the time limit),
 // another exit status or message, a file written by a failed run, a lossy
 // output, or a changed input. The child's address space is limited, so that
@@ -88,17 +95,20 @@ struct RunMode {
     const char* refusedTexts[2];           // one of them is printed on refusal
     const char* convertedText;             // printed on a conversion
     bool writes;                           // false: a test run
+    bool piped;                            // input.dat on standard input, output.png from standard output
 };
 const RunMode kModes[] = {
     {{"-i", "input.dat", "-o", "output.png", "-nf", "-nd"}, "output.png", {"<read error>\n", "<出力エラー>\n"},
-     "<result>\n", true},
+     "<result>\n", true, false},
     {{"-i", "input.dat", "-o", "output.png", "-nf", "-nd", "--json"}, "output.png",
-     {"\"result\":\"failed\"", "\"result\":\"failed\""}, "\"result\":\"converted\"", true},
+     {"\"result\":\"failed\"", "\"result\":\"failed\""}, "\"result\":\"converted\"", true, false},
     {{"-n", "-i", "input.dat", "-o", "output.png", "-nf", "-nd"}, "output.png", {"<read error>\n", "<出力エラー>\n"},
-     "<result>\n", false},
-    {{"input.dat", "-nf", "-nd", "-j", "1"}, "input.png", {"\t<読込ｴﾗｰ>\n", "\t<失敗>\n"}, "BIT ", true},
+     "<result>\n", false, false},
+    {{"input.dat", "-nf", "-nd", "-j", "1"}, "input.png", {"\t<読込ｴﾗｰ>\n", "\t<失敗>\n"}, "BIT ", true, false},
 };
 constexpr size_t kModeCount = sizeof kModes / sizeof kModes[0];
+const RunMode kPipedMode = {{"-i", "-", "-o", "-", "-nf", "-nd"}, "output.png", {"<read error>\n", "<出力エラー>\n"},
+                            "<result>\n", true, true};
 
 RunResult runConsole(const std::string& console, const RunMode& mode, const std::string& folder, double seconds)
 {
@@ -108,11 +118,14 @@ RunResult runConsole(const std::string& console, const RunMode& mode, const std:
     const pid_t child = fork();
     if (child == 0) {
         const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int in = open("/dev/null", O_RDONLY);
-        if (out < 0 || in < 0 || chdir(folder.c_str()) != 0)
+        if (out < 0 || chdir(folder.c_str()) != 0)
+            _exit(125);
+        const int in = open(mode.piped ? "input.dat" : "/dev/null", O_RDONLY);
+        const int png = mode.piped ? open("output.png", O_WRONLY | O_CREAT | O_TRUNC, 0600) : out;
+        if (in < 0 || png < 0)
             _exit(125);
         dup2(in, 0);
-        dup2(out, 1);
+        dup2(png, 1);
         dup2(out, 2);
         struct rlimit limit = {kChildAddressSpace, kChildAddressSpace};
         setrlimit(RLIMIT_AS, &limit);
@@ -184,7 +197,8 @@ std::string judge(const std::string& console, const RunMode& mode, const std::st
         return "crashes";
     if (readFileBytes(input) != bytes)
         return "changed inputs";
-    const bool written = fs::exists(output);
+    // Standard output goes to the output file, which is there from the start.
+    const bool written = fs::exists(output) && (!mode.piped || fs::file_size(output) > 0);
     if (run.status == 1) {
         refused = true;
         if (!contains(run.output, mode.refusedTexts[0]) && !contains(run.output, mode.refusedTexts[1]))
@@ -193,9 +207,11 @@ std::string judge(const std::string& console, const RunMode& mode, const std::st
             return "files written on failure";
         return std::string();
     }
+    refused = false;
+    if (mode.piped && run.status == 0 && contains(run.output, "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n"))
+        return readFileBytes(output) == bytes ? std::string() : "changed copies";
     if (run.status != 0 || !contains(run.output, mode.convertedText))
         return "wrong messages";
-    refused = false;
     if (hasTemporaryFiles(folder))
         return "files written on failure";
     if (!mode.writes)
@@ -246,14 +262,22 @@ std::vector<size_t> truncationLengths(size_t size)
     return result;
 }
 
-enum Category { kCorrupt, kTruncated, kFlipped, kCategories };
-const char* const kCategoryNames[kCategories] = {"corrupt PNG suite files", "truncated", "bit-flipped"};
+enum Category { kCorrupt, kTruncated, kFlipped, kStandardInput, kCategories };
+const char* const kCategoryNames[kCategories] = {"corrupt PNG suite files", "truncated", "bit-flipped",
+                                                 "all of them on standard input"};
 
 struct Item {
     Category category;
     std::string what;
     std::vector<uint8_t> bytes;
 };
+
+// Runs 0 .. items - 1 feed the items as files, runs items .. 2 items - 1 the
+// same items on standard input.
+size_t runCount(const std::vector<Item>& items)
+{
+    return items.size() * 2;
+}
 
 std::vector<Item> buildItems(const std::string& corpus)
 {
@@ -296,18 +320,19 @@ std::vector<Item> buildItems(const std::string& corpus)
     return items;
 }
 
-// Judges items worker, worker + workers, ... and writes one line per item to
-// resultPath: its index, 'R' (refused), 'C' (converted) or 'F' and the
-// failure kind.
+// Judges runs worker, worker + workers, ... (runCount) and writes one line
+// per run to resultPath: its index, 'R' (refused), 'C' (converted) or 'F'
+// and the failure kind.
 void runWorker(const std::vector<Item>& items, int worker, int workers, const std::string& console,
                const std::string& folder, double seconds, const std::string& resultPath)
 {
     FILE* results = std::fopen(resultPath.c_str(), "w");
     if (results == nullptr)
         _exit(3);
-    for (size_t i = size_t(worker); i < items.size(); i += size_t(workers)) {
+    for (size_t i = size_t(worker); i < runCount(items); i += size_t(workers)) {
         bool refused = false;
-        const std::string failure = judge(console, kModes[i % kModeCount], folder, items[i].bytes, seconds, refused);
+        const RunMode& mode = i < items.size() ? kModes[i % kModeCount] : kPipedMode;
+        const std::string failure = judge(console, mode, folder, items[i % items.size()].bytes, seconds, refused);
         if (!failure.empty())
             std::fprintf(results, "%zu F%s\n", i, failure.c_str());
         else
@@ -389,10 +414,11 @@ int main(int argc, char** argv)
             continue;
         size_t index = 0;
         char outcome[64];
-        while (std::fscanf(results, "%zu %63s", &index, outcome) == 2 && index < items.size()) {
+        while (std::fscanf(results, "%zu %63s", &index, outcome) == 2 && index < runCount(items)) {
             ++judged;
-            const Item& item = items[index];
-            for (Figures* f : {&figures[item.category], &total}) {
+            const Item& item = items[index % items.size()];
+            const Category category = index < items.size() ? item.category : kStandardInput;
+            for (Figures* f : {&figures[category], &total}) {
                 ++f->tried;
                 if (outcome[0] == 'R')
                     ++f->refused;
@@ -404,14 +430,15 @@ int main(int argc, char** argv)
             if (outcome[0] == 'F') {
                 const std::string keep = scratch + "/failure-" + std::to_string(index);
                 writeFileBytes(keep, item.bytes);
-                std::printf("FAILED (%s): %s (kept as %s)\n", outcome + 1, item.what.c_str(), keep.c_str());
+                std::printf("FAILED (%s): %s%s (kept as %s)\n", outcome + 1, item.what.c_str(),
+                            category == kStandardInput ? " on standard input" : "", keep.c_str());
             }
         }
         std::fclose(results);
     }
-    if (!workersOk || judged != items.size()) {
+    if (!workersOk || judged != runCount(items)) {
         ++total.failures["runs not judged"];
-        std::printf("bad inputs: %zu of %zu files judged\n", judged, items.size());
+        std::printf("bad inputs: %zu of %zu runs judged\n", judged, runCount(items));
     }
 
     for (int c = 0; c < kCategories; ++c)

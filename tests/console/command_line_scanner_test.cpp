@@ -194,3 +194,30 @@ TEST(JoinCommandLine, LongArgumentsGrowTheLine)
     joinCommandLine(line, 3, argv);
     EXPECT_EQ(valueOf(line.c_str(), "i").value, longName);
 }
+
+TEST(CommandLineScanner, LoneDashIsTheStandardStreamValue)
+{
+    struct Case {
+        const char* line;
+        const char* name;
+        bool found;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"prog -i - -o -", "i", true, "-"},
+        {"prog -i - -o -", "o", true, "-"},
+        {"prog -i -", "i", true, "-"},
+        {"prog -i   -   -nf", "i", true, "-"},
+        {"prog -i -nf", "i", false, "untouched"},   // a switch, not a value
+        {"prog -i -- x", "i", false, "untouched"},
+        {"prog -i \"-\"", "i", true, "-"},
+        {"prog - -i a.bmp", "i", true, "a.bmp"},    // a lone dash is no switch of its own
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Lookup lookup = valueOf(c.line, c.name);
+        EXPECT_EQ(lookup.found, c.found);
+        EXPECT_EQ(lookup.value, c.value);
+    }
+    EXPECT_TRUE(has("prog -i - -nf", "nf"));
+}

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -226,4 +228,225 @@ TEST(ConsoleProgram, HangupEndsTheRunUnlessItWasIgnoredAtStart)
             EXPECT_EQ(countEntries(dir.path()), 1u) << "an output or temporary file was left";
         }
     }
+}
+
+// ---- Pipes: "-i -" and "-o -" through a shell, as a pipeline runs them ----
+
+namespace {
+
+// What a piped run left: its exit status and the bytes of both streams.
+struct PipedRun {
+    int status = -1;
+    std::vector<uint8_t> standardOutput;
+    std::string standardError;
+};
+
+// Runs `program arguments < stdinPath` in folder with stdout and stderr
+// captured in files there.
+PipedRun runPiped(const std::string& folder, const std::string& arguments, const std::string& stdinPath)
+{
+    const std::string line = "cd '" + folder + "' && exec '" + programPath() + "' " + arguments + " < '" +
+                             stdinPath + "' 2> stderr.txt > stdout.bin";
+    const std::string script = folder + "/run.sh";
+    writeFileBytes(script, std::vector<uint8_t>(line.begin(), line.end()));
+    PipedRun run;
+    const int raw = std::system(("bash '" + script + "'").c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.standardOutput = readFileBytes(folder + "/stdout.bin");
+    const std::vector<uint8_t> errors = readFileBytes(folder + "/stderr.txt");
+    run.standardError.assign(errors.begin(), errors.end());
+    std::remove((folder + "/stdout.bin").c_str());
+    return run;
+}
+
+// Runs the program in folder with arguments, stdin from stdinPath and stdout
+// a pipe whose reading end is closed before the program starts, so that every
+// write to it fails; stderr is captured.
+PipedRun runIntoClosedPipe(const std::string& folder, const std::vector<std::string>& arguments,
+                           const std::string& stdinPath)
+{
+    PipedRun run;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return run;
+    close(pipeEnds[0]);
+    const std::string program = programPath();
+    const std::string errors = folder + "/stderr.txt";
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdinPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    // The test's own SIGPIPE disposition must not decide the child's.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const bool spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(pipeEnds[1]);
+    int status = 0;
+    if (!spawned || waitpid(pid, &status, 0) != pid)
+        return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<uint8_t> text = readFileBytes(errors);
+    run.standardError.assign(text.begin(), text.end());
+    return run;
+}
+
+std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+enum class PipeExpect {
+    SamePicture,   // exit 0, stdout a PNG of the input's picture
+    SameBytes,     // exit 0, stdout the input's bytes unchanged
+    ReadError,     // exit 1, stdout empty, "<read error>" on stderr
+    TestRun,       // exit 0, stdout empty, the report on stderr
+    Quiet,         // exit 0, the picture on stdout, nothing on stderr
+    Refused,       // exit 1, stdout empty, a message naming --json on stderr
+};
+
+struct PipeCase {
+    const char* name;
+    const char* input;       // a file made by the test, or a corpus path when it holds a '/'
+    const char* arguments;
+    PipeExpect expect;
+};
+
+const PipeCase kPipeCases[] = {
+    {"bmp to stdout by default", "picture.bmp", "-i -", PipeExpect::SamePicture},
+    {"stored png to stdout", "stored.png", "-i - -o -", PipeExpect::SamePicture},
+    {"gif to stdout", "gifsuite/gifs/", "-i - -o -", PipeExpect::SamePicture},
+    {"extended search on stdin", "picture.bmp", "-i - -x -xi 1", PipeExpect::SamePicture},
+    {"file to stdout", "picture.bmp", "-i picture.bmp -o -", PipeExpect::SamePicture},
+    {"unshrinkable png passes through", "optimal.png", "-i -", PipeExpect::SameBytes},
+    {"text on stdin", "text.txt", "-i -", PipeExpect::ReadError},
+    {"empty stdin", "empty.bin", "-i - -o -", PipeExpect::ReadError},
+    {"png cut inside its header", "cut-header.png", "-i -", PipeExpect::ReadError},
+    {"png with corrupt image data", "corrupt.png", "-i -", PipeExpect::ReadError},
+    {"bmp cut inside its pixels", "cut.bmp", "-i - -o -", PipeExpect::ReadError},
+    {"test run writes nothing", "picture.bmp", "-n -i -", PipeExpect::TestRun},
+    {"quiet pipe", "picture.bmp", "-q -i - -o -", PipeExpect::Quiet},
+    {"json with a pipe", "picture.bmp", "--json -i -", PipeExpect::Refused},
+};
+
+// Writes the inputs the cases name into folder.
+void makePipeInputs(const std::string& folder)
+{
+    const RgbaImage picture = makeGradientImage(48, 40);
+    ASSERT_TRUE(writeBmp24(folder + "/picture.bmp", picture));
+    ASSERT_TRUE(writeRgbaPng(folder + "/stored.png", picture, 0));
+    ASSERT_EQ(runConsoleArgs({"-i", folder + "/picture.bmp", "-o", folder + "/optimal.png"}).status, 0);
+    const std::vector<uint8_t> bmp = readFileBytes(folder + "/picture.bmp");
+    std::vector<uint8_t> png = readFileBytes(folder + "/stored.png");
+    const std::string text = "not an image\n";
+    ASSERT_TRUE(writeFileBytes(folder + "/text.txt", std::vector<uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(writeFileBytes(folder + "/empty.bin", {}));
+    ASSERT_TRUE(writeFileBytes(folder + "/cut-header.png", std::vector<uint8_t>(png.begin(), png.begin() + 20)));
+    ASSERT_TRUE(writeFileBytes(folder + "/cut.bmp", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 200)));
+    // The stored deflate block's header (after the zlib header at IDAT's data)
+    // made an invalid block type.
+    const size_t idatData = 8 + 25 + 8;
+    png[idatData + 2] = 0x07;
+    ASSERT_TRUE(writeFileBytes(folder + "/corrupt.png", png));
+}
+
+std::string inputPath(const std::string& folder, const char* input)
+{
+    const std::string name = input;
+    if (name == "gifsuite/gifs/")
+        return corpusPath(name + listFiles(corpusPath(name), ".gif").at(0));
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+TEST(ConsolePipes, StandardInputAndOutputCases)
+{
+    TempDir dir;
+    makePipeInputs(dir.path());
+    const std::vector<std::string> entriesBefore = folderEntries(dir.path());
+    for (const PipeCase& c : kPipeCases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = inputPath(dir.path(), c.input);
+        const PipedRun run = runPiped(dir.path(), c.arguments, input);
+        const std::vector<uint8_t> inputBytes = readFileBytes(input);
+        switch (c.expect) {
+        case PipeExpect::SamePicture:
+        case PipeExpect::Quiet: {
+            ASSERT_EQ(run.status, 0) << run.standardError;
+            RgbaImage decoded, expected;
+            ASSERT_TRUE(decodePngBytesWithLibpng(run.standardOutput, decoded)) << "stdout is no PNG";
+            ASSERT_TRUE(loadAsRgba(input, expected));
+            EXPECT_EQ(decoded.width, expected.width);
+            EXPECT_EQ(decoded.height, expected.height);
+            EXPECT_TRUE(decoded.pixels == expected.pixels) << "the pixels changed";
+            if (c.expect == PipeExpect::Quiet)
+                EXPECT_EQ(run.standardError, "");
+            else
+                EXPECT_NE(run.standardError.find("<result>"), std::string::npos) << "no report on stderr";
+            break;
+        }
+        case PipeExpect::TestRun:
+            ASSERT_EQ(run.status, 0) << run.standardError;
+            EXPECT_TRUE(run.standardOutput.empty()) << run.standardOutput.size() << " bytes on stdout";
+            EXPECT_NE(run.standardError.find("<result>"), std::string::npos) << run.standardError;
+            break;
+        case PipeExpect::Refused:
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(run.standardOutput.empty());
+            EXPECT_NE(run.standardError.find("--json"), std::string::npos) << run.standardError;
+            break;
+        case PipeExpect::SameBytes:
+            ASSERT_EQ(run.status, 0) << run.standardError;
+            EXPECT_EQ(run.standardOutput, inputBytes);
+            EXPECT_NE(run.standardError.find("<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>"), std::string::npos);
+            break;
+        case PipeExpect::ReadError:
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(run.standardOutput.empty()) << run.standardOutput.size() << " bytes on stdout";
+            EXPECT_NE(run.standardError.find("<read error>"), std::string::npos) << run.standardError;
+            break;
+        }
+    }
+    // Nothing but the captured streams was left beside the inputs.
+    std::vector<std::string> entriesAfter = folderEntries(dir.path());
+    for (const char* capture : {"run.sh", "stderr.txt"})
+        entriesAfter.erase(std::remove(entriesAfter.begin(), entriesAfter.end(), capture), entriesAfter.end());
+    EXPECT_EQ(entriesAfter, entriesBefore);
+}
+
+TEST(ConsolePipes, ClosedPipeIsAnOutputErrorWithNoTemporaryFile)
+{
+    TempDir dir;
+    makePipeInputs(dir.path());
+    const std::vector<std::string> entriesBefore = folderEntries(dir.path());
+    const std::vector<std::vector<std::string>> argumentLists = {
+        {"-i", "-"}, {"-i", "-", "-o", "-"}, {"-i", dir.file("picture.bmp"), "-o", "-"}};
+    for (const std::vector<std::string>& arguments : argumentLists) {
+        SCOPED_TRACE(arguments[1] + " " + std::to_string(arguments.size()));
+        const PipedRun run = runIntoClosedPipe(dir.path(), arguments, dir.file("picture.bmp"));
+        EXPECT_EQ(run.status, 1) << run.standardError;
+        EXPECT_NE(run.standardError.find("<出力エラー>"), std::string::npos) << run.standardError;
+    }
+    std::vector<std::string> entriesAfter = folderEntries(dir.path());
+    for (const char* capture : {"run.sh", "stderr.txt"})
+        entriesAfter.erase(std::remove(entriesAfter.begin(), entriesAfter.end(), capture), entriesAfter.end());
+    EXPECT_EQ(entriesAfter, entriesBefore);
 }

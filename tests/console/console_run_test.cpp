@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "console/console_run.h"
+#include "core/byte_buffer.h"
 #include "core/file_handle.h"
 #include "services/conversion.h"
 #include "tests/console/console_test_support.h"
@@ -446,4 +449,37 @@ TEST(ConsoleProgressPrinter, PrintsOnlyForTrialStarts)
     const size_t n = std::fread(text, 1, sizeof text - 1, out);
     std::fclose(out);
     EXPECT_EQ(std::string(text, n), "..");
+}
+
+TEST(ConsoleStreams, WholeStreamReadIsBoundedByTheLimit)
+{
+    struct Case {
+        uint32_t bytes;
+        uint32_t limit;
+        StreamRead expected;
+    };
+    const Case cases[] = {
+        {0, 10, StreamRead::Complete},
+        {10, 10, StreamRead::Complete},
+        {11, 10, StreamRead::TooLarge},
+        {(1u << 16) + 1, 1u << 16, StreamRead::TooLarge},   // beyond one read step
+        {(3u << 16) + 5, 4u << 16, StreamRead::Complete},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bytes) + " bytes, limit " + std::to_string(c.limit));
+        std::vector<uint8_t> content(c.bytes);
+        for (size_t i = 0; i < content.size(); ++i)
+            content[i] = static_cast<uint8_t>(i * 7 + i / 251);
+        FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        ASSERT_TRUE(writeWholeStream(stream, content.data(), c.bytes));
+        std::rewind(stream);
+        AppendBuffer read;
+        EXPECT_EQ(readWholeStream(stream, c.limit, read), c.expected);
+        std::fclose(stream);
+        if (c.expected == StreamRead::Complete)
+            EXPECT_TRUE(std::vector<uint8_t>(read.data, read.data + read.used) == content);
+        else
+            EXPECT_EQ(read.used, 0u);
+    }
 }

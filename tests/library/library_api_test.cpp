@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -220,3 +222,31 @@ TEST(LibraryApi, ConversionsFromSeveralThreadsMatchTheirSoloRuns)
 }
 
 }  // namespace
+
+// The memory call works in memory only: with TMPDIR naming a folder that does
+// not exist, and with one that must stay empty, every kind of input converts.
+TEST(LibraryApi, MemoryCallTouchesNoFile)
+{
+    TempDir dir;
+    const std::string missing = dir.file("missing");
+    const std::string watched = dir.file("watched");
+    ASSERT_TRUE(std::filesystem::create_directory(watched));
+    const RgbaImage opaque = picture(20, 14, 9, false);
+    const std::vector<uint8_t> inputs[] = {encodeBmp24(opaque), encodePng(opaque, false, 0),
+                                           encodePng(picture(12, 12, 4, true), true, 9)};
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    for (const std::string& folder : {missing, watched}) {
+        setenv("TMPDIR", folder.c_str(), 1);
+        for (const std::vector<uint8_t>& input : inputs) {
+            const Converted converted = convertMemory(input, nullptr);
+            EXPECT_EQ(converted.status, TLVX_OK) << tlvx_status_text(converted.status);
+            EXPECT_EQ(converted.png.size(), converted.result.output_bytes);
+        }
+    }
+    if (previous)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_TRUE(listFiles(watched, "").empty()) << "the memory call left files in TMPDIR";
+}
