@@ -231,11 +231,12 @@ int main(int argc, char** argv)
     std::printf("pixels=%" PRId64 " input_bytes=%u output_bytes=%u bit_depth=%d filter=%d "
                 "window_bits=%d mem_level=%d row_bytes=%" PRIu64 " packed_bytes=%" PRIu64
                 " wall_s=%.4f zlib_s=%.4f peak_kib=%ld trials=%d compressions=%" PRId64
-                " layout=%d depth=%d order=%d strategy=%d encoder=%d iterations=%d\n",
+                " layout=%d depth=%d order=%d strategy=%d encoder=%d iterations=%d parts=%d\n",
                 int64_t(image.width) * image.height, fileSizeByName(input), request.fileSize,
                 request.bitDepth, request.filter, request.windowBits, request.memLevel, rowBytes,
                 packedBytes, bestWall / 1e9, bestZlib / 1e9, peakKib, trials, streams,
                 request.extendedLayout, request.extendedDepth, request.paletteOrder,
-                request.filterStrategy, request.encoder, request.encoderIterations);
+                request.filterStrategy, request.encoder, request.encoderIterations,
+                request.encoderParts);
     return 0;
 }

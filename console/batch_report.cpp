@@ -1,5 +1,7 @@
 #include "console/batch_report.h"
 
+#include <iterator>
+
 #include <nlohmann/json.hpp>
 
 #include "console/console_switches.h"
@@ -11,15 +13,17 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Stable names of the engine's choices, indexed by value.
-const char* const kFilterKeys[kFilterStrategyCount] = {"none",  "sub",     "up",      "average",
-                                                       "paeth", "min_sum", "entropy", "compressed"};
-const char* const kLayoutKeys[kExtendedLayoutCount] = {"default", "palette", "grey", "grey_key",
-                                                       "grey_alpha", "rgb", "rgb_key", "rgba"};
-const char* const kPaletteOrderKeys[kPaletteOrderCount] = {"none", "input", "popularity", "luminance",
-                                                           "neighbour"};
-const char* const kEncoderKeys[kDeflateEncoderCount] = {"zlib", "zlib_filtered", "zlib_huffman",
-                                                        "zlib_rle", "zopfli", "libdeflate"};
+// Stable names of the engine's choices, indexed by value; each table must
+// name every value (a missing one would be a null name).
+const char* const kFilterKeys[] = {"none",    "sub",     "up",         "average",   "paeth",
+                                   "min_sum", "entropy", "compressed", "compressed_libdeflate"};
+const char* const kLayoutKeys[] = {"default", "palette", "grey", "grey_key", "grey_alpha", "rgb", "rgb_key", "rgba"};
+const char* const kPaletteOrderKeys[] = {"none", "input", "popularity", "luminance", "neighbour"};
+const char* const kEncoderKeys[] = {"zlib", "zlib_filtered", "zlib_huffman", "zlib_rle", "zopfli", "libdeflate"};
+static_assert(std::size(kFilterKeys) == kFilterStrategyCount, "a key for every filter strategy");
+static_assert(std::size(kLayoutKeys) == kExtendedLayoutCount, "a key for every layout");
+static_assert(std::size(kPaletteOrderKeys) == kPaletteOrderCount, "a key for every palette order");
+static_assert(std::size(kEncoderKeys) == kDeflateEncoderCount, "a key for every encoder");
 static_assert(kFilterChoiceCount <= kFilterStrategyCount, "the filter choices are the first strategies");
 
 template <int Count>
@@ -78,6 +82,7 @@ Json extendedOf(const ConvertRequest& result)
         extended["filter_strategy"] = keyOf(kFilterKeys, result.filterStrategy);
         extended["encoder"] = keyOf(kEncoderKeys, result.encoder);
         extended["iterations"] = result.encoderIterations;
+        extended["parts"] = result.encoderParts;
     }
     return extended;
 }

@@ -46,7 +46,7 @@ const char kHelpText[] =
     "  -nc         a palette of 16 colours or fewer is not also tried at 8 bits\n"
     "  -ts         outputs get their inputs' time stamps\n"
     "  -x          extended search: more layouts, palette orders, filters and encoders\n"
-    "  -xi n       -x: zopfli iterations, 1 to 1000 (default: by the image's size)\n"
+    "  -xi n       -x: zopfli iterations, 1 to 1000 (default: 15, fewer as the data grows, at least 5)\n"
     "  -n          test run: every search runs and is reported, no file is written\n"
     "  -q          quiet: only errors are printed\n"
     "  --json      one JSON object per file on a line of its own, then a summary object\n"

@@ -84,6 +84,7 @@ struct ConvertRequest {
     int32_t filterStrategy = 0;        // FilterStrategy
     int32_t encoder = 0;               // DeflateEncoder
     int32_t encoderIterations = 0;     // zopfli's iterations when encoder is ENCODER_ZOPFLI, else 0
+    int32_t encoderParts = 0;          // the parts zopfli's stream was encoded in side by side, else 0
 };
 
 // What the extended search chose (ConvertRequest::extendedLayout and after).
@@ -106,12 +107,13 @@ enum PaletteOrder : int32_t {
     ORDER_NEIGHBOUR = 4,     // colours that touch in the picture next to each other
 };
 constexpr int kPaletteOrderCount = 5;
-// The six FilterChoice values, then two choices made row by row.
+// The six FilterChoice values, then three choices made row by row.
 enum FilterStrategy : int32_t {
     FILTER_ENTROPY = 6,      // each row the type whose filtered bytes have the lowest entropy
     FILTER_COMPRESSED = 7,   // each row the type that adds the fewest compressed bytes
+    FILTER_LIBDEFLATE = 8,   // the same, the bytes counted by libdeflate after a 32 KiB history
 };
-constexpr int kFilterStrategyCount = 8;
+constexpr int kFilterStrategyCount = 9;
 // zlib at level 9 with each of its strategies, then the optimal-parsing encoders.
 enum DeflateEncoder : int32_t {
     ENCODER_ZLIB = 0,

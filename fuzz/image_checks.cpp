@@ -14,6 +14,7 @@
 #include "core/png_bytes.h"
 #include "core/png_reader.h"
 #include "core/size_limits.h"
+#include "engine/extended/zopfli_parts.h"
 #include "fuzz/fuzz_checks.h"
 #include "fuzz/lossless_check.h"
 #include "fuzz/scratch_folder.h"
@@ -411,6 +412,10 @@ std::string checkExtendedResult(const ConversionImage& in, const ConvertRequest&
         return "the default search's file kept with extended choices reported";
     if ((request.paletteOrder != ORDER_NONE) != (request.extendedLayout == LAYOUT_PALETTE))
         return "a palette order without a palette, or a palette without one";
+    const bool zopfli = request.encoder == ENCODER_ZOPFLI;
+    if (zopfli != (request.encoderIterations > 0) || zopfli != (request.encoderParts > 0) ||
+        request.encoderParts > int32_t(kMaxZopfliParts))
+        return "zopfli's iterations and parts reported without zopfli, or zopfli without them";
     char line[256];
     if (formatExtendedReport(request, line, sizeof line) <= 0)
         return "no extended report line";

@@ -14,9 +14,11 @@ int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capa
         length = std::snprintf(out, capacity, "拡張探索: %s",
                                kExtendedLayoutNames[LAYOUT_DEFAULT]);
     } else {
-        char iterations[32] = "";
+        // zopfli's effort: its iterations and the parts it ran in side by side.
+        char iterations[48] = "";
         if (request.encoder == ENCODER_ZOPFLI)
-            std::snprintf(iterations, sizeof iterations, " %d回", request.encoderIterations);
+            std::snprintf(iterations, sizeof iterations, " %d回 %d分割", request.encoderIterations,
+                          request.encoderParts);
         length = std::snprintf(out, capacity, "拡張探索: %s %dビット, %s, %s, %s%s",
                                pick(request.extendedLayout, kExtendedLayoutCount, kExtendedLayoutNames),
                                request.extendedDepth,

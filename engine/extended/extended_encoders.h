@@ -1,9 +1,10 @@
 #pragma once
 // The deflate encoders of the extended search: zlib with each of its
-// strategies (every candidate screened at a fast level, the finalists ranked
-// at level 9, the rows streamed into the compressor; extended_encoders.cpp),
-// and the optimal-parsing encoders zopfli and libdeflate (level 12) for the
-// best few (extended_encoders_optimal.cpp; every build links both).
+// strategies (every candidate screened at a fast level, the rows streamed into
+// the compressor; extended_encoders.cpp), and the optimal-parsing encoders:
+// libdeflate level 12, which ranks the finalists, and zopfli in one piece
+// (extended_encoders_optimal.cpp; every build links both; the search itself
+// runs zopfli in parts, zopfli_parts.h).
 //
 // Every function uses its own state, so calls may run on several threads at
 // once. All produce complete zlib streams (header and Adler-32 included).

@@ -181,6 +181,8 @@ bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>
             return planByEntropy(image, types);
         if (strategy == FILTER_COMPRESSED)
             return planByCompressedLength(image, types);
+        if (strategy == FILTER_LIBDEFLATE)
+            return planFiltersByLibdeflate(image, kLibdeflatePlanLevel, types);
     } catch (const std::bad_alloc&) {
         return false;
     }

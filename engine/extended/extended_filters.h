@@ -16,12 +16,14 @@ struct PackedRows {
 };
 
 // The filter type (0 to 4) of every row for a strategy (FilterChoice 0 to 5 or
-// FILTER_ENTROPY, FILTER_COMPRESSED). False when memory or zlib fails.
+// FILTER_ENTROPY, FILTER_COMPRESSED, FILTER_LIBDEFLATE). False when memory or
+// zlib fails.
 //  - FILTER_ENTROPY: the type whose filtered bytes have the smallest
 //    order-0 entropy (byte histogram of the row);
 //  - FILTER_COMPRESSED: the type whose row adds the fewest bytes to a zlib
 //    stream that has the rows chosen so far as its history (a window of up to
-//    kCompressedPlanHistory bytes of them, given as a preset dictionary).
+//    kCompressedPlanHistory bytes of them, given as a preset dictionary);
+//  - FILTER_LIBDEFLATE: planFiltersByLibdeflate at kLibdeflatePlanLevel.
 bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>& types);
 
 // History given to FILTER_COMPRESSED's trial compressions.
@@ -32,6 +34,9 @@ constexpr uint32_t kCompressedPlanHistory = 8192;
 // kLibdeflatePlanHistory bytes of the rows chosen before it. False when memory
 // is short or the level is refused.
 bool planFiltersByLibdeflate(const PackedRows& image, int level, std::vector<uint8_t>& types);
+
+// FILTER_LIBDEFLATE's level: level 12 costs some 50 times as much for the same plans.
+constexpr int kLibdeflatePlanLevel = 6;
 
 // History given to planFiltersByLibdeflate's trial compressions: deflate's window.
 constexpr uint32_t kLibdeflatePlanHistory = 32768;

@@ -4,13 +4,17 @@
 //  1. every exact layout of the picture (extended_layouts.h), palettes in
 //     each PaletteOrder;
 //  2. for each, the row filters of every FilterStrategy (extended_filters.h);
-//  3. every (layout, filter) candidate ranked by its zlib length at level 9,
-//     first with the default strategy, then the best ones with zlib's
-//     filtered, Huffman-only and RLE strategies too;
-//  4. the best few encoded again with zopfli and libdeflate level 12
-//     (extended_encoders.h), zopfli's iterations falling as the data grows.
+//  3. every (layout, filter) candidate screened by its zlib length at a fast
+//     level; the best few, and the libdeflate-scored plans
+//     (FILTER_LIBDEFLATE), ranked by libdeflate level 12 (small rows also by
+//     zlib's Huffman-only strategy);
+//  4. the pair libdeflate ranked first encoded by zopfli in parts, side by
+//     side on every core (zopfli_parts.h), when the request forces an
+//     iteration count, the data is small, or a probe on its middle shows
+//     zopfli gaining over libdeflate; the iterations fall as the data grows.
 // The compressions of each stage run on one worker per core
-// (configuredWorkerCount); results and events do not depend on the count.
+// (configuredWorkerCount); results and events do not depend on the count:
+// every choice (part counts included) follows from the data alone.
 
 #include <cstdint>
 #include <vector>
@@ -32,6 +36,7 @@ struct ExtendedChoice {
     int32_t filterStrategy = 0;          // FilterStrategy that planned them
     int32_t encoder = ENCODER_ZLIB;      // DeflateEncoder
     int32_t encoderIterations = 0;       // zopfli's, else 0
+    int32_t encoderParts = 0;            // zopfli's, else 0
     std::vector<uint8_t> stream;         // the IDAT data
 };
 
@@ -44,11 +49,8 @@ PngFile extendedPngFile(const ConvertRequest& request, const ExtendedChoice& cho
 bool extendedChunksValid(const ConvertRequest& request);
 
 // zopfli's iterations for `dataBytes` of filtered rows when the request asks
-// for none: 15 for small data, fewer as it grows, at least 1.
+// for none: 15 for small data, fewer as it grows, at least 5.
 int32_t automaticZopfliIterations(uint64_t dataBytes);
-
-// Filtered data above this many bytes goes to libdeflate alone, not zopfli.
-constexpr uint64_t kZopfliMaxBytes = 4u << 20;
 
 // Runs the extended stages on request's picture. request.fileSize holds the
 // default search's file size (kept chunks included). When a candidate's
