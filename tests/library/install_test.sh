@@ -4,9 +4,11 @@
 # with `pkg-config --cflags --libs tolvarinx` and run, linked to the shared
 # object and (without the shared object in a copy of the tree) to the static
 # archive. Also checks that the shared object exports only tlvx_* names.
-# Usage: install_test.sh BUILD_DIR C_COMPILER CHECK_SOURCE SCRATCH
+# Usage: install_test.sh BUILD_DIR C_COMPILER CHECK_SOURCE SCRATCH [PROGRAM_FLAGS]
+#   PROGRAM_FLAGS: compiler flags the library's own build needs in a program
+#   too (its sanitizers), else empty.
 set -euo pipefail
-build="$1" cc="$2" source="$3" scratch="$4"
+build="$1" cc="$2" source="$3" scratch="$4" program_flags="${5:-}"
 rm -rf "$scratch"
 prefix="$scratch/prefix"
 cmake --install "$build" --prefix "$prefix" --component dev >/dev/null
@@ -32,7 +34,7 @@ build_and_run() {
   local flags
   flags="$(PKG_CONFIG_PATH="$pcdir" pkg-config "$@" --cflags --libs tolvarinx) $(pkg-config --cflags --libs libpng)"
   # shellcheck disable=SC2086
-  "$cc" -std=c99 -Wall -Wextra -Werror -o "$scratch/$name" "$source" $flags
+  "$cc" -std=c99 -Wall -Wextra -Werror $program_flags -o "$scratch/$name" "$source" $flags
   LD_LIBRARY_PATH="$(dirname "$pcdir")" "$scratch/$name" "$(PKG_CONFIG_PATH="$pcdir" pkg-config --modversion tolvarinx)"
 }
 
