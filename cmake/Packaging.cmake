@@ -4,8 +4,9 @@
 # share/man/man1/ and its README, copyright and changelog in
 # share/doc/tolvarinxc/ under the prefix. CPack makes Debian packages on
 # Linux (DEB), one per install component: `console` is the package
-# tolvarinxc, `dev` (the library's headers, libraries and pkg-config file,
-# when the build installs any) is libtolvarinx-dev. From a MinGW build it
+# tolvarinxc, `lib` (the library's versioned shared object) is
+# libtolvarinx0, `dev` (its header, link name, static archive and pkg-config
+# file) is libtolvarinx-dev, when the build installs the library. From a MinGW build it
 # makes a zip of Tolvarinx.exe and tolvarinxc.exe with the README, LICENSE and
 # THIRD-PARTY-NOTICES per architecture.
 #
@@ -103,14 +104,27 @@ without changing a pixel. For every image it picks the colour layout
 range of deflate parameters, compresses each candidate and keeps the
 smallest. It converts one file or whole folder trees on several cores, and
 replaces a PNG only by a strictly smaller file, written safely.")
+set(CPACK_DEBIAN_LIB_PACKAGE_NAME libtolvarinx0)
+set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
+set(CPACK_COMPONENT_LIB_DESCRIPTION "Lossless PNG optimizer library
+libtolvarinx makes the smallest exact PNG of a BMP, PNG or GIF image, in
+memory or from file to file, with the engine of tolvarinxc. This package
+holds the shared library.")
+# A shared library's package tells dpkg-shlibdeps its dependency (shlibs) and
+# has the dynamic loader's cache rebuilt (the ldconfig trigger).
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+file(WRITE ${CMAKE_BINARY_DIR}/debian/lib/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/lib/triggers)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtolvarinx-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libtolvarinx0 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Lossless PNG optimizer library: development files
 libtolvarinx makes the smallest exact PNG of a BMP, PNG or GIF image, in
 memory or from file to file, with the engine of tolvarinxc. This package
 holds the C header, the static and shared libraries and the pkg-config
 file tolvarinx.pc.")
-foreach(component console dev)
+foreach(component console lib dev)
   if(NOT component IN_LIST installed_components)
     continue()
   endif()

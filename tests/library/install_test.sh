@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The installed library as a C program sees it: `cmake --install` of the dev
-# component into a scratch prefix, then installed_library_check.c is built
+# The installed library as a C program sees it: `cmake --install` of the lib
+# and dev components into a scratch prefix, then installed_library_check.c is built
 # with `pkg-config --cflags --libs tolvarinx` and run, linked to the shared
 # object and (without the shared object in a copy of the tree) to the static
 # archive. Also checks that the shared object exports only tlvx_* names.
@@ -11,7 +11,9 @@ set -euo pipefail
 build="$1" cc="$2" source="$3" scratch="$4" program_flags="${5:-}"
 rm -rf "$scratch"
 prefix="$scratch/prefix"
-cmake --install "$build" --prefix "$prefix" --component dev >/dev/null
+for component in lib dev; do   # the runtime's shared object, the files to build with
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
 
 pcfile="$(find "$prefix" -name tolvarinx.pc)"
 [ -n "$pcfile" ] || { echo "no installed tolvarinx.pc"; exit 1; }
