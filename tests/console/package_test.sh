@@ -57,12 +57,23 @@ version="$(/usr/bin/tolvarinxc --version)" || fail "the installed tolvarinxc --v
 [ "${version%%$'\n'*}" = "tolvarinxc $(dpkg-deb -f "$native"/packages/tolvarinxc_*.deb Version)" ] ||
     fail "installed --version: $version"
 [ -f /usr/share/man/man1/tolvarinxc.1.gz ] || fail "no installed manual page"
+# dpkg -r removes every file; a package with maintainer scripts (the
+# library's, for ldconfig) stays known as config-files until it is purged.
 $sudo dpkg -r "${names[@]}" >/dev/null
+known=()
 for name in "${names[@]}"; do
     state="$(dpkg-query -W -f='${db:Status-Status}' "$name" 2>/dev/null || true)"
-    [ -z "$state" ] || [ "$state" = not-installed ] || fail "$name after dpkg -r: $state"
+    case "$state" in "" | not-installed) ;; config-files) known+=("$name") ;; *) fail "$name after dpkg -r: $state" ;; esac
+    [ "$state" != config-files ] || [ -z "$(dpkg-query -L "$name" 2>/dev/null | grep -v '^/\.$' |
+        while read -r path; do [ -f "$path" ] && echo "$path"; done)" ] || fail "$name: files left after dpkg -r"
 done
-[ ! -e /usr/bin/tolvarinxc ] && [ ! -e /usr/share/doc/tolvarinxc ] || fail "files left after dpkg -r"
+[ ! -e /usr/bin/tolvarinxc ] && [ ! -e /usr/share/doc/tolvarinxc ] && [ ! -e /usr/include/tolvarinx.h ] &&
+    ! ls /usr/lib/libtolvarinx* >/dev/null 2>&1 || fail "files left after dpkg -r"
+[ ${#known[@]} = 0 ] || $sudo dpkg -P "${known[@]}" >/dev/null
+for name in "${names[@]}"; do
+    state="$(dpkg-query -W -f='${db:Status-Status}' "$name" 2>/dev/null || true)"
+    [ -z "$state" ] || [ "$state" = not-installed ] || fail "$name after dpkg -P: $state"
+done
 echo "installed, ran and removed: ${names[*]}"
 
 for build in "$@"; do
