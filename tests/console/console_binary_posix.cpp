@@ -37,6 +37,17 @@ std::string programPath()
     return (std::filesystem::path(self).parent_path().parent_path() / "console" / "tolvarinxc").string();
 }
 
+// argv for posix_spawn: the program, the arguments, a null; the strings
+// must outlive the call.
+std::vector<char*> spawnArguments(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
 struct ProgramRun {
     int status = -1;   // exit status; -1 when the program did not exit normally
     int endingSignal = 0;   // the signal that ended it, 0 when it exited
@@ -52,11 +63,7 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup =
 {
     ProgramRun run;
     const std::string program = programPath();
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = spawnArguments(program, arguments);
 
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
@@ -272,10 +279,7 @@ PipedRun runIntoClosedPipe(const std::string& folder, const std::vector<std::str
     close(pipeEnds[0]);
     const std::string program = programPath();
     const std::string errors = folder + "/stderr.txt";
-    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = spawnArguments(program, arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdinPath.c_str(), O_RDONLY, 0);
