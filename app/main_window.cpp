@@ -14,6 +14,7 @@
 #include "app/open_file_dialog.h"
 #include "app/output_dialog.h"
 #include "app/resource.h"
+#include "core/animation_probe.h"
 #include "core/file_handle.h"
 #include "framework/helpers.h"
 #include "framework/shell_dialogs.h"
@@ -25,6 +26,9 @@ constexpr int kPathCapacity = kDroppedPathCapacity;
 constexpr int kLabelColumnWidth = 70;
 constexpr int kValueColumnWidth = 250;
 constexpr const char* kLoadFailedText = "読み込みに失敗";
+// An animated PNG would become one frame: it is not opened, so nothing can cut it.
+constexpr const char* kAnimatedPngText = "ｱﾆﾒｰｼｮﾝPNGは1ﾌﾚｰﾑだけになるため開きません";
+constexpr const char* kAnimatedGifText = "ｱﾆﾒｰｼｮﾝGIFです: 1ﾌﾚｰﾑ目だけをPNGにします(GIFはそのまま)";
 constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定できません";
 // The save dialog's filter: one pair, ended by the literal's own NUL.
 constexpr const char kSaveFilter[] = "PNGﾌｧｲﾙ(*.png)\0*.png\0";
@@ -71,6 +75,11 @@ void MainWindow::openImage(const char* givenPath)
         appSettings.OpenDir.assign(chosen.c_str());
         appSettings.OpenDir.truncateToFolder();
     }
+    const Animation animation = probeAnimationFile(chosen.c_str());
+    if (animation == Animation::AnimatedPng) {
+        warningBox(kAnimatedPngText);
+        return;
+    }
     // With the extended search on, the PNGs only it reads open too.
     if (!loadConversionInput(chosen.c_str(), engineOptionsOf(appSettings.OptFlag), image, transparentColour,
                              colourChunks)) {
@@ -81,6 +90,8 @@ void MainWindow::openImage(const char* givenPath)
     path.assign(chosen.c_str());
     inputSize = static_cast<int32_t>(fileSizeByName(path.c_str()));
     refreshView();
+    if (animation == Animation::AnimatedGif)
+        warningBox(kAnimatedGifText);
 }
 
 void MainWindow::pasteClipboard(bool withAlpha)

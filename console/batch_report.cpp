@@ -55,6 +55,10 @@ const char* resultKey(const FileReport& file)
 
 const char* failureText(const FileReport& file)
 {
+    if (file.outcome == FolderFileOutcome::Refused && file.outputOutcome == OutputOutcome::SharedOutput)
+        return "output name shared: another input of this run derives the same output name (-f allows it)";
+    if (file.outcome == FolderFileOutcome::Refused)
+        return "output exists: another file has the output's name (-f replaces it)";
     if (file.outcome == FolderFileOutcome::ReadError)
         return "read error: not a readable BMP, PNG or GIF image";
     if (file.outcome == FolderFileOutcome::Stopped)
@@ -105,7 +109,7 @@ ReportStyle reportStyleOf(uint16_t runFlags)
 bool isFailure(FolderFileOutcome outcome)
 {
     return outcome == FolderFileOutcome::ReadError || outcome == FolderFileOutcome::Failed ||
-           outcome == FolderFileOutcome::Stopped;
+           outcome == FolderFileOutcome::Stopped || outcome == FolderFileOutcome::Refused;
 }
 
 std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool testRun)
@@ -116,11 +120,21 @@ std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool test
     object["result"] = resultKey(file);
     if (isFailure(file.outcome))
         object["error"] = failureText(file);
+    if (file.outcome == FolderFileOutcome::Refused)
+        object["cause"] = file.outputOutcome == OutputOutcome::SharedOutput ? "shared_output" : "output_exists";
+    if (file.notes & CONVERSION_NOTE_ANIMATED_PNG)
+        object["reason"] = "animated_png";
+    else if (file.notes & CONVERSION_NOTE_HARD_LINKS)
+        object["reason"] = "hard_links";
+    if (file.notes & CONVERSION_NOTE_FIRST_FRAME)
+        object["animation"] = "first_frame_only";
     if (file.outcome != FolderFileOutcome::ReadError)
         object["input_bytes"] = file.inputSize;
     if (!isFailure(file.outcome)) {
         const bool converted = file.outcome == FolderFileOutcome::Converted;
         object["output_bytes"] = converted ? file.result.fileSize : file.inputSize;
+    }
+    if (!isFailure(file.outcome) && !(file.notes & kConversionNotesWithoutSearch)) {
         // What the search found, also when it did not beat the input.
         object["best_bytes"] = file.result.fileSize;
         putEncoding(object, file.result);

@@ -23,6 +23,7 @@ struct FileReport {
     FolderFileOutcome outcome = FolderFileOutcome::Failed;
     OutputOutcome outputOutcome = OutputOutcome::Failed;   // when the file was read
     uint32_t inputSize = 0;   // when the file was read
+    uint16_t notes = 0;       // CONVERSION_NOTE_* bits
     ConvertRequest result;    // result fields; valid for Converted, Copied and NoOutput
     TextString line;          // the text row without its line end
 };

@@ -3,10 +3,7 @@
 #include <cstring>
 
 #include "console/command_line_scanner.h"
-#include "console/file_list_mode.h"
-#include "console/folder_batch.h"
 #include "console/report_text.h"
-#include "console/terminal.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
@@ -23,38 +20,6 @@ void print(FILE* out, const char* text)
     std::fputs(text, out);
 }
 
-const char kHelpText[] =
-    "usage:\n"
-    "  tolvarinxc -i INPUT [-o OUTPUT] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json]\n"
-    "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-j N] [-nf] [-nd] [-nc]\n"
-    "             [-x [-xi N]] [-n] [-q] [--json]\n"
-    "  tolvarinxc [-j N] [-kt] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json] FILE...\n"
-    "  tolvarinxc -h | --help | --version\n"
-    "\n"
-    "  -i path     the input image (BMP, PNG or GIF); - reads it from standard input\n"
-    "  -o path     the output PNG (default: the input path with the extension png);\n"
-    "              - writes it to standard output (the default with -i -), the report\n"
-    "              then goes to standard error\n"
-    "  -d folder   convert every BMP, PNG and GIF file of a folder\n"
-    "  -od folder  the output folder of -d (default: the input folder)\n"
-    "  -r          -d: sub-folders too, mirrored under the output folder\n"
-    "  -t list     -d: the file types, e.g. bmp,gif (default: bmp,png,gif)\n"
-    "  -kt         -d: keep a PNG or GIF input's transparent colour\n"
-    "  -j n        -d: files at once (default: the number of cores)\n"
-    "  -nf         no filter trials: every row unfiltered\n"
-    "  -nd         no deflate-parameter trials: window bits 15, memory level 8\n"
-    "  -nc         a palette of 16 colours or fewer is not also tried at 8 bits\n"
-    "  -ts         outputs get their inputs' time stamps\n"
-    "  -x          extended search: more layouts, palette orders, filters and encoders\n"
-    "  -xi n       -x: zopfli iterations, 1 to 1000 (default: 15, fewer as the data grows, at least 5)\n"
-    "  -n          test run: every search runs and is reported, no file is written\n"
-    "  -q          quiet: only errors are printed\n"
-    "  --json      one JSON object per file on a line of its own, then a summary object\n"
-    "  FILE...     without -i and -d: each file converted as -i FILE would be\n"
-    "  -h, --help  this text\n"
-    "  --version   the version\n";
-
-static_assert(kMaxExtendedIterations == 1000, "the help text names the bound of -xi");
 static_assert(kMaxStreamInputBytes == 1073741824u, "the manual page and the README name the bound of -i -");
 
 // The report's header: the input and output as named on the command line.
@@ -68,8 +33,15 @@ void printHeader(FILE* out, const char* inputPath, const char* outputPath)
     std::fflush(out);
 }
 
+// The report lines of the files left as they are, and of an animated GIF's first frame.
+const char kAnimationCopiedLine[] = "<ｱﾆﾒｰｼｮﾝPNGのためそのままｺﾋﾟｰ>\n";
+const char kAnimationKeptLine[] = "<ｱﾆﾒｰｼｮﾝPNGのため変更なし>\n";
+const char kHardLinksKeptLine[] = "<ﾊｰﾄﾞﾘﾝｸ(別の名前)があるため変更なし: -fで分割して変換>\n";
+const char kOutputExistsLine[] = "<出力先に別のﾌｧｲﾙがあります: -fで置換>\n";
+const char kFirstFrameLine[] = "注意: ｱﾆﾒｰｼｮﾝGIFの1ﾌﾚｰﾑ目だけを出力しました(GIFはそのまま)\n";
+
 // The report of a converted image: sizes, the format found, the extended choice.
-void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request)
+void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request, uint16_t notes)
 {
     print(out, "<result>\n");
     std::fprintf(out, "insize: %u\n", static_cast<unsigned>(inputSize));
@@ -81,6 +53,8 @@ void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request)
     char extended[256];
     if (formatExtendedReport(request, extended, sizeof extended) > 0)
         std::fprintf(out, "%s\n", extended);
+    if (notes & CONVERSION_NOTE_FIRST_FRAME)
+        print(out, kFirstFrameLine);
     std::fflush(out);
 }
 
@@ -167,16 +141,17 @@ int runStreamConversion(const ConsoleOptions& options, FILE* out)
     fillConsoleRequest(request, image, transparentColour, options, colourChunks, report, cancelFlag);
     PngOptimizer optimizer;
     AppendBuffer png;
-    const OutputOutcome outcome = convertToMemory(optimizer, request, input.data, input.used, png);
+    uint16_t notes = 0;
+    const OutputOutcome outcome = convertToMemory(optimizer, request, input.data, input.used, png, &notes);
     const bool testRun = (options.runFlags & RUN_TEST) != 0;   // sizes reported, nothing written
     if (outcome == OutputOutcome::Failed || (!testRun && !writeStreamOutput(options.outputPath, png)))
         return fail(report, "<出力エラー>\n");
     print(report, "\n\n");
     if (outcome == OutputOutcome::Copied) {
-        print(report, "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
+        print(report, (notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationCopiedLine : "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
         std::fflush(report);
     } else {
-        printResult(report, input.used, request);
+        printResult(report, input.used, request, notes);
     }
     return CONSOLE_EXIT_SUCCESS;
 }
@@ -259,6 +234,7 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
         // Without an extension in the file name the output is the input itself.
         options.outputPath.assign(options.inputPath.c_str());
         options.outputPath.replaceExtension("png");
+        options.outputDerived = true;
     }
     return true;
 }
@@ -290,20 +266,27 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     target.inputSize = fileSizeByName(inputPath);
     target.outputPath = outputPath;
     target.rules = static_cast<uint16_t>(((options.runFlags & RUN_TIME_STAMPS) ? OUTPUT_KEEP_TIME_STAMPS : 0) |
-                                         ((options.runFlags & RUN_TEST) ? OUTPUT_TEST_RUN : 0));
+                                         ((options.runFlags & RUN_TEST) ? OUTPUT_TEST_RUN : 0) |
+                                         (options.outputDerived ? OUTPUT_DERIVED_NAME : 0) |
+                                         ((options.runFlags & RUN_REPLACE) ? OUTPUT_REPLACE_EXISTING : 0));
 
     PngOptimizer optimizer;
-    const OutputOutcome outcome = convertToFile(optimizer, request, target);
+    uint16_t notes = 0;
+    const OutputOutcome outcome = convertToFile(optimizer, request, target, &notes);
     if (outcome == OutputOutcome::Failed) {
         print(out, "<出力エラー>\n");
         std::fflush(out);
         return CONSOLE_EXIT_FAILURE;
     }
+    if (outcome == OutputOutcome::OutputExists || outcome == OutputOutcome::SharedOutput)
+        return fail(out, kOutputExistsLine);
     print(out, "\n\n");
 
     switch (outcome) {
     case OutputOutcome::NoOutput:
-        print(out, "<ｻｲｽﾞが増えたため出力なし>\n");
+        print(out, (notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationKeptLine
+                   : (notes & CONVERSION_NOTE_HARD_LINKS) ? kHardLinksKeptLine
+                                                          : "<ｻｲｽﾞが増えたため出力なし>\n");
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     case OutputOutcome::CopyFailed:
@@ -312,55 +295,13 @@ int runConversion(const ConsoleOptions& options, FILE* out)
         std::fflush(out);
         return CONSOLE_EXIT_FAILURE;
     case OutputOutcome::Copied:
-        print(out, "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
+        print(out, (notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationCopiedLine : "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     default:
         break;
     }
 
-    printResult(out, target.inputSize, request);
+    printResult(out, target.inputSize, request, notes);
     return CONSOLE_EXIT_SUCCESS;
-}
-
-int runConsole(int argc, const char* commandLine, FILE* out, FILE* err)
-{
-    if (argc < 2) {
-        print(out, "[usage]\n");
-        print(out, "-i [input] [-o [output]] ...\n");
-        std::fflush(out);
-        // Nothing was converted: a script calling without arguments made a mistake.
-        return CONSOLE_EXIT_FAILURE;
-    }
-    CommandLineScanner scanner;
-    scanner.setup('-', commandLine);
-    if (scanner.hasSwitch("h") || scanner.hasSwitch("-help")) {
-        print(out, kHelpText);
-        std::fflush(out);
-        return CONSOLE_EXIT_SUCCESS;
-    }
-    if (scanner.hasSwitch("-version")) {
-        print(out, "tolvarinxc " TOLVARINX_VERSION "\n"
-                   "License MIT <https://opensource.org/licenses/MIT>: free software, NO WARRANTY.\n");
-        std::fflush(out);
-        return CONSOLE_EXIT_SUCCESS;
-    }
-    const uint16_t runFlags = readFlagSwitches(scanner);
-    SortedWords words;
-    sortWords(scanner, words);
-    if (isFileListLine(scanner, words))
-        return runFileListMode(scanner, runFlags, words, out, err);
-    warnIgnoredWords(words, err);
-    if (scanner.hasSwitch("d")) {
-        FolderBatchOptions folder;
-        if (!readFolderOptions(scanner, runFlags, folder, (runFlags & RUN_JSON) ? err : out))
-            return CONSOLE_EXIT_FAILURE;
-        return runFolderBatch(folder, out, isTerminal(out));
-    }
-    return runOneFileMode(scanner, runFlags, out, err);
-}
-
-int runConsole(int argc, const char* commandLine, FILE* out)
-{
-    return runConsole(argc, commandLine, out, stderr);
 }

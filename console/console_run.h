@@ -38,6 +38,7 @@ bool writeWholeStream(FILE* stream, const uint8_t* data, uint32_t size);
 struct ConsoleOptions {
     TextString inputPath;
     TextString outputPath;   // derived from inputPath when "-o" gives none ("-" after "-i -")
+    bool outputDerived = false;   // outputPath was derived from a file's name
     uint16_t runFlags = 0;   // run flags (console_switches.h)
     int32_t extendedIterations = 0;   // "-xi"; 0: chosen by the data size
 };
@@ -55,16 +56,6 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
 // a strictly smaller PNG, else passed on unchanged), writes the PNG only once
 // complete, and ignores "-ts" with a warning.
 int runConversion(const ConsoleOptions& options, FILE* out);
-
-// The whole program: usage text when argc < 2; the help text for "-h" or
-// "--help" and the version for "--version" (exit status 0); the folder mode
-// when "-d" is given; the file list (file_list_mode.h) for file words without
-// "-i"; otherwise the options and the one-image conversion.
-// Returns the exit status.
-// Warnings (words the run ignores) go to err.
-int runConsole(int argc, const char* commandLine, FILE* out, FILE* err);
-// runConsole with warnings to stderr.
-int runConsole(int argc, const char* commandLine, FILE* out);
 
 // The progress printer (a ProgressSink callback): prints "." for each start of
 // a filter or deflate-parameter trial. userData is the FILE* to print to, or

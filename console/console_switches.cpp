@@ -14,6 +14,7 @@ const FlagSwitch kFlagSwitches[] = {
     {"q", RUN_QUIET},
     {"n", RUN_TEST},
     {"-json", RUN_JSON},
+    {"f", RUN_REPLACE},
 };
 const int kFlagSwitchCount = static_cast<int>(sizeof kFlagSwitches / sizeof kFlagSwitches[0]);
 

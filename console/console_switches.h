@@ -24,11 +24,12 @@ constexpr uint16_t RUN_TIME_STAMPS = 0x100;   // "-ts"
 constexpr uint16_t RUN_QUIET = 0x200;         // "-q": only errors are printed
 constexpr uint16_t RUN_TEST = 0x400;          // "-n": every search runs, nothing is written
 constexpr uint16_t RUN_JSON = 0x800;          // "--json": one JSON object per file on the report stream
-constexpr uint16_t kConsoleRunBits = RUN_TIME_STAMPS | RUN_QUIET | RUN_TEST | RUN_JSON;
+constexpr uint16_t RUN_REPLACE = 0x1000;      // "-f": derived names replace other files, hard links split
+constexpr uint16_t kConsoleRunBits = RUN_TIME_STAMPS | RUN_QUIET | RUN_TEST | RUN_JSON | RUN_REPLACE;
 static_assert((kConsoleRunBits & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
 
 // The switches without a value ("-nf", "-nd", "-nc", "-ts", "-x", "-q", "-n",
-// "--json") and their run flags.
+// "--json", "-f") and their run flags.
 struct FlagSwitch {
     const char* name;
     uint16_t flag;

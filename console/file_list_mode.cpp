@@ -88,7 +88,9 @@ int runOneFileMode(const CommandLineScanner& scanner, uint16_t runFlags, FILE* o
             return CONSOLE_EXIT_FAILURE;
         settings.jobs = 1;
         settings.file.keepTransparent = true;
-        const std::vector<FileListEntry> entries = {{options.inputPath.c_str(), options.outputPath.c_str()}};
+        // A derived output is left for the file list to derive, so that its rules apply.
+        const std::vector<FileListEntry> entries = {
+            {options.inputPath.c_str(), options.outputDerived ? "" : options.outputPath.c_str()}};
         return runFileList(entries, settings, out, false);
     }
     if (!(runFlags & RUN_QUIET))

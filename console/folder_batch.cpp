@@ -181,9 +181,10 @@ private:
         if (conversion.load(file.job.inputPath.c_str(), settings_.options)) {
             const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
             enterConversion(alone);
-            report.outcome = conversion.convert(optimizer, file.job.outputPath.c_str(), settings_);
+            report.outcome = conversion.convert(optimizer, file.job, settings_);
             leaveConversion(alone);
             report.outputOutcome = conversion.outputOutcome();
+            report.notes = conversion.notes();
             report.inputSize = conversion.inputSize();
             report.result = conversion.request();
             // Only the result fields are read later; the image goes with the next file.
@@ -355,6 +356,17 @@ int runBatch(std::deque<BatchFile>& files, const BatchSettings& settings, FILE* 
 // path without "./" steps and doubled separators, so that two spellings of
 // one path share their place in the job order. Steps by whole characters: a
 // trail byte is never a separator.
+std::string tidyPath(const std::string& path);
+
+// A file list entry's output as "-i" derives it: the input with the
+// extension png (without an extension, the input itself).
+std::string derivedOutputPath(const FileListEntry& entry)
+{
+    TextString output(entry.input.c_str());
+    output.replaceExtension("png");
+    return output.c_str();
+}
+
 std::string tidyPath(const std::string& path)
 {
     const auto isSeparator = [](const char* p) { return *p == '/' || *p == kPathSeparator; };
@@ -396,6 +408,7 @@ bool readBatchSettings(const CommandLineScanner& scanner, uint16_t runFlags, Bat
     settings.file.keepTimeStamps = (runFlags & RUN_TIME_STAMPS) != 0;
     settings.file.keepTransparent = scanner.hasSwitch("kt");
     settings.file.testRun = (runFlags & RUN_TEST) != 0;
+    settings.file.replaceExisting = (runFlags & RUN_REPLACE) != 0;
     settings.style = reportStyleOf(runFlags);
     return true;
 }
@@ -405,20 +418,20 @@ int runFileList(const std::vector<FileListEntry>& entries, const BatchSettings& 
 {
     std::deque<BatchFile> files;
     JobOrder order;
+    OutputNameCount derivedNames;
+    for (const FileListEntry& entry : entries) {
+        if (entry.output.empty())
+            derivedNames.add(tidyPath(derivedOutputPath(entry)).c_str());
+    }
     for (const FileListEntry& entry : entries) {
         files.emplace_back();
         FolderJob& job = files.back().job;
-        TextString output;
-        if (entry.output.empty()) {
-            // As "-i" derives it: without an extension the output is the input itself.
-            output.assign(entry.input.c_str());
-            output.replaceExtension("png");
-        } else {
-            output.assign(entry.output.c_str());
-        }
+        const std::string output = entry.output.empty() ? derivedOutputPath(entry) : entry.output;
+        job.derivedOutput = entry.output.empty();
+        job.sharedOutput = job.derivedOutput && derivedNames.isShared(tidyPath(output).c_str());
         // The order goes by the tidied paths; the conversion and the report use them as given.
         job.inputPath.assign(tidyPath(entry.input).c_str());
-        job.outputPath.assign(tidyPath(output.c_str()).c_str());
+        job.outputPath.assign(tidyPath(output).c_str());
         order.add(job);
         job.name.assign(entry.input.c_str());
         job.shownName.assign(entry.input.c_str());
@@ -454,6 +467,7 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
         printLine(messages, "<ﾒﾓﾘ不足>", "");
         return CONSOLE_EXIT_FAILURE;
     }
+    walk.planOutputs(list);
     std::deque<BatchFile> files;
     for (;;) {
         files.emplace_back();
@@ -462,5 +476,12 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
             break;
         }
     }
-    return runBatch(files, options, out, liveProgress);
+    BatchSettings settings = options;
+    // Outputs that replace their inputs are the only copy left: no pixel may change there.
+    if (!walk.separateOutput() && !settings.file.keepTransparent) {
+        settings.file.keepTransparent = true;
+        if (settings.style == ReportStyle::Text)
+            printLine(out, kFolderInPlaceTransparencyLine, "");
+    }
+    return runBatch(files, settings, out, liveProgress);
 }

@@ -1,9 +1,10 @@
-// tolvarinxc: converts one image file named on the command line into the
-// smallest PNG the optimizer finds, and prints what it did.
+// tolvarinxc: converts images (one file, a list of files or a folder) into
+// the smallest PNGs the optimizer finds, and prints what it did.
 
 #include <cstdio>
 
 #include "console/command_line.h"
+#include "console/console_program.h"
 #include "console/console_run.h"
 #include "console/console_signals.h"
 

@@ -34,6 +34,15 @@ public:
     // Closes if open; false if it was not open or the platform reports an error.
     bool close();
     bool isOpen() const { return handle_ != kClosed; }
+    // The POSIX descriptor or Windows HANDLE while open; for platform code
+    // that needs a call this class does not wrap. Still owned by this object.
+    intptr_t nativeHandle() const { return handle_; }
+    // Takes ownership of an open native handle, closing what was open first.
+    void adopt(intptr_t native)
+    {
+        close();
+        handle_ = native;
+    }
 
     // Reads up to n bytes; the count read, 0 at end of file and on failure.
     uint32_t read(void* buffer, uint32_t n);
@@ -98,6 +107,13 @@ uint32_t fileSizeByName(const char* path);
 bool isSameFile(const char* pathA, const char* pathB);
 // Deletes a file; true on success.
 bool deleteFile(const char* path);
-// Moves source over target, replacing it, as one step where the platform allows.
-// Only used with source and target in the same folder.
+// Moves source over target, replacing it, as one step where the platform allows:
+// target holds its old bytes or all of source's. On failure both files are as
+// they were. Only used with source and target in the same folder.
+// Windows: the new file keeps the replaced file's identity, as far as
+// ReplaceFileW carries it over (security descriptor, creation time, ...), and
+// in any case its read-only, hidden and system attributes; it is marked for
+// archiving. A read-only target is replaced like any other. The replaced file
+// is moved aside meanwhile; should it fail to come back after a failed move,
+// it stays beside source as "<source>.<n>.bak".
 bool replaceFileWith(const char* source, const char* target);

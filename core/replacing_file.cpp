@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/byte_buffer.h"
+#include "core/file_identity.h"
 #include "core/interrupt_guard.h"
 
 namespace {
@@ -71,24 +72,35 @@ int listedTempFileCount()
 bool ReplacingFile::begin(const char* targetPath)
 {
     abandon();
-    targetPath_.assign(targetPath);
+    // Through a symbolic link: the file it names is replaced, the link stays.
+    if (!resolveWriteTarget(targetPath, targetPath_))
+        return false;
+    const bool replacing = fileExists(targetPath_.c_str());
     // The temporary file lies in the target's own folder, so the final move
     // never crosses file systems and can replace the target in one step.
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%d.tlvtmp", attempt);
-        tempPath_.assign(targetPath);
+        tempPath_.assign(targetPath_.c_str());
         tempPath_.append(suffix);
-        InterruptGuard guard;   // an interrupt after the create finds the file listed
-        if (file_.createNew(tempPath_.c_str())) {
-            listedSlot_ = listTempFile(tempPath_.c_str());
-            active_ = true;
-            return true;
+        {
+            InterruptGuard guard;   // an interrupt after the create finds the file listed
+            if (createTemporaryFile(file_, tempPath_.c_str(), replacing)) {
+                listedSlot_ = listTempFile(tempPath_.c_str());
+                active_ = true;
+                break;
+            }
         }
         if (!fileExists(tempPath_.c_str()))
             return false;   // the folder refuses new files: nothing was touched
     }
-    return false;
+    if (!active_)
+        return false;
+    if (replacing && !copyFileIdentity(targetPath_.c_str(), file_)) {
+        abandon();
+        return false;
+    }
+    return true;
 }
 
 bool ReplacingFile::commit()

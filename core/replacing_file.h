@@ -5,7 +5,11 @@
 //
 // This is how every output file is written, so a failed write (full disk,
 // device error, cancel) never destroys an existing file, not even the input
-// when converting in place. Not copyable; one thread at a time.
+// when converting in place. A replaced file's identity carries over to the
+// new one (file_identity.h: mode, owner, group, extended attributes on POSIX;
+// attributes and security on Windows), and a target that is a symbolic link
+// is written through: the file it names is replaced, the link stays.
+// Not copyable; one thread at a time.
 
 #include <cstddef>
 
@@ -19,8 +23,10 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    // Creates the temporary file beside targetPath. False when it cannot be
-    // created; nothing is touched then.
+    // Creates the temporary file beside the file targetPath reaches (through
+    // links) with that file's identity when it exists. False when it cannot
+    // be created, the link is dangling, or the identity cannot be copied;
+    // nothing is touched then.
     bool begin(const char* targetPath);
     // The open temporary file; valid between begin and commit/abandon.
     FileHandle& file() { return file_; }

@@ -149,6 +149,8 @@ tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlv
     case OutputOutcome::Failed:
         return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_ERROR_CONVERT;
     case OutputOutcome::CopyFailed:
+    case OutputOutcome::OutputExists:
+    case OutputOutcome::SharedOutput:
         return TLVX_ERROR_WRITE;
     default:
         fillResult(result, outcome, target.inputSize, request);

@@ -118,7 +118,8 @@ TLVX_API const char* tlvx_status_text(int status);
  * Converts the input_size bytes at input into a PNG in memory. On TLVX_OK
  * *output holds *output_size bytes (the caller frees them with tlvx_free):
  * the new PNG, or the input itself when it is a PNG that the optimizer could
- * not make strictly smaller (a PNG is recognised by its content). It never
+ * not make strictly smaller or an animated PNG, which is never cut to one
+ * frame (a PNG is recognised by its content). It never
  * touches the file system. On failure *output is NULL and *output_size 0.
  * settings and result may be NULL.
  */
@@ -131,8 +132,14 @@ TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlv
  * replaced only by a strictly smaller file, else copied to output_path
  * unchanged (or left alone when output_path is the input); the output is
  * written under a temporary name beside it and replaces an existing file
- * only once complete, so a failure leaves output_path as it was. Paths are
- * in the system's encoding. settings and result may be NULL.
+ * only once complete, so a failure leaves output_path as it was. A replaced
+ * file keeps its mode, owner, group and extended attributes where the
+ * process may set them; a path that is a symbolic link has the file it
+ * names replaced and stays a link. An input that is an animated PNG is
+ * never cut to one frame: it comes out as COPIED or KEPT, unchanged; an
+ * input file with other names (hard links) converted onto itself is KEPT
+ * unchanged. An animated GIF gives a PNG of its first frame. Paths are in
+ * the system's encoding. settings and result may be NULL.
  */
 TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, const tlvx_settings* settings,
                                tlvx_result* result);

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "core/animation_probe.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
+#include "core/file_identity.h"
 #include "core/image_loader.h"
 #include "core/png_bytes.h"
 #include "core/replacing_file.h"
@@ -57,6 +59,38 @@ OutputOutcome copyUnchanged(const char* inputPath, const char* outputPath, bool 
     if (getFileTimes(inputPath, nullptr, nullptr, &lastWrite))
         setFileTimes(outputPath, nullptr, nullptr, &lastWrite);
     return OutputOutcome::Copied;
+}
+
+// A file left as it is without a search: the result fields describe the input.
+void describeUnsearched(ConvertRequest& request, uint32_t inputSize)
+{
+    request.fileSize = inputSize;
+    request.dataSize = 0;
+    request.bitDepth = 0;
+    request.filter = 0;
+    request.windowBits = 0;
+    request.memLevel = 0;
+    request.notWritten = 1;
+    request.extendedLayout = LAYOUT_DEFAULT;
+    request.extendedDepth = 0;
+    request.paletteOrder = ORDER_NONE;
+    request.filterStrategy = 0;
+    request.encoder = 0;
+    request.encoderIterations = 0;
+    request.encoderParts = 0;
+}
+
+// The refusals of a derived output name, before any work is done.
+OutputOutcome derivedNameRefusal(const OutputTarget& target)
+{
+    const uint16_t rules = target.rules;
+    if (!(rules & OUTPUT_DERIVED_NAME) || (rules & OUTPUT_REPLACE_EXISTING))
+        return OutputOutcome::Converted;
+    if (rules & OUTPUT_SHARED_NAME)
+        return OutputOutcome::SharedOutput;
+    if (fileExists(target.outputPath) && !isSameFile(target.inputPath, target.outputPath))
+        return OutputOutcome::OutputExists;
+    return OutputOutcome::Converted;
 }
 
 }  // namespace
@@ -119,13 +153,36 @@ void formatEncodingSummary(TextString& out, const ConversionResult& result)
                   result.memLevel);
 }
 
-OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target)
+OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target,
+                            uint16_t* notes)
 {
+    uint16_t ignoredNotes = 0;
+    uint16_t& noted = notes ? *notes : ignoredNotes;
+    noted = 0;
     const char* inputPath = target.inputPath;
     const bool fromFile = inputPath != nullptr;
     request.sizeToBeat = fromFile && hasPngExtension(inputPath) ? target.inputSize : kNoSizeToBeat;
 
     const bool testRun = (target.rules & OUTPUT_TEST_RUN) != 0;
+    if (fromFile) {
+        const OutputOutcome refusal = derivedNameRefusal(target);
+        if (refusal != OutputOutcome::Converted)
+            return refusal;
+        const Animation animation = probeAnimationFile(inputPath);
+        if (animation == Animation::AnimatedGif)
+            noted |= CONVERSION_NOTE_FIRST_FRAME;
+        if (animation == Animation::AnimatedPng) {
+            noted |= CONVERSION_NOTE_ANIMATED_PNG;
+            describeUnsearched(request, target.inputSize);
+            return copyUnchanged(inputPath, target.outputPath, testRun);
+        }
+        if (!(target.rules & OUTPUT_REPLACE_EXISTING) && namesInput(inputPath, target.outputPath) &&
+            fileLinkCount(target.outputPath) > 1) {
+            noted |= CONVERSION_NOTE_HARD_LINKS;
+            describeUnsearched(request, target.inputSize);
+            return OutputOutcome::NoOutput;
+        }
+    }
     SavedTimes times;
     if (fromFile && !testRun && (target.rules & OUTPUT_KEEP_TIME_STAMPS))
         times.read(inputPath);
@@ -145,13 +202,23 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
 }
 
 OutputOutcome convertToMemory(PngOptimizer& optimizer, ConvertRequest& request, const uint8_t* input,
-                              uint32_t inputSize, AppendBuffer& png)
+                              uint32_t inputSize, AppendBuffer& png, uint16_t* notes)
 {
+    uint16_t ignoredNotes = 0;
+    uint16_t& noted = notes ? *notes : ignoredNotes;
+    noted = 0;
     const uint32_t headBytes = inputSize < kPngSignatureBytes ? inputSize : kPngSignatureBytes;
     const bool pngInput = input && imageFileKind(input, headBytes) == ImageFileKind::Png;
     request.sizeToBeat = pngInput ? inputSize : kNoSizeToBeat;
-    if (!optimizer.convertToMemory(png, request))
+    const Animation animation = input ? probeAnimationMemory(input, inputSize) : Animation::None;
+    if (animation == Animation::AnimatedGif)
+        noted |= CONVERSION_NOTE_FIRST_FRAME;
+    if (animation == Animation::AnimatedPng) {
+        noted |= CONVERSION_NOTE_ANIMATED_PNG;
+        describeUnsearched(request, inputSize);
+    } else if (!optimizer.convertToMemory(png, request)) {
         return OutputOutcome::Failed;
+    }
     if (!request.notWritten)
         return OutputOutcome::Converted;
     if (!png.init(inputSize, 0) || !png.append(input, inputSize)) {

@@ -13,7 +13,18 @@
 // - a copy keeps its source's last-write time, as the platform copy does;
 // - with OUTPUT_KEEP_TIME_STAMPS the input's creation, access and write
 //   times go to a converted or copied output (a failure keeps whatever was at
-//   the output path, times included).
+//   the output path, times included);
+// - an output name the program derived (OUTPUT_DERIVED_NAME) never replaces
+//   another existing file, nor one that another input of the run derives too
+//   (OUTPUT_SHARED_NAME), unless OUTPUT_REPLACE_EXISTING allows it;
+// - an animated PNG is never cut to its default image: it is treated as a
+//   PNG that cannot be made smaller (copied unchanged, or left alone in
+//   place), without a search;
+// - a file converted in place that has other names (hard links) is left
+//   alone, since a new file would take only this name, unless
+//   OUTPUT_REPLACE_EXISTING allows the split;
+// - replacing keeps the replaced file's identity and writes through symbolic
+//   links (replacing_file.h).
 //
 // Stateless functions; each call uses only what it is given, so calls for
 // different files may run on different threads at once (one optimizer per
@@ -72,6 +83,8 @@ enum class OutputOutcome {
     Converted,    // a new PNG was written
     Copied,       // not smaller: the input was copied unchanged
     NoOutput,     // not smaller and the output path is the input: nothing written
+    OutputExists, // the derived output name is another existing file: nothing written
+    SharedOutput, // another input of the run derives the same output name: nothing written
 };
 
 // Rule bits of convertToFile.
@@ -80,6 +93,24 @@ constexpr uint16_t OUTPUT_KEEP_TIME_STAMPS = 0x1;
 // file is written, copied or touched; the outcome is the one a real run would
 // have (Converted, Copied or NoOutput; never CopyFailed).
 constexpr uint16_t OUTPUT_TEST_RUN = 0x2;
+// The program chose the output name (the input's name with ".png", a folder
+// run's mirrored name): an existing file there that is not the input stays.
+constexpr uint16_t OUTPUT_DERIVED_NAME = 0x4;
+// With OUTPUT_DERIVED_NAME: another input of the same run derives this name.
+constexpr uint16_t OUTPUT_SHARED_NAME = 0x8;
+// Lifts the two refusals above and the rule that keeps a hard-linked file.
+constexpr uint16_t OUTPUT_REPLACE_EXISTING = 0x10;
+
+// What a conversion adds to its outcome (CONVERSION_NOTE_* bits).
+// An animated PNG: copied or left unchanged, never cut to one frame.
+constexpr uint16_t CONVERSION_NOTE_ANIMATED_PNG = 0x1;
+// An animated GIF: the PNG holds its first frame only; the GIF is untouched.
+constexpr uint16_t CONVERSION_NOTE_FIRST_FRAME = 0x2;
+// A hard-linked file converted in place: left unchanged.
+constexpr uint16_t CONVERSION_NOTE_HARD_LINKS = 0x4;
+// Notes of a file that was left as it is without a search: the result
+// fields then describe the input (fileSize) and nothing else.
+constexpr uint16_t kConversionNotesWithoutSearch = CONVERSION_NOTE_ANIMATED_PNG | CONVERSION_NOTE_HARD_LINKS;
 
 // The input of convertToFile: the file the image was loaded from, its size,
 // and where the PNG goes. With no input path (an image that is no file's
@@ -95,8 +126,9 @@ struct OutputTarget {
 // Converts request's image (filled in, progress and cancel fields set by the
 // caller) into target.outputPath under the rules above. request.sizeToBeat is
 // set here; the result fields are valid when the outcome is Converted,
-// Copied or NoOutput.
-OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target);
+// Copied or NoOutput. notes, when given, receives the CONVERSION_NOTE_* bits.
+OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target,
+                            uint16_t* notes = nullptr);
 
 // The conversion with no file at all: request's image (loaded from the
 // inputSize bytes at input) becomes a PNG in png, which is released first.
@@ -104,6 +136,7 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
 // is no name to go by), else none. Converted: png holds the new PNG. Copied:
 // the PNG input could not be made strictly smaller and png holds its bytes
 // unchanged, so the output is always a valid image. Failed: png is empty.
-// request's result fields are valid as for convertToFile. Touches no file.
+// An animated PNG input is Copied without a search. request's result fields
+// are valid as for convertToFile; notes as there. Touches no file.
 OutputOutcome convertToMemory(PngOptimizer& optimizer, ConvertRequest& request, const uint8_t* input,
-                              uint32_t inputSize, AppendBuffer& png);
+                              uint32_t inputSize, AppendBuffer& png, uint16_t* notes = nullptr);

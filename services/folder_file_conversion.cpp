@@ -23,7 +23,7 @@ bool FolderFileConversion::load(const char* inputPath, uint16_t options)
     return true;
 }
 
-FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const char* outputPath,
+FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const FolderJob& job,
                                                 const FolderFileSettings& settings)
 {
     fillConvertRequest(request_, image_, settings.keepTransparent ? transparentColour_ : -1, settings.options,
@@ -32,10 +32,13 @@ FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const c
     OutputTarget target;
     target.inputPath = inputPath_.c_str();
     target.inputSize = inputSize_;
-    target.outputPath = outputPath;
+    target.outputPath = job.outputPath.c_str();
     target.rules = static_cast<uint16_t>((settings.keepTimeStamps ? OUTPUT_KEEP_TIME_STAMPS : 0) |
-                                         (settings.testRun ? OUTPUT_TEST_RUN : 0));
-    outputOutcome_ = convertToFile(optimizer, request_, target);
+                                         (settings.testRun ? OUTPUT_TEST_RUN : 0) |
+                                         (job.derivedOutput ? OUTPUT_DERIVED_NAME : 0) |
+                                         (job.sharedOutput ? OUTPUT_SHARED_NAME : 0) |
+                                         (settings.replaceExisting ? OUTPUT_REPLACE_EXISTING : 0));
+    outputOutcome_ = convertToFile(optimizer, request_, target, &notes_);
     switch (outputOutcome_) {
     case OutputOutcome::Converted:
         return FolderFileOutcome::Converted;
@@ -43,8 +46,40 @@ FolderFileOutcome FolderFileConversion::convert(PngOptimizer& optimizer, const c
         return FolderFileOutcome::Copied;
     case OutputOutcome::NoOutput:
         return FolderFileOutcome::NoOutput;
+    case OutputOutcome::OutputExists:
+    case OutputOutcome::SharedOutput:
+        return FolderFileOutcome::Refused;
     default:
         return FolderFileOutcome::Failed;
+    }
+}
+
+void formatFolderOutcome(TextString& out, FolderFileOutcome outcome, OutputOutcome outputOutcome, uint16_t notes,
+                         const ConversionResult& result)
+{
+    switch (outcome) {
+    case FolderFileOutcome::Converted:
+        formatEncodingSummary(out, result);
+        if (notes & CONVERSION_NOTE_FIRST_FRAME)
+            out.append(kFolderNoteFirstFrame);
+        break;
+    case FolderFileOutcome::ReadError:
+        out.assign(kFolderCellReadError);
+        break;
+    case FolderFileOutcome::Copied:
+        out.assign((notes & CONVERSION_NOTE_ANIMATED_PNG) ? kFolderCellAnimationCopied : kFolderCellCopied);
+        break;
+    case FolderFileOutcome::NoOutput:
+        out.assign((notes & CONVERSION_NOTE_ANIMATED_PNG) ? kFolderCellAnimationKept
+                   : (notes & CONVERSION_NOTE_HARD_LINKS) ? kFolderCellHardLinksKept
+                                                          : kFolderCellNoOutput);
+        break;
+    case FolderFileOutcome::Refused:
+        out.assign(outputOutcome == OutputOutcome::SharedOutput ? kFolderCellSharedOutput : kFolderCellOutputExists);
+        break;
+    default:
+        out.assign(kFolderCellFailed);
+        break;
     }
 }
 
@@ -69,23 +104,7 @@ bool folderCellText(TextString& out, int column, FolderFileOutcome outcome, cons
         formatSizeChange(out, file.sizeChange());
         return true;
     case FOLDER_COLUMN_FORMAT:
-        switch (outcome) {
-        case FolderFileOutcome::Converted:
-            formatEncodingSummary(out, conversionResultOf(file.request()));
-            break;
-        case FolderFileOutcome::ReadError:
-            out.assign(kFolderCellReadError);
-            break;
-        case FolderFileOutcome::Copied:
-            out.assign(kFolderCellCopied);
-            break;
-        case FolderFileOutcome::NoOutput:
-            out.assign(kFolderCellNoOutput);
-            break;
-        default:
-            out.assign(kFolderCellFailed);
-            break;
-        }
+        formatFolderOutcome(out, outcome, file.outputOutcome(), file.notes(), conversionResultOf(file.request()));
         return true;
     default:
         return false;

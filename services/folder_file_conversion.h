@@ -12,6 +12,7 @@
 #include "core/dib_image.h"
 #include "core/text_string.h"
 #include "services/conversion.h"
+#include "services/folder_walk.h"
 
 // How one file ended.
 enum class FolderFileOutcome {
@@ -21,6 +22,7 @@ enum class FolderFileOutcome {
     NoOutput,    // PNG not made smaller, output in place: left alone
     Converted,   // a new PNG was written
     Stopped,     // the user stopped the run during this file; no result
+    Refused,     // the output name is another file's or another input's (OutputExists, SharedOutput)
 };
 
 // What every file of one folder conversion is converted with.
@@ -30,6 +32,7 @@ struct FolderFileSettings {
     bool keepTimeStamps = false;   // outputs get their inputs' time stamps
     bool keepTransparent = false;  // a PNG/GIF input's transparent colour is kept
     bool testRun = false;          // search only: nothing is written (OUTPUT_TEST_RUN)
+    bool replaceExisting = false;  // OUTPUT_REPLACE_EXISTING
 };
 
 class FolderFileConversion {
@@ -44,12 +47,15 @@ public:
     // loadConversionInput) and reads its size. False when it is not readable
     // as an image (the outcome is then ReadError).
     bool load(const char* inputPath, uint16_t options);
-    // Converts the loaded file into outputPath. Never ReadError or Stopped.
-    FolderFileOutcome convert(PngOptimizer& optimizer, const char* outputPath, const FolderFileSettings& settings);
+    // Converts the loaded file into job.outputPath (a name the program
+    // derived when job.derivedOutput). Never ReadError or Stopped.
+    FolderFileOutcome convert(PngOptimizer& optimizer, const FolderJob& job, const FolderFileSettings& settings);
 
     // How the last convert ended under the output rules (Failed: the
     // conversion itself, CopyFailed: the copy after it).
     OutputOutcome outputOutcome() const { return outputOutcome_; }
+    // The CONVERSION_NOTE_* bits of the last convert.
+    uint16_t notes() const { return notes_; }
     uint32_t inputSize() const { return inputSize_; }
     // Pixels of the loaded image (0 after a failed load).
     int64_t pixelCount() const { return static_cast<int64_t>(image_.width) * image_.height; }
@@ -65,7 +71,13 @@ private:
     int32_t transparentColour_ = -1;
     uint32_t inputSize_ = 0;
     OutputOutcome outputOutcome_ = OutputOutcome::Failed;
+    uint16_t notes_ = 0;
 };
+
+// out = the "出力形式" cell of a file that ended with outcome (its output
+// outcome and CONVERSION_NOTE_* bits as the conversion reported them).
+void formatFolderOutcome(TextString& out, FolderFileOutcome outcome, OutputOutcome outputOutcome, uint16_t notes,
+                         const ConversionResult& result);
 
 // out = the text of a result row's column (FolderColumn other than the name)
 // once the file ended with outcome, in the folder dialog's formats. False,

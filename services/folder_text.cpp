@@ -13,6 +13,13 @@ const char* const kFolderCellReadError = "<読込ｴﾗｰ>";
 const char* const kFolderCellFailed = "<失敗>";
 const char* const kFolderCellCopied = "<ｺﾋﾟｰ>";
 const char* const kFolderCellNoOutput = "<出力なし>";
+const char* const kFolderCellAnimationKept = "<ｱﾆﾒｰｼｮﾝPNG 変更なし>";
+const char* const kFolderCellAnimationCopied = "<ｱﾆﾒｰｼｮﾝPNG ｺﾋﾟｰ>";
+const char* const kFolderCellHardLinksKept = "<ﾊｰﾄﾞﾘﾝｸ 変更なし>";
+const char* const kFolderCellOutputExists = "<出力先に別のﾌｧｲﾙあり>";
+const char* const kFolderCellSharedOutput = "<出力名が重複>";
+const char* const kFolderNoteFirstFrame = " (ｱﾆﾒｰｼｮﾝGIFの1ﾌﾚｰﾑ目のみ)";
+const char* const kFolderInPlaceTransparencyLine = "入力ﾌｫﾙﾀﾞへの出力のため透過色を保持します";
 
 namespace {
 

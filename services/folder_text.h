@@ -31,6 +31,16 @@ extern const char* const kFolderCellReadError;   // the file could not be read a
 extern const char* const kFolderCellFailed;      // conversion or copy failed
 extern const char* const kFolderCellCopied;      // not smaller: copied unchanged
 extern const char* const kFolderCellNoOutput;    // not smaller: left alone in place
+extern const char* const kFolderCellAnimationKept;     // an animated PNG left alone in place
+extern const char* const kFolderCellAnimationCopied;   // an animated PNG copied unchanged
+extern const char* const kFolderCellHardLinksKept;     // a file with other names left alone in place
+extern const char* const kFolderCellOutputExists;      // the output name is another existing file's
+extern const char* const kFolderCellSharedOutput;      // another input derives the same output name
+// Appended to the format of a PNG made from an animated GIF's first frame.
+extern const char* const kFolderNoteFirstFrame;
+// The line a folder run into its own input folder prints before its rows:
+// transparent colours are kept there whatever "-kt" says.
+extern const char* const kFolderInPlaceTransparencyLine;
 
 // out = size as "%.2fMB" from 1048576 bytes on, "%.2fKB" from 1024 bytes on,
 // else "%uByte".

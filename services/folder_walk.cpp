@@ -31,8 +31,37 @@ void FolderWalk::start(const char* inputRoot, const char* outputRoot)
     outputRoot_.assign(outputRoot);
     inputFolder_.assign(inputRoot);
     outputFolder_.assign(outputRoot);
-    separate_ = !isSameFolderText(inputRoot, outputRoot);
+    // Two names of one folder are one folder: its outputs replace their inputs.
+    separate_ = !isSameFolderText(inputRoot, outputRoot) && !isSameFile(inputRoot, outputRoot);
     order_.clear();
+    outputNames_.clear();
+}
+
+void FolderWalk::planOutputs(FolderFileList& list)
+{
+    const uint32_t position = list.readPosition;
+    const TextString inputFolder(inputFolder_.c_str());
+    const TextString outputFolder(outputFolder_.c_str());
+    const bool makeFolders = makeFolders_;
+    makeFolders_ = false;
+    FolderJob job;
+    while (nextPaths(list, job))
+        outputNames_.add(job.outputPath.c_str());
+    makeFolders_ = makeFolders;
+    list.readPosition = position;
+    inputFolder_.assign(inputFolder.c_str());
+    outputFolder_.assign(outputFolder.c_str());
+}
+
+void OutputNameCount::add(const char* outputPath)
+{
+    ++uses_[pathKey(outputPath)];
+}
+
+bool OutputNameCount::isShared(const char* outputPath) const
+{
+    const auto found = uses_.find(pathKey(outputPath));
+    return found != uses_.end() && found->second > 1;
 }
 
 void JobOrder::clear()
@@ -54,6 +83,16 @@ void JobOrder::add(FolderJob& job)
 }
 
 bool FolderWalk::next(FolderFileList& list, FolderJob& job)
+{
+    if (!nextPaths(list, job))
+        return false;
+    job.derivedOutput = true;
+    job.sharedOutput = outputNames_.isShared(job.outputPath.c_str());
+    order_.add(job);
+    return true;
+}
+
+bool FolderWalk::nextPaths(FolderFileList& list, FolderJob& job)
 {
     for (;;) {
         const uint8_t kind = list.nextItem(item_);
@@ -77,7 +116,6 @@ bool FolderWalk::next(FolderFileList& list, FolderJob& job)
         while (*below == kPathSeparator)
             ++below;
         job.shownName.assign(below);
-        order_.add(job);
         return true;
     }
 }

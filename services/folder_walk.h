@@ -30,6 +30,23 @@ struct FolderJob {
     TextString inputPath;
     TextString outputPath;
     size_t waitFor[kMaxJobWaits] = {kNoEarlierJob, kNoEarlierJob};
+    // The program chose outputPath (OUTPUT_DERIVED_NAME), and whether another
+    // job of the run chose the same (OUTPUT_SHARED_NAME).
+    bool derivedOutput = true;
+    bool sharedOutput = false;
+};
+
+// Counts the jobs of a run that derive each output name, so that every job
+// whose name another one derives too can be told (paths compared as JobOrder
+// compares them). Used by one thread.
+class OutputNameCount {
+public:
+    void clear() { uses_.clear(); }
+    void add(const char* outputPath);
+    bool isShared(const char* outputPath) const;
+
+private:
+    std::unordered_map<std::string, int> uses_;
 };
 
 // Orders jobs handed out one after another: each job waits for the last
@@ -57,6 +74,10 @@ public:
 
     // Starts a walk from the roots (copied), forgetting any earlier one.
     void start(const char* inputRoot, const char* outputRoot);
+    // Reads list from its read position to its end once, counting the output
+    // names its files derive, and puts the read position back; next() then
+    // marks the jobs whose output name another listed file derives too.
+    void planOutputs(FolderFileList& list);
 
     // Whether next() makes the mirrored output folders (by default it does; a
     // test run, which writes nothing, turns it off). Kept by start().
@@ -72,6 +93,9 @@ public:
     bool next(FolderFileList& list, FolderJob& job);
 
 private:
+    // next() without the job order and the shared-name mark.
+    bool nextPaths(FolderFileList& list, FolderJob& job);
+
     TextString inputRoot_;
     TextString outputRoot_;
     TextString inputFolder_;
@@ -80,6 +104,7 @@ private:
     bool separate_ = false;
     bool makeFolders_ = true;
     JobOrder order_;
+    OutputNameCount outputNames_;
 };
 
 // True when a and b are the same text without regard to case (the output

@@ -24,7 +24,8 @@ void FolderRun::begin(const FolderRunSettings& settings, volatile int16_t* cance
 
     fileSettings_.options = engineOptionsOf(settings.optFlag);
     fileSettings_.keepTimeStamps = (settings.dirFlag & DIR_KEEP_TIMESTAMP) != 0;
-    fileSettings_.keepTransparent = (settings.dirFlag & DIR_KEEP_TRANSPARENT) != 0;
+    // Outputs that replace their inputs are the only copy left: no pixel may change there.
+    fileSettings_.keepTransparent = (settings.dirFlag & DIR_KEEP_TRANSPARENT) != 0 || !separateOutput;
     file_.setProgress(&FolderRun::showTrialStatus, this, cancelFlag);
 }
 
@@ -32,6 +33,7 @@ void FolderRun::run(FolderFileList& list)
 {
     // A stop pressed while the last file was finishing (or while a file was
     // being loaded, before the optimizer cleared its flag) ends the run here.
+    walk_.planOutputs(list);
     while (walk_.next(list, job_)) {
         if (stopRequested() || processFile(job_) == FolderFileOutcome::Stopped)
             break;
@@ -57,7 +59,7 @@ FolderFileOutcome FolderRun::processFile(const FolderJob& job)
     // while this file was loading is only seen in the run's own flag.
     if (stopRequested())
         return FolderFileOutcome::Stopped;
-    const FolderFileOutcome outcome = file_.convert(optimizer_, job.outputPath.c_str(), fileSettings_);
+    const FolderFileOutcome outcome = file_.convert(optimizer_, job, fileSettings_);
     if (file_.outputOutcome() == OutputOutcome::Failed && ((cancelFlag_ && loadSharedFlag(cancelFlag_)) || stopRequested()))
         return FolderFileOutcome::Stopped;
 
@@ -65,7 +67,7 @@ FolderFileOutcome FolderRun::processFile(const FolderJob& job)
         if (folderCellText(cell_, column, outcome, file_))
             setCell(column, cell_.c_str());
     }
-    if (outcome == FolderFileOutcome::Failed) {
+    if (outcome == FolderFileOutcome::Failed || outcome == FolderFileOutcome::Refused) {
         ++errors;
     } else {
         if (outcome == FolderFileOutcome::Converted)

@@ -245,14 +245,17 @@ TEST(FolderRun, SameFolderWritesBesideTheInputAndCreatesNoFolders)
     const RgbaImage photo = testPicture(9, 7, 300, 5);
     const RgbaImage small = testPicture(5, 5, 4, 6);
     writeFileBytes(joined(in, "photo.BMP"), encodeBmp24(photo));
-    writeFileBytes(joined(in, "photo.png"), {'o', 'l', 'd'});   // replaced; not listed (BMP only)
+    writeFileBytes(joined(in, "photo.png"), {'o', 'l', 'd'});   // another file: kept; not listed (BMP only)
     writeFileBytes(joined(sub, "s.bmp"), encodeBmp24(small));
 
     Runner runner;
     runner.go(in, otherSpellingOfFolder(in), DIR_SUBFOLDERS | DIR_BMP);
     EXPECT_FALSE(runner.run.separateOutput);
-    EXPECT_EQ(runner.run.processed, 2u);
-    expectPicture(joined(in, "photo.png"), photo);
+    EXPECT_EQ(runner.run.processed, 1u);
+    EXPECT_EQ(runner.run.errors, 1u);
+    EXPECT_EQ(readFileBytes(joined(in, "photo.png")), Bytes({'o', 'l', 'd'}));
+    ASSERT_NE(runner.view.rowOf("photo.BMP"), nullptr);
+    EXPECT_EQ(runner.view.rowOf("photo.BMP")->cells[FOLDER_COLUMN_FORMAT], kFolderCellOutputExists);
     expectPicture(joined(sub, "s.png"), small);
     EXPECT_EQ(countEntries(dir.path()), 1u) << "no folder made for the differently typed root";
     EXPECT_EQ(countEntries(in), 3u);
@@ -304,7 +307,7 @@ TEST(FolderRun, UnshrinkablePngIsCopiedToASeparateFolder)
     }
 }
 
-TEST(FolderRun, AFailedCopyIsAnError)
+TEST(FolderRun, AnOutputNameTakenByAFolderIsAnError)
 {
     TempDir dir;
     const std::string out = joined(dir.path(), "out");
@@ -316,7 +319,7 @@ TEST(FolderRun, AFailedCopyIsAnError)
     runner.go(dir.path(), out, DIR_PNG);
     const RecordedRow* row = runner.view.rowOf("best.png");
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->cells[FOLDER_COLUMN_FORMAT], "<失敗>");
+    EXPECT_EQ(row->cells[FOLDER_COLUMN_FORMAT], kFolderCellOutputExists);
     EXPECT_EQ(runner.run.processed, 0u);
     EXPECT_EQ(runner.run.errors, 1u);
     EXPECT_EQ(runner.lastStatus(), summaryText(0, 1, 0));

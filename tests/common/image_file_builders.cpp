@@ -20,8 +20,6 @@ void appendBE32(std::vector<uint8_t>& out, uint32_t value)
         out.push_back(uint8_t(value >> shift));
 }
 
-namespace {
-
 void appendPngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
 {
     appendBE32(out, uint32_t(data.size()));
@@ -30,8 +28,6 @@ void appendPngChunk(std::vector<uint8_t>& out, const char* type, const std::vect
     out.insert(out.end(), data.begin(), data.end());
     appendBE32(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
 }
-
-}  // namespace
 
 std::vector<uint8_t> encodeBmp24(const RgbaImage& picture)
 {
@@ -88,6 +84,51 @@ std::vector<uint8_t> encodePng(const RgbaImage& picture, bool withAlpha, int zli
     header.insert(header.end(), {8, uint8_t(withAlpha ? 6 : 2), 0, 0, 0});
     appendPngChunk(out, "IHDR", header);
     appendPngChunk(out, "IDAT", packed);
+    appendPngChunk(out, "IEND", {});
+    return out;
+}
+
+std::vector<uint8_t> encodeAnimatedPng(const RgbaImage& picture, int frames)
+{
+    // Every frame the whole picture, its data a stored (level 0) zlib stream.
+    const std::vector<uint8_t> still = encodePng(picture, false, 0);
+    std::vector<uint8_t> header(still.begin() + 16, still.begin() + 29);   // IHDR's 13 data bytes
+    std::vector<uint8_t> rows;
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        rows.push_back(0);
+        for (uint32_t x = 0; x < picture.width; ++x)
+            rows.insert(rows.end(), picture.at(x, y), picture.at(x, y) + 3);
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
+    std::vector<uint8_t> packed(packedSize);
+    compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), 0);
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> out(still.begin(), still.begin() + 8);
+    appendPngChunk(out, "IHDR", header);
+    std::vector<uint8_t> control;
+    appendBE32(control, static_cast<uint32_t>(frames));
+    appendBE32(control, 0);   // plays forever
+    appendPngChunk(out, "acTL", control);
+    uint32_t sequence = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        std::vector<uint8_t> fcTL;
+        appendBE32(fcTL, sequence++);
+        appendBE32(fcTL, picture.width);
+        appendBE32(fcTL, picture.height);
+        appendBE32(fcTL, 0);
+        appendBE32(fcTL, 0);
+        fcTL.insert(fcTL.end(), {0, 10, 0, 100, 0, 0});   // 10/100 s, no disposal, source blend
+        appendPngChunk(out, "fcTL", fcTL);
+        if (frame == 0) {
+            appendPngChunk(out, "IDAT", packed);
+        } else {
+            std::vector<uint8_t> fdAT;
+            appendBE32(fdAT, sequence++);
+            fdAT.insert(fdAT.end(), packed.begin(), packed.end());
+            appendPngChunk(out, "fdAT", fdAT);
+        }
+    }
     appendPngChunk(out, "IEND", {});
     return out;
 }

@@ -346,7 +346,7 @@ TEST_F(ConsoleRunTest, OneDotPerTrialStart)
     } cases[] = {{"", 0}, {" -nf", OPT_NO_FILTER_COMPARE}, {" -nd", OPT_NO_DEFLATE_COMPARE},
                  {" -nf -nd", OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE}};
     for (const Case& c : cases) {
-        ConsoleRun run = runConsoleLine("tolvarinxc -i " + q(bmp) + c.switches);
+        ConsoleRun run = runConsoleLine("tolvarinxc -f -i " + q(bmp) + c.switches);
         ASSERT_EQ(run.status, CONSOLE_EXIT_SUCCESS) << run.text;
         const int expected = countTrialStarts(image, c.options);
         EXPECT_EQ(countDots(run.text, bmp, png), expected) << c.switches;
@@ -412,8 +412,8 @@ TEST_F(ConsoleRunTest, TimeStampsAreCarriedToConvertedOutput)
     EXPECT_EQ(output.write, stamped.write);
     EXPECT_EQ(output.access, input.access);
 
-    // Without -ts the output is simply new.
-    run = runConsoleLine("tolvarinxc -i " + q(bmp) + kFast);
+    // Without -ts the output is simply new (-f: it replaces the first run's).
+    run = runConsoleLine("tolvarinxc -f -i " + q(bmp) + kFast);
     ASSERT_EQ(run.status, CONSOLE_EXIT_SUCCESS) << run.text;
     EXPECT_GT(timesOf(dir.file("a.png")).write, stamped.write);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "console/command_line.h"
+#include "console/console_program.h"
 #include "console/console_run.h"
 #include "core/dib_image.h"
 #include "core/image_loader.h"

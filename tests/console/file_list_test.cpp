@@ -14,6 +14,7 @@
 #include "console/batch_report.h"
 #include "console/command_line.h"
 #include "console/command_line_scanner.h"
+#include "console/console_program.h"
 #include "console/console_run.h"
 #include "console/report_text.h"
 #include "tests/console/console_test_support.h"
@@ -146,14 +147,15 @@ protected:
 }  // namespace
 
 // The same inputs through -i one at a time and through file lists at several
-// -j: the trees end byte for byte alike; one row per file plus the summary.
+// -j, each x.bmp beside an x.png that -f lets it replace: the trees end byte
+// for byte alike; one row per file plus the summary.
 TEST_F(FileListTest, FileListWritesWhatOneFileRunsWrite)
 {
     const std::string single = dir.file("single");
     fs::create_directory(single);
     const std::vector<std::string> names = makeInputs(single);
     for (const std::string& path : withFolder(single, names)) {
-        std::vector<std::string> arguments = {"-i", path};
+        std::vector<std::string> arguments = {"-f", "-i", path};
         arguments.insert(arguments.end(), kFast.begin(), kFast.end());
         runArgs(arguments);
     }
@@ -163,7 +165,7 @@ TEST_F(FileListTest, FileListWritesWhatOneFileRunsWrite)
         fs::create_directory(folder);
         makeInputs(folder);
         std::vector<std::string> arguments = withFolder(folder, names);
-        arguments.insert(arguments.end(), {"-j", jobs, "-nf", "-nd", "-nc"});
+        arguments.insert(arguments.end(), {"-f", "-j", jobs, "-nf", "-nd", "-nc"});
         const Captured run = runArgs(arguments);
         EXPECT_EQ(run.status, CONSOLE_EXIT_FAILURE) << "notes.txt fails";
         EXPECT_EQ(readTree(folder), expected) << "-j " << jobs;
@@ -176,7 +178,7 @@ TEST_F(FileListTest, FileListWritesWhatOneFileRunsWrite)
 }
 
 // Hundreds of arguments, each file named twice (once through "./") and each
-// x.bmp beside an x.png that it overwrites: every -j writes what -j 1 writes.
+// x.bmp beside an x.png that it overwrites (-f): every -j writes what -j 1 writes.
 TEST_F(FileListTest, HundredsOfArgumentsGiveTheSameOutputsForEveryJobCount)
 {
     constexpr int kPairs = 120;
@@ -184,7 +186,7 @@ TEST_F(FileListTest, HundredsOfArgumentsGiveTheSameOutputsForEveryJobCount)
     for (const char* jobs : {"1", "6"}) {
         const std::string folder = dir.file(std::string("many") + jobs);
         fs::create_directory(folder);
-        std::vector<std::string> arguments = {"-j", jobs, "-nd"};
+        std::vector<std::string> arguments = {"-f", "-j", jobs, "-nd"};
         for (int i = 0; i < kPairs; ++i) {
             const std::string stem = folder + "/f" + std::to_string(i);
             writeBmp24(stem + ".bmp", makeBandedImage(4 + i % 5, 3, 1 + i % 4));
@@ -345,11 +347,11 @@ TEST_F(FileListTest, CommandLinesPickTheirModeAndNameIgnoredWords)
         {{"-I", bmp}, CONSOLE_EXIT_FAILURE, "-iで入力ﾌｧｲﾙを指定してください", "ignored: " },
         {{"-i", bmp, "dropped.png", "-nf", "-nd", "-nc"}, CONSOLE_EXIT_SUCCESS, "input: ",
          "tolvarinxc: ignored: dropped.png\n"},
-        {{"-i", bmp, "new\nline", "-nd"}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: new\\nline\n"},
-        {{"-d", dir.path(), "extra", "-nd", "-q"}, CONSOLE_EXIT_SUCCESS, "", "tolvarinxc: ignored: extra\n"},
+        {{"-f", "-i", bmp, "new\nline", "-nd"}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: new\\nline\n"},
+        {{"-f", "-d", dir.path(), "extra", "-nd", "-q"}, CONSOLE_EXIT_SUCCESS, "", "tolvarinxc: ignored: extra\n"},
         {{"--json", "-o", "x.png", bmp}, CONSOLE_EXIT_FAILURE, "", ""},
-        {{"-nd", "-i", tabbed}, CONSOLE_EXIT_SUCCESS, "input: " + reportName(tabbed.c_str()) + "\noutput: ", ""},
-        {{"-nd", "-n", "-d", dir.path(), "-od", dir.file("out")}, CONSOLE_EXIT_SUCCESS, "a.bmp\t", ""},
+        {{"-f", "-nd", "-i", tabbed}, CONSOLE_EXIT_SUCCESS, "input: " + reportName(tabbed.c_str()) + "\noutput: ", ""},
+        {{"-f", "-nd", "-n", "-d", dir.path(), "-od", dir.file("out")}, CONSOLE_EXIT_SUCCESS, "a.bmp\t", ""},
     };
     for (const Case& c : cases) {
         const Captured run = runArgs(c.arguments);

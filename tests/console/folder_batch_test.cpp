@@ -100,7 +100,8 @@ TEST(FolderBatch, SameOutputsWhateverTheJobsAndAsOneFileRuns)
     const Tree input = readTree(in);
 
     // Separate output folder inside the input tree, one file at a time and four at once.
-    const std::vector<std::string> common = with({"-r", "-kt"}, kFastSwitches);
+    // -f: x.bmp and x.png share an output, which the later one replaces.
+    const std::vector<std::string> common = with({"-r", "-kt", "-f"}, kFastSwitches);
     const ConsoleRun serial = runFolder(in, in + "/out", with(common, {"-j", "1"}));
     const Tree serialOut = readTree(in + "/out");
     fs::remove_all(in + "/out");
@@ -225,6 +226,7 @@ TEST(FolderBatch, ProgressLineOnlyWhenLive)
     options.typeMask = FOLDER_TYPE_BMP;
     options.file.options = OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE;
     options.jobs = 2;
+    options.file.replaceExisting = true;   // the second run replaces the first one's outputs
     for (const bool live : {false, true}) {
         FILE* out = std::tmpfile();
         ASSERT_NE(out, nullptr);

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "console/console_program.h"
 #include "console/console_run.h"
 #include "tests/readers/reader_test_support.h"
 

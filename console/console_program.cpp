@@ -1,0 +1,101 @@
+#include "console/console_program.h"
+
+#include "console/command_line_scanner.h"
+#include "console/console_run.h"
+#include "console/console_switches.h"
+#include "console/file_list_mode.h"
+#include "console/folder_batch.h"
+#include "console/terminal.h"
+
+namespace {
+
+void print(FILE* out, const char* text)
+{
+    std::fputs(text, out);
+}
+
+const char kHelpText[] =
+    "usage:\n"
+    "  tolvarinxc -i INPUT [-o OUTPUT] [-f] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json]\n"
+    "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-f] [-j N] [-nf] [-nd] [-nc]\n"
+    "             [-x [-xi N]] [-n] [-q] [--json]\n"
+    "  tolvarinxc [-j N] [-kt] [-f] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json] FILE...\n"
+    "  tolvarinxc -h | --help | --version\n"
+    "\n"
+    "  -i path     the input image (BMP, PNG or GIF); - reads it from standard input\n"
+    "  -o path     the output PNG (default: the input path with the extension png);\n"
+    "              - writes it to standard output (the default with -i -), the report\n"
+    "              then goes to standard error\n"
+    "  -d folder   convert every BMP, PNG and GIF file of a folder\n"
+    "  -od folder  the output folder of -d (default: the input folder)\n"
+    "  -r          -d: sub-folders too, mirrored under the output folder\n"
+    "  -t list     -d: the file types, e.g. bmp,gif (default: bmp,png,gif)\n"
+    "  -kt         -d: keep a PNG or GIF input's transparent colour (always kept when\n"
+    "              the outputs go to the input folder and replace their inputs)\n"
+    "  -f          replace an existing file at an output name the program derives\n"
+    "              (x.png beside x.bmp, the outputs of -d), and split a hard-linked\n"
+    "              file converted in place (its other names keep the old bytes)\n"
+    "  -j n        -d: files at once (default: the number of cores)\n"
+    "  -nf         no filter trials: every row unfiltered\n"
+    "  -nd         no deflate-parameter trials: window bits 15, memory level 8\n"
+    "  -nc         a palette of 16 colours or fewer is not also tried at 8 bits\n"
+    "  -ts         outputs get their inputs' time stamps\n"
+    "  -x          extended search: more layouts, palette orders, filters and encoders\n"
+    "  -xi n       -x: zopfli iterations, 1 to 1000 (default: 15, fewer as the data grows, at least 5)\n"
+    "  -n          test run: every search runs and is reported, no file is written\n"
+    "  -q          quiet: only errors are printed\n"
+    "  --json      one JSON object per file on a line of its own, then a summary object\n"
+    "  FILE...     without -i and -d: each file converted as -i FILE would be\n"
+    "\n"
+    "A replaced file keeps its mode, owner, group and extended attributes; a symbolic\n"
+    "link has the file it names replaced and stays a link (-d converts linked files\n"
+    "too, but does not enter linked folders). An animated PNG is left as it is (or\n"
+    "copied unchanged); an animated GIF gives a PNG of its first frame.\n"
+    "  -h, --help  this text\n"
+    "  --version   the version\n";
+
+static_assert(kMaxExtendedIterations == 1000, "the help text names the bound of -xi");
+
+}  // namespace
+
+int runConsole(int argc, const char* commandLine, FILE* out, FILE* err)
+{
+    if (argc < 2) {
+        print(out, "[usage]\n");
+        print(out, "-i [input] [-o [output]] ...\n");
+        std::fflush(out);
+        // Nothing was converted: a script calling without arguments made a mistake.
+        return CONSOLE_EXIT_FAILURE;
+    }
+    CommandLineScanner scanner;
+    scanner.setup('-', commandLine);
+    if (scanner.hasSwitch("h") || scanner.hasSwitch("-help")) {
+        print(out, kHelpText);
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    }
+    if (scanner.hasSwitch("-version")) {
+        print(out, "tolvarinxc " TOLVARINX_VERSION "\n"
+                   "License MIT <https://opensource.org/licenses/MIT>: free software, NO WARRANTY.\n");
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    }
+    const uint16_t runFlags = readFlagSwitches(scanner);
+    SortedWords words;
+    sortWords(scanner, words);
+    if (isFileListLine(scanner, words))
+        return runFileListMode(scanner, runFlags, words, out, err);
+    warnIgnoredWords(words, err);
+    if (scanner.hasSwitch("d")) {
+        FolderBatchOptions folder;
+        if (!readFolderOptions(scanner, runFlags, folder, (runFlags & RUN_JSON) ? err : out))
+            return CONSOLE_EXIT_FAILURE;
+        return runFolderBatch(folder, out, isTerminal(out));
+    }
+    return runOneFileMode(scanner, runFlags, out, err);
+}
+
+int runConsole(int argc, const char* commandLine, FILE* out)
+{
+    return runConsole(argc, commandLine, out, stderr);
+}
