@@ -1,8 +1,9 @@
 #pragma once
-// The console converter's run: reading the switches, converting one image (or
-// a folder, folder_batch.h) and printing the report.
+// The console converter's one-image run: reading its switches, converting the
+// image and printing the report (the folder mode is folder_batch.h, the file
+// list and the JSON report of one image go through file_list_mode.h).
 //
-// A one-image run happens on the calling thread. The report goes to the given stream
+// runConversion converts on the calling thread. The report goes to the given stream
 // (the program passes stdout); it is flushed as it grows so that the progress
 // dots show during the conversion.
 
@@ -57,7 +58,7 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
 // complete, and ignores "-ts" with a warning.
 int runConversion(const ConsoleOptions& options, FILE* out);
 
-// The progress printer (a ProgressSink callback): prints "." for each start of
+// The progress printer (a ProgressCallback): prints "." for each start of
 // a filter or deflate-parameter trial. userData is the FILE* to print to, or
 // null for stdout.
 void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,

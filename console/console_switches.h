@@ -18,7 +18,7 @@ class CommandLineScanner;
 constexpr int CONSOLE_EXIT_SUCCESS = 0;
 constexpr int CONSOLE_EXIT_FAILURE = 1;
 
-// Run flags: the engine's ConvertOptions bits (OPT_*) as they are, and the
+// Run flags: the engine's option bits (OPT_*) as they are, and the
 // console's own bits above them, which never reach a request.
 constexpr uint16_t RUN_TIME_STAMPS = 0x100;   // "-ts"
 constexpr uint16_t RUN_QUIET = 0x200;         // "-q": only errors are printed
@@ -57,7 +57,7 @@ struct SortedWords {
 // is no switch takes it as its value.
 void sortWords(const CommandLineScanner& scanner, SortedWords& sorted);
 
-// The engine's ConvertOptions bits that runFlags ask for.
+// The engine's OPT_* bits that runFlags ask for.
 constexpr uint16_t convertOptionsOf(uint16_t runFlags)
 {
     return static_cast<uint16_t>(runFlags & kConvertOptionBits);

@@ -16,12 +16,12 @@
 
 #include "core/byte_buffer.h"
 
-// ConvertOptions bits. No other bit reaches the optimizer.
+// The option bits of ConvertRequest::options (OPT_*). No other bit reaches the optimizer.
 constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no filter trials
 constexpr uint16_t OPT_NO_DEFLATE_COMPARE = 0x2;  // window bits 15, memory level 8, measured once
 constexpr uint16_t OPT_NO_8BIT_COMPARE = 0x4;     // a 1/2/4-bit palette image is not also tried at 8 bits
 constexpr uint16_t OPT_EXTENDED_SEARCH = 0x8;     // after the search above, the extended stages (extended_search.h)
-// Every ConvertOptions bit: the front ends keep their own bits outside it.
+// Every OPT_* bit: the front ends keep their own bits outside it.
 constexpr uint16_t kConvertOptionBits =
     OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH;
 
@@ -38,7 +38,7 @@ constexpr int kFilterChoiceCount = 6;
 // Display names of the filter choices, indexed by choice (system code page).
 extern const char* const kFilterChoiceNames[kFilterChoiceCount];
 
-// ProgressSink callback: (bit depth, window bits, memory level, filter, size,
+// The progress callback (ConvertRequest::callback): (bit depth, window bits, memory level, filter, size,
 // userData). -1 marks an argument that does not apply. Events:
 //   bit depth starts      (depth, -1, -1, -1, -1)
 //   filter trial starts   (-1, -1, -1, f, -1)     done: (-1, -1, -1, f, size)
@@ -60,14 +60,14 @@ struct ConvertRequest {
     int32_t extendedIterations = 0;    // zopfli iterations; 0 = chosen by the data size
     const uint8_t* keptChunks = nullptr;   // whole chunks (length, type, data, CRC) in file order,
     uint32_t keptChunksSize = 0;           // written after IHDR and counted in fileSize
-    // out (ConvertResult)
+    // out: the result of a successful convert
     int32_t windowBits = 0;
     int32_t memLevel = 0;
     int32_t filter = 0;
     int32_t dataSize = 0;              // IDAT payload bytes
     int32_t bitDepth = 0;              // 1, 2, 4, 8, 24 or 32
     uint32_t fileSize = 0;             // exact size of the file written (or that would be)
-    // in (ProgressSink and control)
+    // in: progress and control
     ProgressCallback callback = nullptr;
     void* userData = nullptr;
     volatile int16_t* cancelFlag = nullptr;   // must stay valid for the call; core/shared_flag.h
@@ -158,8 +158,9 @@ struct PngFile;
 // writes the winner as a PNG file.
 //
 // One object may run convert any number of times, one call at a time; each call
-// allocates its buffers afresh. Not copyable. The work buffers are owned and
-// released in the destructor (deflate scratch, then palette, then filtered rows).
+// allocates its buffers afresh and releases them before it returns (filtered
+// rows, palette, deflate scratch; a failed call releases them at its next
+// call or in the destructor). Not copyable.
 class PngOptimizer {
 public:
     PngOptimizer();

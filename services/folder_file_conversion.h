@@ -27,7 +27,7 @@ enum class FolderFileOutcome {
 
 // What every file of one folder conversion is converted with.
 struct FolderFileSettings {
-    uint16_t options = 0;          // ConvertOptions bits (others are ignored)
+    uint16_t options = 0;          // OPT_* bits (others are ignored)
     int32_t extendedIterations = 0;   // ConvertRequest::extendedIterations
     bool keepTimeStamps = false;   // outputs get their inputs' time stamps
     bool keepTransparent = false;  // a PNG/GIF input's transparent colour is kept

@@ -6,7 +6,8 @@
 //
 // Threads: run() runs on the worker thread. The only data
 // another thread touches meanwhile are the two 16-bit flags passed to begin(),
-// which the user-interface thread sets to 1 to stop (plain stores, no lock).
+// which the user-interface thread sets to 1 to stop (relaxed atomic stores,
+// core/shared_flag.h; no lock).
 // The view's operations are called on the worker thread.
 
 #include <cstdint>
