@@ -7,9 +7,6 @@
 
 namespace {
 
-// A chunk length at or above this is forbidden by the PNG format.
-constexpr uint32_t kMaxPngChunkLength = 0x80000000u;
-
 constexpr uint8_t kGifImage = 0x2C;
 constexpr uint8_t kGifExtension = 0x21;
 constexpr uint32_t kGifHeaderBytes = 6;
@@ -26,7 +23,7 @@ bool walkPng(ByteInput& input)
     for (;;) {
         uint32_t length = 0;
         uint8_t type[4];
-        if (input.readUInt32BE(length) != 4 || length >= kMaxPngChunkLength || input.read(type, 4) != 4)
+        if (input.readUInt32BE(length) != 4 || length > kMaxPngChunkLength || input.read(type, 4) != 4)
             return false;
         if (std::memcmp(type, "acTL", 4) == 0)
             return true;

@@ -5,6 +5,8 @@
 #include <cstdint>
 
 constexpr uint32_t kPngSignatureBytes = 8;
+// The largest chunk length the format allows; a longer one ends a chunk walk.
+constexpr uint32_t kMaxPngChunkLength = 0x7FFFFFFFu;
 constexpr uint8_t kPngSignature[kPngSignatureBytes] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 inline uint32_t readBE32(const uint8_t* p)

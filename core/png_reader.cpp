@@ -10,10 +10,6 @@
 
 namespace {
 
-// A chunk length at or above this is forbidden by the format; meeting one ends
-// the chunk walk instead of seeking by a negative distance.
-constexpr uint32_t kMaxChunkLength = 0x7FFFFFFFu;
-
 // Input for inflate is read in pieces of this size, whatever a chunk's length.
 constexpr uint32_t kInputBufferBytes = 0x8000;
 
@@ -139,7 +135,7 @@ bool PngReader::findChunk(const char* type, uint32_t& length)
         uint32_t chunkLength = 0;
         if (input_.readUInt32BE(chunkLength) != 4)
             return false;
-        if (chunkLength > kMaxChunkLength)
+        if (chunkLength > kMaxPngChunkLength)
             return false;
         uint8_t chunkType[4];
         if (input_.read(chunkType, 4) != 4)

@@ -143,3 +143,13 @@ bool fileExistsAt(const std::string& path)
     std::error_code error;
     return std::filesystem::exists(path, error);
 }
+
+Tree readTree(const std::string& root)
+{
+    Tree tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file())
+            tree[std::filesystem::relative(entry.path(), root).generic_string()] = readFileBytes(entry.path().string());
+    }
+    return tree;
+}

@@ -3,6 +3,7 @@
 // of the converter with its report captured.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ bool writeRgbaPng(const std::string& path, const RgbaImage& image, int level);
 // The picture as the system's loader gives it, RGBA from the top. False when
 // the loader refuses the file.
 bool loadAsRgba(const std::string& path, RgbaImage& out, int32_t* transparentColour = nullptr);
+
+// Every regular file below root, by path relative to root ('/' separated).
+using Tree = std::map<std::string, std::vector<uint8_t>>;
+Tree readTree(const std::string& root);
 
 struct ConsoleRun {
     int status = -1;

@@ -70,15 +70,6 @@ std::vector<std::string> lines(const std::string& text)
     return out;
 }
 
-using Tree = std::map<std::string, std::vector<uint8_t>>;
-
-Tree readTree(const std::string& root)
-{
-    Tree tree;
-    for (const auto& entry : fs::directory_iterator(root))
-        tree[entry.path().filename().string()] = readFileBytes(entry.path().string());
-    return tree;
-}
 
 // Names only one platform's file system takes: on Windows, names of the ANSI
 // code page (these literals are compiled into it; 表 ends in the byte of a

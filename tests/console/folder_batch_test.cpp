@@ -22,18 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Tree = std::map<std::string, std::vector<uint8_t>>;   // relative path -> bytes
-
-// Every regular file below root, by path relative to root.
-Tree readTree(const std::string& root)
-{
-    Tree tree;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file())
-            tree[fs::relative(entry.path(), root).generic_string()] = readFileBytes(entry.path().string());
-    }
-    return tree;
-}
 
 std::vector<std::string> lines(const std::string& text)
 {

@@ -41,17 +41,6 @@ RgbaImage flatPicture(uint8_t red, uint32_t width)
     return picture;
 }
 
-using Tree = std::map<std::string, std::vector<uint8_t>>;
-Tree readTree(const std::string& folder)
-{
-    Tree tree;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file())
-            tree[fs::relative(entry.path(), folder).generic_string()] = readFileBytes(entry.path().string());
-    }
-    return tree;
-}
-
 size_t occurrences(const std::string& text, const std::string& word)
 {
     size_t count = 0;
