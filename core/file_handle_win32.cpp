@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace {
 
-HANDLE nativeHandle(intptr_t handle)
+HANDLE win32Handle(intptr_t handle)
 {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -67,7 +69,7 @@ bool FileHandle::close()
 {
     if (!isOpen())
         return false;
-    const BOOL result = CloseHandle(nativeHandle(handle_));
+    const BOOL result = CloseHandle(win32Handle(handle_));
     handle_ = kClosed;
     ioFailed_ = false;
     return result != 0;
@@ -78,7 +80,7 @@ uint32_t FileHandle::read(void* buffer, uint32_t n)
     DWORD got = 0;
     if (!isOpen())
         return 0;
-    if (!ReadFile(nativeHandle(handle_), buffer, n, &got, nullptr)) {
+    if (!ReadFile(win32Handle(handle_), buffer, n, &got, nullptr)) {
         ioFailed_ = true;
         return 0;
     }
@@ -88,7 +90,7 @@ uint32_t FileHandle::read(void* buffer, uint32_t n)
 uint32_t FileHandle::write(const void* buffer, uint32_t n)
 {
     DWORD put = 0;
-    if (!isOpen() || !WriteFile(nativeHandle(handle_), buffer, n, &put, nullptr))
+    if (!isOpen() || !WriteFile(win32Handle(handle_), buffer, n, &put, nullptr))
         return 0;
     return put;
 }
@@ -97,13 +99,13 @@ uint32_t FileHandle::size()
 {
     if (!isOpen())
         return 0;
-    return GetFileSize(nativeHandle(handle_), nullptr);
+    return GetFileSize(win32Handle(handle_), nullptr);
 }
 
 bool FileHandle::getTimes(FileTime* creation, FileTime* lastAccess, FileTime* lastWrite)
 {
     FILETIME c, a, w;
-    if (!isOpen() || !GetFileTime(nativeHandle(handle_), &c, &a, &w))
+    if (!isOpen() || !GetFileTime(win32Handle(handle_), &c, &a, &w))
         return false;
     if (creation)
         *creation = fromNative(c);
@@ -125,7 +127,7 @@ bool FileHandle::setTimes(const FileTime* creation, const FileTime* lastAccess, 
         a = toNative(*lastAccess);
     if (lastWrite)
         w = toNative(*lastWrite);
-    return SetFileTime(nativeHandle(handle_), creation ? &c : nullptr, lastAccess ? &a : nullptr,
+    return SetFileTime(win32Handle(handle_), creation ? &c : nullptr, lastAccess ? &a : nullptr,
                        lastWrite ? &w : nullptr) != 0;
 }
 
@@ -134,7 +136,7 @@ uint32_t FileHandle::seek(int32_t distance, SeekOrigin origin)
     if (!isOpen())
         return 0xFFFFFFFFu;
     const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
-    const DWORD position = SetFilePointer(nativeHandle(handle_), distance, nullptr, method);
+    const DWORD position = SetFilePointer(win32Handle(handle_), distance, nullptr, method);
     if (position == INVALID_SET_FILE_POINTER)   // with no high part, always a failure
         ioFailed_ = true;
     return position;
@@ -147,7 +149,7 @@ uint32_t FileHandle::tell()
 
 bool FileHandle::flush()
 {
-    return isOpen() && FlushFileBuffers(nativeHandle(handle_)) != 0;
+    return isOpen() && FlushFileBuffers(win32Handle(handle_)) != 0;
 }
 
 bool fileExists(const char* path)
@@ -197,7 +199,114 @@ bool deleteFile(const char* path)
     return DeleteFileA(path) != 0;
 }
 
-bool replaceFileWith(const char* source, const char* target)
+namespace {
+
+// Attributes SetFileAttributesW accepts.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                      FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_TEMPORARY;
+// Attributes the new file takes from the replaced one whatever ReplaceFileW did.
+constexpr DWORD kCarriedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr int kBackupNameAttempts = 100;
+
+// The code-page path in UTF-16; empty when it does not convert.
+std::wstring widePath(const char* path)
+{
+    const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (length <= 1)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, &wide[0], length) != length)
+        return std::wstring();
+    wide.resize(static_cast<size_t>(length) - 1);
+    return wide;
+}
+
+bool existsW(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool setAttributesW(const std::wstring& path, DWORD attributes)
+{
+    attributes &= kSettableAttributes;
+    return SetFileAttributesW(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+// A name beside source that no file has.
+bool freeBackupName(const std::wstring& source, std::wstring& backup)
+{
+    for (int attempt = 0; attempt < kBackupNameAttempts; ++attempt) {
+        backup = source + L"." + std::to_wstring(attempt) + L".bak";
+        if (GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+    }
+    return false;
+}
+
+// ReplaceFileW gives source the identity of the existing target (attributes,
+// security descriptor, creation time, ...) as it takes target's name. The
+// replaced file goes to a backup name rather than to one of the system's
+// choosing, so that when source cannot follow it (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+// it can be put back. True: target is the new file and source is gone. False:
+// both files are as they were, unless a rename back failed as well; then the
+// old bytes are under the backup name and not lost.
+bool replaceKeepingIdentity(const std::wstring& source, const std::wstring& target)
+{
+    std::wstring backup;
+    if (!freeBackupName(source, backup))
+        return false;
+    // No write-through flag: ReplaceFileW has none, and the caller flushed source.
+    if (ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr)) {
+        DeleteFileW(backup.c_str());
+        return true;
+    }
+    // With a backup name, every failure but ERROR_UNABLE_TO_MOVE_REPLACEMENT_2
+    // leaves both files under their own names; that one leaves the target name free.
+    if (existsW(target) || !existsW(backup))
+        return false;
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(backup.c_str());
+        return true;
+    }
+    MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    return false;
+}
+
+bool moveReplacing(const char* source, const char* target)
 {
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+bool replaceFileWith(const char* source, const char* target)
+{
+    const std::wstring wideSource = widePath(source);
+    const std::wstring wideTarget = widePath(target);
+    const DWORD original = wideTarget.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wideTarget.c_str());
+    if (wideSource.empty() || original == INVALID_FILE_ATTRIBUTES || (original & FILE_ATTRIBUTE_DIRECTORY))
+        return moveReplacing(source, target);
+    // Neither call replaces a read-only file: the flag is lifted meanwhile and
+    // set again on whichever file the name holds afterwards.
+    const bool readOnly = (original & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !setAttributesW(wideTarget, original & ~FILE_ATTRIBUTE_READONLY))
+        return false;
+    if (!replaceKeepingIdentity(wideSource, wideTarget) && !moveReplacing(source, target)) {
+        if (readOnly)
+            setAttributesW(wideTarget, original);
+        return false;
+    }
+    // Not every ReplaceFileW carries the attributes over (Wine's does not), and
+    // the fallback move never does. New content is marked for archiving, as any
+    // write marks it. A failure here is ignored: the replacement is done.
+    const DWORD now = GetFileAttributesW(wideTarget.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES) {
+        const DWORD wanted =
+            (now & kSettableAttributes & ~kCarriedAttributes) | (original & kCarriedAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+        if (wanted != (now & kSettableAttributes))
+            setAttributesW(wideTarget, wanted);
+    }
+    return true;
 }

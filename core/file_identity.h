@@ -35,5 +35,13 @@ bool createTemporaryFile(FileHandle& file, const char* tempPath, bool replacing)
 // not be copied; the caller then abandons the replacement.
 bool copyFileIdentity(const char* targetPath, FileHandle& temporary);
 
-// How many names (hard links) the file at path has; 0 when it does not exist.
+// Whether a file stands at path to be replaced; Unknown when the file system
+// could not tell (an I/O error): nothing may be written then, since a file
+// that is there would lose its identity.
+enum class TargetState { Missing, Exists, Unknown };
+TargetState replacementTarget(const char* path);
+
+// How many names (hard links) the file at path has; 0 when it does not exist,
+// kUnknownLinkCount when the file system could not tell.
+constexpr uint32_t kUnknownLinkCount = 0xFFFFFFFFu;
 uint32_t fileLinkCount(const char* path);

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -71,7 +70,12 @@ bool copyExtendedAttributes(const char* targetPath, int fd)
 bool resolveWriteTarget(const char* path, TextString& out)
 {
     struct stat info;
-    if (lstat(path, &info) != 0 || !S_ISLNK(info.st_mode)) {
+    if (lstat(path, &info) != 0) {
+        // Nothing there yet is a new file; a path that cannot be looked at may be a link.
+        out.assign(path);
+        return errno == ENOENT;
+    }
+    if (!S_ISLNK(info.st_mode)) {
         out.assign(path);
         return true;
     }
@@ -99,7 +103,7 @@ bool copyFileIdentity(const char* targetPath, FileHandle& temporary)
 {
     struct stat target;
     if (stat(targetPath, &target) != 0)
-        return true;   // nothing to keep: the target went away meanwhile
+        return errno == ENOENT;   // gone meanwhile: nothing to keep; any other error: unknown identity
     const int fd = static_cast<int>(temporary.nativeHandle());
     struct stat created;
     if (fstat(fd, &created) != 0)
@@ -107,8 +111,17 @@ bool copyFileIdentity(const char* targetPath, FileHandle& temporary)
     mode_t mode = target.st_mode & kPermissionBits;
     // As root both are set; otherwise the group only where the user belongs to it.
     if (created.st_uid != target.st_uid || created.st_gid != target.st_gid) {
-        if (fchown(fd, target.st_uid, target.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), target.st_gid) != 0)
-            mode &= ~(S_IRWXG | S_ISGID);   // the new group is not the old one
+        // Only a refusal (not root, not in the group) is taken as the answer;
+        // any other failure leaves the identity unknown.
+        if (fchown(fd, target.st_uid, target.st_gid) != 0) {
+            if (errno != EPERM)
+                return false;
+            if (fchown(fd, static_cast<uid_t>(-1), target.st_gid) != 0) {
+                if (errno != EPERM)
+                    return false;
+                mode &= ~(S_IRWXG | S_ISGID);   // the new group is not the old one
+            }
+        }
         if (fstat(fd, &created) != 0)
             return false;
         if (created.st_uid != target.st_uid)
@@ -118,10 +131,18 @@ bool copyFileIdentity(const char* targetPath, FileHandle& temporary)
     return copyExtendedAttributes(targetPath, fd) && fchmod(fd, mode) == 0;
 }
 
+TargetState replacementTarget(const char* path)
+{
+    struct stat info;
+    if (stat(path, &info) == 0)
+        return TargetState::Exists;
+    return errno == ENOENT ? TargetState::Missing : TargetState::Unknown;
+}
+
 uint32_t fileLinkCount(const char* path)
 {
     struct stat info;
     if (stat(path, &info) != 0)
-        return 0;
-    return info.st_nlink > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(info.st_nlink);
+        return errno == ENOENT ? 0 : kUnknownLinkCount;
+    return info.st_nlink >= kUnknownLinkCount ? kUnknownLinkCount - 1 : static_cast<uint32_t>(info.st_nlink);
 }

@@ -25,14 +25,23 @@ bool copyFileIdentity(const char*, FileHandle&)
     return true;
 }
 
+TargetState replacementTarget(const char* path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return TargetState::Exists;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetState::Missing
+                                                                         : TargetState::Unknown;
+}
+
 uint32_t fileLinkCount(const char* path)
 {
     HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return 0;
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : kUnknownLinkCount;
     BY_HANDLE_FILE_INFORMATION info;
     const bool read = GetFileInformationByHandle(handle, &info) != 0;
     CloseHandle(handle);
-    return read ? info.nNumberOfLinks : 0;
+    return read ? info.nNumberOfLinks : kUnknownLinkCount;
 }

@@ -75,7 +75,10 @@ bool ReplacingFile::begin(const char* targetPath)
     // Through a symbolic link: the file it names is replaced, the link stays.
     if (!resolveWriteTarget(targetPath, targetPath_))
         return false;
-    const bool replacing = fileExists(targetPath_.c_str());
+    const TargetState target = replacementTarget(targetPath_.c_str());
+    if (target == TargetState::Unknown)
+        return false;
+    const bool replacing = target == TargetState::Exists;
     // The temporary file lies in the target's own folder, so the final move
     // never crosses file systems and can replace the target in one step.
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
