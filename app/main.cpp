@@ -7,7 +7,9 @@
 #include "app/colour_picker_window.h"
 #include "app/logic/app_settings.h"
 #include "app/main_window.h"
+#include "engine/png_optimizer.h"
 #include "framework/application.h"
+#include "services/worker_threads.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
     if (!application.startUp("*Tolvarinx*", true))
         return 0;
+    setWorkerThreadCount(workerThreadsFromEnvironment());   // else one per core
     const WindowPosition position = loadSettings();
     WindowBase::registerClass(kPickerWindowClass, nullptr, nullptr, LoadCursorA(nullptr, IDC_ARROW), nullptr,
                               nullptr, 0);

@@ -4,7 +4,8 @@
 //   tolvarinx_bench [-threads N] [-nomemo] [-search] [-repeat R] [-options BITS]
 //                   [-iterations N] INPUT OUTPUT
 //
-// -threads sets TOLVARINX_THREADS for the conversion; -nomemo measures every
+// -threads sets the conversion's worker threads (else TOLVARINX_THREADS
+// does, as for the console; 0 or neither: one per core); -nomemo measures every
 // trial by a full compression, one after another (the optimizer's plain
 // search, through zlibTrialMeasure); -search runs the search alone, as a test
 // conversion that writes nothing; -repeat runs the conversion R times and
@@ -38,6 +39,7 @@
 #include "core/image_loader.h"
 #include "engine/colour_analysis.h"
 #include "engine/png_optimizer.h"
+#include "services/worker_threads.h"
 
 namespace {
 
@@ -164,8 +166,7 @@ int main(int argc, char** argv)
         return usage();
     const char* input = argv[arg];
     const char* output = argv[arg + 1];
-    if (threads)
-        setenv("TOLVARINX_THREADS", threads, 1);
+    setWorkerThreadCount(threads ? parseWorkerThreads(threads) : workerThreadsFromEnvironment());
 
     DibImage image;
     ConvertRequest request;

@@ -7,10 +7,13 @@
 #include "console/console_program.h"
 #include "console/console_run.h"
 #include "console/console_signals.h"
+#include "engine/png_optimizer.h"
+#include "services/worker_threads.h"
 
 int main(int argc, char** argv)
 {
     installConsoleSignalHandling();
+    setWorkerThreadCount(workerThreadsFromEnvironment());
     TextString commandLine;
     rawCommandLine(commandLine, argc, argv);
     return runConsole(argc, commandLine.c_str(), stdout, stderr);

@@ -81,16 +81,6 @@ bool compressRows(void* context, ChunkSink sink, void* sinkContext)
                           kDeflateScratchBytes, sink, sinkContext, written);
 }
 
-// IHDR bit depth and colour type for a result bit depth.
-void headerFormat(int32_t bitDepth, uint8_t& sampleDepth, uint8_t& colourType)
-{
-    switch (bitDepth) {
-    case 32: sampleDepth = 8; colourType = 6; break;
-    case 24: sampleDepth = 8; colourType = 2; break;
-    default: sampleDepth = static_cast<uint8_t>(bitDepth); colourType = 3; break;
-    }
-}
-
 }   // namespace
 
 PngOptimizer::PngOptimizer() = default;
@@ -152,9 +142,10 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
     if (!deflateScratch_.allocate(kDeflateScratchBytes, false) ||
         !palette_.allocate(kPaletteBytes, true))
         return 0;
+    const unsigned threads = workerThreadCount();   // one reading for the whole conversion
     std::unique_ptr<TrialRunner> trials =
         measure_ ? makeMeasuringTrialRunner(measure_, measureContext_)
-                 : makeCompressingTrialRunner(configuredWorkerCount());
+                 : makeCompressingTrialRunner(threads);
     if (!trials)
         return 0;
     trials_ = trials.get();
@@ -166,7 +157,8 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
         return 0;
     if (request.options & OPT_EXTENDED_SEARCH) {
         extendedChoice_.reset(new (std::nothrow) ExtendedChoice);
-        if (!extendedChoice_ || !runExtendedSearch(request, *extendedChoice_))
+        if (!extendedChoice_ || !runExtendedSearch(request, threads, *extendedChoice_) ||
+            !takeExtendedChoice())
             return 0;
     }
     if (place.path || place.memory) {
@@ -360,20 +352,47 @@ bool PngOptimizer::paletteEntryZeroIsTransparent() const
            entry[1] == static_cast<uint8_t>(colour >> 8) && entry[2] == static_cast<uint8_t>(colour);
 }
 
-// The default search's file; its IDAT data is the kept stream or, without
-// one, the rows compressed again (set by the writer). transparency holds the
-// tRNS data for as long as the description is used.
+// The extended search's choice into the request's out fields; its file's
+// sizes when it beat the default's file.
+bool PngOptimizer::takeExtendedChoice()
+{
+    ConvertRequest& request = *request_;
+    const ExtendedChoice& choice = *extendedChoice_;
+    request.extendedLayout = choice.layout;
+    request.extendedDepth = choice.depth;
+    request.paletteOrder = choice.paletteOrder;
+    request.filterStrategy = choice.filterStrategy;
+    request.encoder = choice.encoder;
+    request.encoderIterations = choice.encoderIterations;
+    request.encoderParts = choice.encoderParts;
+    if (choice.layout == LAYOUT_DEFAULT)
+        return true;
+    request.dataSize = static_cast<int32_t>(choice.stream.size());
+    request.fileSize = predictFileSize();
+    return request.fileSize > 0;
+}
+
+// The file convert writes: the extended search's choice when it beat the
+// default's file, else the default search's winner, whose IDAT data is the
+// kept stream or, without one, the rows compressed again (set by the
+// writer). transparency holds the default's tRNS data for as long as the
+// description is used.
 PngFile PngOptimizer::describeFile(uint8_t (&transparency)[6]) const
 {
     const ConvertRequest& request = *request_;
+    const uint32_t idatBytes = static_cast<uint32_t>(request.dataSize);
+    if (extendedChoice_ && extendedChoice_->layout != LAYOUT_DEFAULT) {
+        PngFile file = describePngFile(request, extendedChoice_->format(), idatBytes);
+        file.idat = extendedChoice_->stream.data();
+        return file;
+    }
     const int32_t bitDepth = request.bitDepth;
-    PngFile file;
-    file.width = static_cast<uint32_t>(width_);
-    file.height = static_cast<uint32_t>(height_);
-    headerFormat(bitDepth, file.bitDepth, file.colourType);
+    PngFormat format;
+    format.layout = bitDepth <= 8 ? LAYOUT_PALETTE : bitDepth == 24 ? LAYOUT_RGB : LAYOUT_RGBA;
+    format.depth = bitDepth <= 8 ? bitDepth : 8;
     if (bitDepth <= 8 && colourCount_ > 0) {
-        file.palette = palette_.data;
-        file.paletteBytes = 3 * static_cast<uint32_t>(colourCount_);
+        format.palette = palette_.data;
+        format.paletteBytes = 3 * static_cast<uint32_t>(colourCount_);
     }
     // The transparent colour as RGB's tRNS key (16-bit samples), or as
     // palette entry 0's alpha 0.
@@ -381,17 +400,13 @@ PngFile PngOptimizer::describeFile(uint8_t (&transparency)[6]) const
     const uint8_t key[6] = {0, static_cast<uint8_t>(colour >> 16), 0, static_cast<uint8_t>(colour >> 8),
                             0, static_cast<uint8_t>(colour)};
     std::memcpy(transparency, key, sizeof key);
-    file.transparency = transparency;
+    format.transparency = transparency;
     if (request.transparentColour != -1 && bitDepth == 24)
-        file.transparencyBytes = sizeof key;
+        format.transparencyBytes = sizeof key;
     else if (bitDepth <= 8 && paletteEntryZeroIsTransparent())
-        file.transparencyBytes = 1;   // key[0]
+        format.transparencyBytes = 1;   // key[0]
     // Chunks kept from the input (checked by predictFileSize), in the extended mode only.
-    if (request.options & OPT_EXTENDED_SEARCH) {
-        file.keptChunks = request.keptChunks;
-        file.keptChunksBytes = request.keptChunksSize;
-    }
-    file.idatBytes = static_cast<uint32_t>(request.dataSize);
+    PngFile file = describePngFile(request, format, idatBytes);
     if (idatStream_.used > 0)
         file.idat = idatStream_.data;
     return file;
@@ -399,7 +414,8 @@ PngFile PngOptimizer::describeFile(uint8_t (&transparency)[6]) const
 
 uint32_t PngOptimizer::predictFileSize() const
 {
-    if ((request_->options & OPT_EXTENDED_SEARCH) && !extendedChunksValid(*request_))
+    if ((request_->options & OPT_EXTENDED_SEARCH) &&
+        !keptChunksValid(request_->keptChunks, request_->keptChunksSize))
         return 0;
     uint8_t transparency[6];
     return pngFileSize(describeFile(transparency));
@@ -408,22 +424,17 @@ uint32_t PngOptimizer::predictFileSize() const
 bool PngOptimizer::writeOutput(const OutputPlace& place)
 {
     const ConvertRequest& request = *request_;
-    PngFile file;
     uint8_t transparency[6];
+    PngFile file = describeFile(transparency);
+    // The search kept the winning trial's stream when it could: the same
+    // bytes a new compression of the rows with its parameters would give.
     RowsToCompress rows = {filteredRows_.data, 0, request.windowBits, request.memLevel,
                            deflateScratch_.data};
-    if (extendedChoice_ && extendedChoice_->layout != LAYOUT_DEFAULT) {
-        file = extendedPngFile(request, *extendedChoice_);
-    } else {
-        file = describeFile(transparency);
-        // The search kept the winning trial's stream when it could: the same
-        // bytes a new compression of the rows with its parameters would give.
-        if (!file.idat) {
-            if (!checkedMul(stride_, static_cast<uint32_t>(height_), rows.bytes))
-                return false;
-            file.idatSource = compressRows;
-            file.idatContext = &rows;
-        }
+    if (!file.idat) {
+        if (!checkedMul(stride_, static_cast<uint32_t>(height_), rows.bytes))
+            return false;
+        file.idatSource = compressRows;
+        file.idatContext = &rows;
     }
     // The search measured this very file; writePngFile checks the IDAT data
     // against the length measured.

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "core/byte_buffer.h"
 #include "core/file_handle.h"
 #include "core/png_bytes.h"
@@ -100,13 +102,71 @@ bool addChunk(uint32_t& size, uint32_t length)
 
 }   // namespace
 
+void layoutHeader(int32_t layout, int32_t depth, uint8_t& bitDepth, uint8_t& colourType)
+{
+    bitDepth = static_cast<uint8_t>(depth);
+    switch (layout) {
+    case LAYOUT_PALETTE: colourType = 3; break;
+    case LAYOUT_GREY:
+    case LAYOUT_GREY_KEY: colourType = 0; break;
+    case LAYOUT_GREY_ALPHA: colourType = 4; bitDepth = 8; break;
+    case LAYOUT_RGB:
+    case LAYOUT_RGB_KEY: colourType = 2; bitDepth = 8; break;
+    default: colourType = 6; bitDepth = 8; break;
+    }
+}
+
+PngFile describePngFile(const ConvertRequest& request, const PngFormat& format, uint32_t idatBytes)
+{
+    PngFile file;
+    file.width = static_cast<uint32_t>(request.width);
+    file.height = static_cast<uint32_t>(request.height);
+    file.format = format;
+    if (request.options & OPT_EXTENDED_SEARCH) {
+        file.keptChunks = request.keptChunks;
+        file.keptChunksBytes = request.keptChunksSize;
+    }
+    file.idatBytes = idatBytes;
+    return file;
+}
+
+bool keptChunksValid(const uint8_t* chunks, uint32_t bytes)
+{
+    if (bytes == 0)
+        return true;
+    if (!chunks)
+        return false;
+    uint32_t at = 0;
+    while (at < bytes) {
+        if (bytes - at < kChunkFrameBytes)
+            return false;
+        const uint32_t length = readBE32(chunks + at);
+        if (length > kMaxBlockBytes || length > bytes - at - kChunkFrameBytes)
+            return false;
+        const uint8_t* type = chunks + at + 4;
+        for (int i = 0; i < 4; ++i) {
+            const uint8_t letter = static_cast<uint8_t>(type[i] | 0x20);
+            if (letter < 'a' || letter > 'z')
+                return false;
+        }
+        // Ancillary chunks only (lower-case first letter), and not a tRNS the format owns.
+        if (!(type[0] & 0x20) || std::equal(type, type + 4, "tRNS"))
+            return false;
+        const uLong crc = crc32(0, type, length + 4);
+        if (readBE32(type + 4 + length) != static_cast<uint32_t>(crc))
+            return false;
+        at += kChunkFrameBytes + length;
+    }
+    return true;
+}
+
 uint32_t pngFileSize(const PngFile& file)
 {
     uint32_t size = kPngSignatureBytes;
     if (!addChunk(size, kHeaderBytes) ||
         !checkedAdd(size, file.keptChunksBytes, size, 0xFFFFFFFFu) ||
-        (file.paletteBytes > 0 && !addChunk(size, file.paletteBytes)) ||
-        (file.transparencyBytes > 0 && !addChunk(size, file.transparencyBytes)) ||
+        (file.format.paletteBytes > 0 && !addChunk(size, file.format.paletteBytes)) ||
+        (file.format.transparencyBytes > 0 && !addChunk(size, file.format.transparencyBytes)) ||
         !addChunk(size, file.idatBytes) || !addChunk(size, 0))
         return 0;
     return size;
@@ -122,16 +182,17 @@ bool writePng(PngOutput& out, const PngFile& file)
     uint8_t header[kHeaderBytes] = {};
     putBE32(header, file.width);
     putBE32(header + 4, file.height);
-    header[8] = file.bitDepth;
-    header[9] = file.colourType;   // compression, filter and interlace methods 0
+    layoutHeader(file.format.layout, file.format.depth, header[8], header[9]);
+    // compression, filter and interlace methods 0
     HeldBytes idat = {file.idat, file.idatBytes};
     const bool written =
         out.write(kPngSignature, kPngSignatureBytes) &&
         writeChunk(out, "IHDR", header, kHeaderBytes) &&
         (file.keptChunksBytes == 0 || out.write(file.keptChunks, file.keptChunksBytes)) &&
-        (file.paletteBytes == 0 || writeChunk(out, "PLTE", file.palette, file.paletteBytes)) &&
-        (file.transparencyBytes == 0 ||
-         writeChunk(out, "tRNS", file.transparency, file.transparencyBytes)) &&
+        (file.format.paletteBytes == 0 ||
+         writeChunk(out, "PLTE", file.format.palette, file.format.paletteBytes)) &&
+        (file.format.transparencyBytes == 0 ||
+         writeChunk(out, "tRNS", file.format.transparency, file.format.transparencyBytes)) &&
         (file.idat ? writeChunk(out, "IDAT", file.idatBytes, writeHeldBytes, &idat)
                    : file.idatSource &&
                          writeChunk(out, "IDAT", file.idatBytes, file.idatSource, file.idatContext)) &&

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "engine/png_optimizer.h"
+
 class AppendBuffer;
 class FileHandle;
 
@@ -13,17 +15,27 @@ using ChunkSink = bool (*)(const uint8_t* bytes, uint32_t count, void* context);
 // Produces the IDAT data through sink; false on failure.
 using IdatSource = bool (*)(void* context, ChunkSink sink, void* sinkContext);
 
-struct PngFile {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint8_t bitDepth = 8;        // IHDR bit depth
-    uint8_t colourType = 6;      // IHDR colour type
+// How a file stores its picture. The default search's files are
+// LAYOUT_PALETTE at 1 to 8 bits, LAYOUT_RGB and LAYOUT_RGBA.
+struct PngFormat {
+    int32_t layout = LAYOUT_RGBA;   // ExtendedLayout
+    int32_t depth = 8;              // bits per sample of a palette or grey layout; 8 for the others
     const uint8_t* palette = nullptr;        // PLTE data; no chunk when paletteBytes is 0
     uint32_t paletteBytes = 0;
     const uint8_t* transparency = nullptr;   // tRNS data; no chunk when transparencyBytes is 0
     uint32_t transparencyBytes = 0;
-    const uint8_t* keptChunks = nullptr;     // whole chunks (length, type, data, CRC), checked
-    uint32_t keptChunksBytes = 0;            // by the caller, written after IHDR
+};
+
+// IHDR's bit depth and colour type of a layout (ExtendedLayout) whose samples
+// have `depth` bits; LAYOUT_DEFAULT is taken as LAYOUT_RGBA.
+void layoutHeader(int32_t layout, int32_t depth, uint8_t& bitDepth, uint8_t& colourType);
+
+struct PngFile {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    PngFormat format;
+    const uint8_t* keptChunks = nullptr;     // whole chunks (length, type, data, CRC), checked by
+    uint32_t keptChunksBytes = 0;            // the caller (keptChunksValid), written after IHDR
     uint32_t idatBytes = 0;                  // the IDAT data's length
     // The IDAT data: idat when not null, else what idatSource produces.
     // pngFileSize reads neither.
@@ -31,6 +43,17 @@ struct PngFile {
     IdatSource idatSource = nullptr;
     void* idatContext = nullptr;
 };
+
+// The file of request's picture in `format`: the picture's size, the kept
+// chunks when the request asks for the extended search, and idatBytes of
+// IDAT data that the caller points idat or idatSource at. The file points
+// into the memory the request and the format point to.
+PngFile describePngFile(const ConvertRequest& request, const PngFormat& format, uint32_t idatBytes);
+
+// Whether `bytes` bytes at chunks are nothing but whole ancillary chunks,
+// none a tRNS (the format's own), with correct lengths and CRCs: what a file
+// may keep. True for none; false for a null pointer with bytes.
+bool keptChunksValid(const uint8_t* chunks, uint32_t bytes);
 
 // The whole file's bytes; 0 when they would not fit in 32 bits.
 uint32_t pngFileSize(const PngFile& file);

@@ -149,6 +149,14 @@ struct TrialOutcome {
     int32_t size = 0;   // compressed bytes (IDAT payload)
 };
 
+// The worker threads of the conversions that start after the call, in every
+// PngOptimizer of the process: count threads, at most kMaxWorkers
+// (worker_pool.h); 0, the default, for one per core; 1 runs every compression
+// on the thread that calls convert. Files, results and events are the same
+// for every count. The engine reads no environment: front ends pass what
+// their users set. Thread-safe. Returns the setting it replaced.
+unsigned setWorkerThreadCount(unsigned count);
+
 class TrialRunner;
 struct ExtendedChoice;
 struct PngFile;
@@ -184,7 +192,7 @@ public:
     // Chooses how the trials are measured; call before convert, not during.
     // With measure null (the default) the optimizer measures with zlib
     // directly: it streams each filter trial row by row, runs the trials of a
-    // round on TOLVARINX_THREADS workers (default: one per core) and takes a
+    // round on setWorkerThreadCount's workers (default: one per core) and takes a
     // trial's size from an earlier trial when zlib provably gives the same
     // length. With a measure, every trial goes through it instead, one at a
     // time on the thread that runs convert, on the whole filtered rows, with
@@ -205,6 +213,7 @@ private:
                          AppendBuffer& winnerStream);
     bool searchDeflateParams(uint32_t knownDefaultSize, TrialOutcome& outcome,
                              AppendBuffer& winnerStream);
+    bool takeExtendedChoice();
     PngFile describeFile(uint8_t (&transparency)[6]) const;
     uint32_t predictFileSize() const;
     // Where a conversion's PNG goes: a file at path, memory, or neither (both null).

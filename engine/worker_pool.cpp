@@ -1,8 +1,9 @@
 #include "engine/worker_pool.h"
 
-#include <cstdlib>
 #include <new>
 #include <system_error>
+
+#include "engine/png_optimizer.h"
 
 WorkerPool::WorkerPool(unsigned threads)
 {
@@ -57,9 +58,10 @@ std::shared_ptr<WorkerPool> sharedWorkerPool(unsigned threads)
 {
     static std::mutex mutex;
     static std::weak_ptr<WorkerPool> shared;
+    static unsigned sharedThreads = 0;   // the count the shared pool was asked for
     std::lock_guard<std::mutex> lock(mutex);
     std::shared_ptr<WorkerPool> pool = shared.lock();
-    if (pool)
+    if (pool && sharedThreads == threads)
         return pool;
     try {
         pool = std::make_shared<WorkerPool>(threads);
@@ -69,18 +71,78 @@ std::shared_ptr<WorkerPool> sharedWorkerPool(unsigned threads)
     if (pool->size() == 0)
         return nullptr;
     shared = pool;
+    sharedThreads = threads;
     return pool;
 }
 
-unsigned configuredWorkerCount()
+namespace {
+
+std::atomic<unsigned> threadSetting{0};
+
+}   // namespace
+
+unsigned setWorkerThreadCount(unsigned count)
 {
-    const char* text = std::getenv("TOLVARINX_THREADS");
-    if (text && *text) {
-        char* end = nullptr;
-        const long value = std::strtol(text, &end, 10);
-        if (*end == '\0' && value >= 1 && value <= static_cast<long>(kMaxWorkers))
-            return static_cast<unsigned>(value);
+    return threadSetting.exchange(count);
+}
+
+unsigned workerThreadCount()
+{
+    unsigned count = threadSetting.load();
+    if (count == 0)
+        count = std::thread::hardware_concurrency();
+    return count == 0 ? 1 : count < kMaxWorkers ? count : kMaxWorkers;
+}
+
+TaskGroup::TaskGroup(WorkerPool* pool) : pool_(pool && pool->size() > 0 ? pool : nullptr) {}
+
+TaskGroup::~TaskGroup()
+{
+    stop();
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_.wait(lock, [this] { return outstanding_ == 0; });
+}
+
+void TaskGroup::submit(std::function<void()> task)
+{
+    entries_.push_back({this, std::move(task), false, false});
+    Entry& entry = entries_.back();
+    if (!pool_)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++outstanding_;
     }
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores < kMaxWorkers ? cores : kMaxWorkers;
+    entry.queued = true;
+    try {
+        pool_->submit(runQueued, &entry);
+    } catch (const std::bad_alloc&) {
+        entry.queued = false;   // wait runs it
+        std::lock_guard<std::mutex> lock(mutex_);
+        --outstanding_;
+    }
+}
+
+void TaskGroup::wait()
+{
+    Entry& entry = entries_[waited_++];
+    if (!entry.queued) {
+        if (!stop_.load())
+            entry.task();
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_.wait(lock, [&entry] { return entry.ended; });
+}
+
+void TaskGroup::runQueued(void* context, unsigned)
+{
+    Entry& entry = *static_cast<Entry*>(context);
+    TaskGroup& group = *entry.group;
+    if (!group.stop_.load())
+        entry.task();
+    std::lock_guard<std::mutex> lock(group.mutex_);
+    entry.ended = true;
+    --group.outstanding_;
+    group.ended_.notify_all();
 }

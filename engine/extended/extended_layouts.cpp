@@ -441,20 +441,6 @@ bool packLayout(const ExactPicture& picture, const ColourFacts& facts, const Lay
     return true;
 }
 
-void layoutHeader(const Layout& layout, uint8_t& bitDepth, uint8_t& colourType)
-{
-    bitDepth = static_cast<uint8_t>(layout.depth);
-    switch (layout.kind) {
-    case LAYOUT_PALETTE: colourType = 3; break;
-    case LAYOUT_GREY:
-    case LAYOUT_GREY_KEY: colourType = 0; break;
-    case LAYOUT_GREY_ALPHA: colourType = 4; bitDepth = 8; break;
-    case LAYOUT_RGB:
-    case LAYOUT_RGB_KEY: colourType = 2; bitDepth = 8; break;
-    default: colourType = 6; bitDepth = 8; break;
-    }
-}
-
 void layoutChunks(const Layout& layout, const ColourFacts& facts, std::vector<uint8_t>& plte,
                   std::vector<uint8_t>& trns)
 {

@@ -71,9 +71,6 @@ bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts,
 bool packLayout(const ExactPicture& picture, const ColourFacts& facts, const Layout& layout,
                 std::vector<uint8_t>& rows, uint32_t& stride);
 
-// IHDR bit depth and colour type of a layout.
-void layoutHeader(const Layout& layout, uint8_t& bitDepth, uint8_t& colourType);
-
 // The data of the PLTE and tRNS chunks of a layout (empty when it has none).
 // A palette's tRNS ends after its last entry with alpha below 255.
 void layoutChunks(const Layout& layout, const ColourFacts& facts, std::vector<uint8_t>& plte,

@@ -1,20 +1,12 @@
 #include "engine/extended/extended_search.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <cstdio>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
 
-#include "core/png_bytes.h"
 #include "core/shared_flag.h"
-#include "core/size_limits.h"
 #include "engine/extended/extended_encoders.h"
 #include "engine/extended/extended_filters.h"
 #include "engine/extended/extended_layouts.h"
@@ -75,76 +67,9 @@ constexpr uint32_t kProbeBytes = 128u << 10;
 constexpr uint32_t kProbeParts = 2;
 constexpr uint32_t kProbeGainPerMille = 1;
 
-// Runs a list of jobs, on the pool when there is one, and hands their ends to
-// the calling thread in list order. A job must not throw.
-class JobBatch {
-public:
-    JobBatch(WorkerPool* pool, std::atomic<bool>& stop) : pool_(pool), stop_(stop) {}
-
-    // Runs every job; after job i ended, calls collected(i) on this thread in
-    // order. collected returning false sets the stop flag (the jobs not yet
-    // started are skipped) and the rest are waited for without further calls.
-    void run(const std::vector<std::function<void()>>& jobs,
-             const std::function<bool(size_t)>& collected)
-    {
-        jobs_ = &jobs;
-        done_.assign(jobs.size(), 0);
-        bool going = true;
-        if (!pool_) {
-            for (size_t i = 0; i < jobs.size() && going; ++i) {
-                if (!stop_.load())
-                    jobs[i]();
-                going = collected(i);
-                if (!going)
-                    stop_.store(true);
-            }
-            return;
-        }
-        slots_.resize(jobs.size());
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            slots_[i] = {this, i};
-            pool_->submit(runSlot, &slots_[i]);
-        }
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            ended_.wait(lock, [&] { return done_[i] != 0; });
-            lock.unlock();
-            if (going) {
-                going = collected(i);
-                if (!going)
-                    stop_.store(true);
-            }
-        }
-    }
-
-private:
-    struct Slot {
-        JobBatch* batch;
-        size_t index;
-    };
-    static void runSlot(void* context, unsigned)
-    {
-        Slot* slot = static_cast<Slot*>(context);
-        JobBatch* batch = slot->batch;
-        if (!batch->stop_.load())
-            (*batch->jobs_)[slot->index]();
-        std::lock_guard<std::mutex> lock(batch->mutex_);
-        batch->done_[slot->index] = 1;
-        batch->ended_.notify_all();
-    }
-
-    WorkerPool* pool_;
-    std::atomic<bool>& stop_;
-    const std::vector<std::function<void()>>* jobs_ = nullptr;
-    std::vector<Slot> slots_;
-    std::vector<uint8_t> done_;
-    std::mutex mutex_;
-    std::condition_variable ended_;
-};
-
 struct Candidate {
     Layout layout;
-    ExtendedChoice file;   // the layout's part of the choice: IHDR, PLTE and tRNS
+    ExtendedChoice file;   // the layout's part of the choice: its format and palette order
     std::vector<uint8_t> rows;
     PackedRows packed;
     std::vector<uint8_t> plans[kFilterStrategyCount];
@@ -165,9 +90,9 @@ struct Measured {
 
 class ExtendedSearch {
 public:
-    ExtendedSearch(ConvertRequest& request, ExtendedChoice& choice) : request_(request), choice_(choice) {}
+    ExtendedSearch(const ConvertRequest& request, ExtendedChoice& choice) : request_(request), choice_(choice) {}
 
-    bool run();
+    bool run(unsigned threads);
 
 private:
     bool cancelled() const { return request_.cancelFlag && loadSharedFlag(request_.cancelFlag) != 0; }
@@ -186,22 +111,19 @@ private:
     bool measureFinalists(const std::vector<std::pair<size_t, int32_t>>& pairs);
     bool zopfliPays(const std::vector<uint8_t>& filtered);
     bool sizeFile(Measured& m) const;
-    // Runs jobs (one per trial) on the pool, sizing each trial's file as its
-    // job ends; false on a failure or a cancel.
-    bool runMeasurements(const std::vector<std::function<void()>>& jobs, std::vector<Measured>& trials);
+    // Sizes each trial's file as its task (group's i-th for trials[i]) ends;
+    // false on a failure or a cancel.
+    bool collectMeasurements(TaskGroup& group, std::vector<Measured>& trials);
     std::vector<std::pair<size_t, int32_t>> bestPairs(const std::vector<Measured>& results,
                                                       size_t count) const;
     bool rank();
     bool encodeBest();
     bool better(const Measured& a, const Measured& b) const;
     bool choose(Measured& winner);
-    // The request's extended out fields from choice_ (all zero for an empty one).
-    void reportChoice();
 
-    ConvertRequest& request_;
+    const ConvertRequest& request_;
     ExtendedChoice& choice_;
     std::shared_ptr<WorkerPool> pool_;
-    std::atomic<bool> stop_{false};
     ExactPicture picture_;
     ColourFacts facts_;
     std::vector<Candidate> candidates_;
@@ -230,7 +152,6 @@ bool ExtendedSearch::prepareCandidates()
             file.layout = candidate.layout.kind;
             file.depth = candidate.layout.depth;
             file.paletteOrder = candidate.layout.order;
-            layoutHeader(candidate.layout, file.bitDepth, file.colourType);
             layoutChunks(candidate.layout, facts_, file.palette, file.transparency);
         }
     } catch (const std::bad_alloc&) {
@@ -246,17 +167,19 @@ bool ExtendedSearch::prepareCandidates()
 
 bool ExtendedSearch::plan(const std::vector<std::pair<size_t, int32_t>>& pairs)
 {
-    std::vector<std::function<void()>> jobs;
+    TaskGroup group(pool_.get());
     for (const auto& pair : pairs) {
         Candidate* c = &candidates_[pair.first];
         const int32_t strategy = pair.second;
-        jobs.push_back([c, strategy] {
+        group.submit([c, strategy] {
             c->planned[strategy] = planFilters(c->packed, strategy, c->plans[strategy]);
         });
     }
-    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t) { return !cancelled(); });
-    if (cancelled())
-        return false;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        group.wait();
+        if (cancelled())
+            return false;
+    }
     for (const auto& pair : pairs)
         if (!candidates_[pair.first].planned[pair.second])
             return false;
@@ -277,18 +200,18 @@ bool ExtendedSearch::better(const Measured& a, const Measured& b) const
 
 bool ExtendedSearch::screen(std::vector<Measured>& trials)
 {
-    std::vector<std::function<void()>> jobs;
+    TaskGroup group(pool_.get());
+    const std::atomic<bool>* stop = &group.stopping();
     for (Measured& m : trials) {
         Measured* trial = &m;
         const Candidate* candidate = &candidates_[m.candidate];
-        std::atomic<bool>* stop = &stop_;
         const int level = candidate->rows.size() > kLargeRowsBytes ? kLargeScreeningLevel : kScreeningLevel;
-        jobs.push_back([trial, candidate, stop, level] {
+        group.submit([trial, candidate, stop, level] {
             trial->length = zlibPlannedLength(candidate->packed, candidate->plans[trial->strategy],
                                               trial->encoder, level, *stop);
         });
     }
-    if (!runMeasurements(jobs, trials))
+    if (!collectMeasurements(group, trials))
         return false;
     screened_.insert(screened_.end(), trials.begin(), trials.end());   // ranks, never written
     return true;
@@ -302,12 +225,12 @@ bool ExtendedSearch::measureFinalists(const std::vector<std::pair<size_t, int32_
         if (candidates_[pair.first].rows.size() <= kHuffmanMaxBytes)
             trials.push_back({pair.first, pair.second, ENCODER_ZLIB_HUFFMAN, 0, 0, 0, 0, {}});
     }
-    std::vector<std::function<void()>> jobs;
+    TaskGroup group(pool_.get());   // after trials: its end waits for the tasks writing them
+    const std::atomic<bool>* stop = &group.stopping();
     for (Measured& m : trials) {
         Measured* trial = &m;
         const Candidate* candidate = &candidates_[m.candidate];
-        std::atomic<bool>* stop = &stop_;
-        jobs.push_back([trial, candidate, stop] {
+        group.submit([trial, candidate, stop] {
             const std::vector<uint8_t>& plan = candidate->plans[trial->strategy];
             if (trial->encoder != ENCODER_LIBDEFLATE) {
                 trial->length = zlibPlannedLength(candidate->packed, plan, trial->encoder, 9, *stop);
@@ -320,7 +243,7 @@ bool ExtendedSearch::measureFinalists(const std::vector<std::pair<size_t, int32_
             trial->length = ok ? static_cast<uint32_t>(trial->stream.size()) : 0;
         });
     }
-    if (!runMeasurements(jobs, trials))
+    if (!collectMeasurements(group, trials))
         return false;
     for (Measured& m : trials) {
         if (best_.fileSize == 0 || better(m, best_))
@@ -331,24 +254,21 @@ bool ExtendedSearch::measureFinalists(const std::vector<std::pair<size_t, int32_
     return true;
 }
 
-bool ExtendedSearch::runMeasurements(const std::vector<std::function<void()>>& jobs,
-                                     std::vector<Measured>& trials)
+bool ExtendedSearch::collectMeasurements(TaskGroup& group, std::vector<Measured>& trials)
 {
-    bool failed = false;
-    JobBatch(pool_.get(), stop_).run(jobs, [&](size_t i) {
-        failed = !sizeFile(trials[i]);
-        return !failed && step();
-    });
-    return !failed && !cancelled();
+    for (Measured& m : trials) {
+        group.wait();
+        if (!sizeFile(m) || !step())
+            return false;
+    }
+    return !cancelled();
 }
 
 bool ExtendedSearch::sizeFile(Measured& m) const
 {
     if (m.length == 0)
         return false;
-    PngFile file = extendedPngFile(request_, candidates_[m.candidate].file);
-    file.idatBytes = m.length;
-    m.fileSize = pngFileSize(file);
+    m.fileSize = pngFileSize(describePngFile(request_, candidates_[m.candidate].file.format(), m.length));
     return m.fileSize > 0;
 }
 
@@ -479,33 +399,17 @@ bool ExtendedSearch::choose(Measured& winner)
             return false;
     }
     if (choice.stream.size() != winner.length ||
-        pngFileSize(extendedPngFile(request_, choice)) != winner.fileSize)
+        pngFileSize(describePngFile(request_, choice.format(), winner.length)) != winner.fileSize)
         return false;   // the file would not be the size measured
     choice_ = std::move(choice);
-    request_.dataSize = static_cast<int32_t>(winner.length);
-    request_.fileSize = winner.fileSize;
-    reportChoice();
     return true;
 }
 
-void ExtendedSearch::reportChoice()
-{
-    request_.extendedLayout = choice_.layout;
-    request_.extendedDepth = choice_.depth;
-    request_.paletteOrder = choice_.paletteOrder;
-    request_.filterStrategy = choice_.filterStrategy;
-    request_.encoder = choice_.encoder;
-    request_.encoderIterations = choice_.encoderIterations;
-    request_.encoderParts = choice_.encoderParts;
-}
-
-bool ExtendedSearch::run()
+bool ExtendedSearch::run(unsigned threads)
 {
     choice_ = ExtendedChoice();
-    reportChoice();
     if (!step() || !prepareCandidates())
         return false;
-    const unsigned threads = configuredWorkerCount();
     if (threads > 1)
         pool_ = sharedWorkerPool(threads);   // the default search's workers, or those of runs beside it
     bool ok = false;
@@ -524,38 +428,6 @@ bool ExtendedSearch::run()
 
 }   // namespace
 
-bool extendedChunksValid(const ConvertRequest& request)
-{
-    const uint32_t size = request.keptChunksSize;
-    if (size == 0)
-        return true;
-    if (!request.keptChunks)
-        return false;
-    const uint8_t* bytes = request.keptChunks;
-    uint32_t at = 0;
-    while (at < size) {
-        if (size - at < 12)
-            return false;
-        const uint32_t length = readBE32(bytes + at);
-        if (length > kMaxBlockBytes || length > size - at - 12)
-            return false;
-        const uint8_t* type = bytes + at + 4;
-        for (int i = 0; i < 4; ++i) {
-            const uint8_t letter = static_cast<uint8_t>(type[i] | 0x20);
-            if (letter < 'a' || letter > 'z')
-                return false;
-        }
-        // Ancillary chunks only (lower-case first letter), and not a tRNS the layout owns.
-        if (!(type[0] & 0x20) || std::equal(type, type + 4, "tRNS"))
-            return false;
-        const uLong crc = crc32(0, type, length + 4);
-        if (readBE32(type + 4 + length) != static_cast<uint32_t>(crc))
-            return false;
-        at += 12 + length;
-    }
-    return true;
-}
-
 int32_t automaticZopfliIterations(uint64_t dataBytes)
 {
     if (dataBytes <= kFullIterationBytes)
@@ -564,26 +436,20 @@ int32_t automaticZopfliIterations(uint64_t dataBytes)
     return iterations < kLeastZopfliIterations ? kLeastZopfliIterations : static_cast<int32_t>(iterations);
 }
 
-PngFile extendedPngFile(const ConvertRequest& request, const ExtendedChoice& choice)
+PngFormat ExtendedChoice::format() const
 {
-    PngFile file;
-    file.width = static_cast<uint32_t>(request.width);
-    file.height = static_cast<uint32_t>(request.height);
-    file.bitDepth = choice.bitDepth;
-    file.colourType = choice.colourType;
-    file.palette = choice.palette.data();
-    file.paletteBytes = static_cast<uint32_t>(choice.palette.size());
-    file.transparency = choice.transparency.data();
-    file.transparencyBytes = static_cast<uint32_t>(choice.transparency.size());
-    file.keptChunks = request.keptChunks;
-    file.keptChunksBytes = request.keptChunksSize;
-    file.idat = choice.stream.data();
-    file.idatBytes = static_cast<uint32_t>(choice.stream.size());
-    return file;
+    PngFormat format;
+    format.layout = layout;
+    format.depth = depth;
+    format.palette = palette.data();
+    format.paletteBytes = static_cast<uint32_t>(palette.size());
+    format.transparency = transparency.data();
+    format.transparencyBytes = static_cast<uint32_t>(transparency.size());
+    return format;
 }
 
-bool runExtendedSearch(ConvertRequest& request, ExtendedChoice& choice)
+bool runExtendedSearch(const ConvertRequest& request, unsigned threads, ExtendedChoice& choice)
 {
     ExtendedSearch search(request, choice);
-    return search.run();
+    return search.run(threads);
 }

@@ -12,9 +12,9 @@
 //     side on every core (zopfli_parts.h), when the request forces an
 //     iteration count, the data is small, or a probe on its middle shows
 //     zopfli gaining over libdeflate; the iterations fall as the data grows.
-// The compressions of each stage run on one worker per core
-// (configuredWorkerCount); results and events do not depend on the count:
-// every choice (part counts included) follows from the data alone.
+// The compressions of each stage run on the worker threads the conversion
+// was given (workerThreadCount); results and events do not depend on the
+// count: every choice (part counts included) follows from the data alone.
 
 #include <cstdint>
 #include <vector>
@@ -22,14 +22,12 @@
 #include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 
-// What the extended search chose: everything its file holds besides the
-// picture's size and the kept chunks, and how the IDAT data was made.
+// What the extended search chose: how its file stores the picture (the
+// picture's size and the kept chunks aside), and how the IDAT data was made.
 struct ExtendedChoice {
     int32_t layout = LAYOUT_DEFAULT;   // ExtendedLayout; LAYOUT_DEFAULT: the default's file stays
     int32_t depth = 0;                 // bits per sample of the layout
     int32_t paletteOrder = ORDER_NONE;
-    uint8_t bitDepth = 0;              // IHDR
-    uint8_t colourType = 0;
     std::vector<uint8_t> palette;        // PLTE data; empty for none
     std::vector<uint8_t> transparency;   // tRNS data; empty for none
     std::vector<uint8_t> filterPlan;     // the filter type of each row
@@ -38,25 +36,20 @@ struct ExtendedChoice {
     int32_t encoderIterations = 0;       // zopfli's, else 0
     int32_t encoderParts = 0;            // zopfli's, else 0
     std::vector<uint8_t> stream;         // the IDAT data
+
+    // The file's format; it points into this choice.
+    PngFormat format() const;
 };
-
-// The file of a choice for request's picture, kept chunks included; its IDAT
-// data is choice.stream.
-PngFile extendedPngFile(const ConvertRequest& request, const ExtendedChoice& choice);
-
-// Whether request.keptChunks holds nothing but whole ancillary chunks
-// (other than tRNS) with correct lengths and CRCs, filling keptChunksSize exactly.
-bool extendedChunksValid(const ConvertRequest& request);
 
 // zopfli's iterations for `dataBytes` of filtered rows when the request asks
 // for none: 15 for small data, fewer as it grows, at least 5.
 int32_t automaticZopfliIterations(uint64_t dataBytes);
 
-// Runs the extended stages on request's picture. request.fileSize holds the
-// default search's file size (kept chunks included). When a candidate's
-// complete file is smaller, stores it in `choice` and sets dataSize, fileSize
-// and the extended out fields from it; otherwise leaves `choice` empty
-// (LAYOUT_DEFAULT, no stream) and sets extendedLayout to LAYOUT_DEFAULT.
-// Emits the extended progress events and polls the cancel flag. False on
-// cancellation or failure.
-bool runExtendedSearch(ConvertRequest& request, ExtendedChoice& choice);
+// Runs the extended stages on request's picture with `threads` worker
+// threads (1: all on the calling thread). request.fileSize holds the default
+// search's file size (kept chunks included). When a candidate's complete file
+// (describePngFile of its format) is smaller, returns it in `choice`;
+// otherwise leaves `choice` empty (LAYOUT_DEFAULT, no stream). Writes nothing
+// into the request; emits the extended progress events through its callback
+// and polls its cancel flag. False on cancellation or failure.
+bool runExtendedSearch(const ConvertRequest& request, unsigned threads, ExtendedChoice& choice);

@@ -5,10 +5,7 @@
 #include <zopfli/zopfli.h>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 
 #include "core/size_limits.h"
@@ -25,39 +22,6 @@ struct PartStream {
 
     ~PartStream() { std::free(bytes); }
     uint64_t bitCount() const { return uint64_t(size) * 8 - (lastBits == 0 ? 0 : 8 - lastBits); }
-};
-
-// The parts of one buffer and the workers' shared progress.
-struct PartRun {
-    const uint8_t* data = nullptr;
-    uint32_t size = 0;
-    uint32_t parts = 0;
-    ZopfliOptions options;
-    std::vector<PartStream> streams;
-    std::atomic<uint32_t> nextPart{0};
-    std::mutex mutex;
-    std::condition_variable ended;
-    uint32_t runningJobs = 0;
-
-    // Encodes parts until none is left unclaimed.
-    void encodeClaimedParts()
-    {
-        for (uint32_t i = nextPart.fetch_add(1); i < parts; i = nextPart.fetch_add(1)) {
-            PartStream& stream = streams[i];
-            ZopfliDeflatePart(&options, 2, i + 1 == parts, data, zopfliPartStart(size, parts, i),
-                              zopfliPartStart(size, parts, i + 1), &stream.lastBits, &stream.bytes,
-                              &stream.size);
-        }
-    }
-
-    static void job(void* context, unsigned)
-    {
-        PartRun* run = static_cast<PartRun*>(context);
-        run->encodeClaimedParts();
-        std::lock_guard<std::mutex> lock(run->mutex);
-        --run->runningJobs;
-        run->ended.notify_all();
-    }
 };
 
 // Appends a part's bits to the stream ending with `bits` bits.
@@ -95,25 +59,23 @@ bool zopfliDeflateParts(const uint8_t* data, uint32_t size, int32_t iterations, 
     parts = std::clamp<uint32_t>(parts, 1, std::min<uint32_t>(kMaxZopfliParts, std::max<uint32_t>(size, 1)));
     deflate.clear();
     try {
-        PartRun run;
-        run.data = data;
-        run.size = size;
-        run.parts = parts;
-        ZopfliInitOptions(&run.options);
-        run.options.numiterations = iterations < 1 ? 1 : iterations;
-        run.streams.resize(parts);
-        if (pool && pool->size() > 0 && parts > 1) {
-            const uint32_t jobs = std::min<uint32_t>(parts, pool->size());
-            run.runningJobs = jobs;
-            for (uint32_t j = 0; j < jobs; ++j)
-                pool->submit(PartRun::job, &run);
-            std::unique_lock<std::mutex> lock(run.mutex);
-            run.ended.wait(lock, [&] { return run.runningJobs == 0; });
-        } else {
-            run.encodeClaimedParts();
+        ZopfliOptions options;
+        ZopfliInitOptions(&options);
+        options.numiterations = iterations < 1 ? 1 : iterations;
+        std::vector<PartStream> streams(parts);
+        // Declared after the streams: its end waits for the parts still encoding into them.
+        TaskGroup group(parts > 1 ? pool : nullptr);
+        for (uint32_t i = 0; i < parts; ++i) {
+            PartStream* stream = &streams[i];
+            group.submit([&options, data, size, parts, i, stream] {
+                ZopfliDeflatePart(&options, 2, i + 1 == parts, data, zopfliPartStart(size, parts, i),
+                                  zopfliPartStart(size, parts, i + 1), &stream->lastBits, &stream->bytes,
+                                  &stream->size);
+            });
         }
         uint64_t bits = 0;
-        for (const PartStream& part : run.streams) {
+        for (const PartStream& part : streams) {
+            group.wait();
             if (!part.bytes || part.size == 0 || bits + part.bitCount() > uint64_t(kMaxBlockBytes) * 8)
                 return false;
             appendBits(deflate, bits, part);

@@ -8,11 +8,15 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 
+#include "core/shared_flag.h"
 #include "engine/extended/extended_layouts.h"
 #include "engine/extended/extended_search.h"
+#include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 #include "services/extended_report.h"
 #include "tests/engine/engine_test_support.h"
@@ -197,7 +201,7 @@ TEST(ExtendedSearchTest, EveryOfferedLayoutRoundTrips)
             std::vector<uint8_t> header(13, 0);
             header[3] = static_cast<uint8_t>(c.width);
             header[7] = static_cast<uint8_t>(c.height);
-            layoutHeader(layout, header[8], header[9]);
+            layoutHeader(layout.kind, layout.depth, header[8], header[9]);
             std::vector<uint8_t> plte, trns;
             layoutChunks(layout, facts, plte, trns);
             uLongf packedSize = compressBound(rows.size());
@@ -270,7 +274,7 @@ TEST(ExtendedSearchTest, SameFileForEveryThreadCount)
         TempDir dir;
         std::vector<uint8_t> files[3];
         for (int threads = 1; threads <= 3; ++threads) {
-            ThreadSetting setting(std::to_string(threads));
+            ThreadSetting setting(static_cast<unsigned>(threads));
             ConvertRequest request = picture.request(-1, !c.gradient);
             request.options = OPT_EXTENDED_SEARCH;
             request.extendedIterations = c.iterations;
@@ -336,7 +340,7 @@ TEST(ExtendedSearchTest, MalformedKeptChunksFailTheConversion)
         request.options = OPT_EXTENDED_SEARCH;
         request.keptChunks = bad[i].data();
         request.keptChunksSize = static_cast<uint32_t>(bad[i].size());
-        EXPECT_FALSE(extendedChunksValid(request)) << i;
+        EXPECT_FALSE(keptChunksValid(request.keptChunks, request.keptChunksSize)) << i;
         PngOptimizer optimizer;
         TempDir dir;
         EXPECT_EQ(optimizer.convert(dir.file("out.png").c_str(), request), 0) << i;
@@ -346,7 +350,7 @@ TEST(ExtendedSearchTest, MalformedKeptChunksFailTheConversion)
     ConvertRequest request = picture.request(-1, false);
     request.keptChunks = good.data();
     request.keptChunksSize = static_cast<uint32_t>(good.size());
-    EXPECT_TRUE(extendedChunksValid(request));
+    EXPECT_TRUE(keptChunksValid(request.keptChunks, request.keptChunksSize));
     // Without the bit the chunks are neither read nor written.
     PngOptimizer optimizer;
     ConvertRequest plain = picture.request(-1, false);
@@ -355,30 +359,48 @@ TEST(ExtendedSearchTest, MalformedKeptChunksFailTheConversion)
     EXPECT_EQ(request.fileSize, plain.fileSize);
 }
 
+// A cancel at any extended step, the last one included, ends the conversion
+// at that very step with nothing written, whatever the thread count.
 TEST(ExtendedSearchTest, CancelDuringTheExtendedStagesWritesNothing)
 {
     TestPicture picture(64, 64);
     picture.fillGradient();
-    TempDir dir;
-    ConvertRequest request = picture.request(-1, false);
-    request.options = OPT_EXTENDED_SEARCH;
     struct Counter {
         volatile int16_t* flag;
+        int cancelAt;   // 0: never
         int seen = 0;
     };
-    volatile int16_t cancel = 0;
-    Counter counter{&cancel};
-    request.cancelFlag = &cancel;
-    request.userData = &counter;
-    request.callback = [](int32_t depth, int32_t w, int32_t m, int32_t f, int32_t size, void* data) {
-        auto* c = static_cast<Counter*>(data);
-        if (depth == -1 && w == -1 && m == -1 && f == -1 && size == -1 && ++c->seen == 3)
-            *c->flag = 1;
+    const auto convertCancelling = [&](int cancelAt, const std::string& path, int& seen) {
+        ConvertRequest request = picture.request(-1, false);
+        request.options = OPT_EXTENDED_SEARCH;
+        volatile int16_t cancel = 0;
+        Counter counter{&cancel, cancelAt};
+        request.cancelFlag = &cancel;
+        request.userData = &counter;
+        request.callback = [](int32_t depth, int32_t w, int32_t m, int32_t f, int32_t size, void* data) {
+            auto* c = static_cast<Counter*>(data);
+            if (depth == -1 && w == -1 && m == -1 && f == -1 && size == -1 && ++c->seen == c->cancelAt)
+                storeSharedFlag(c->flag, 1);
+        };
+        PngOptimizer optimizer;
+        const int result = optimizer.convert(path.c_str(), request);
+        seen = counter.seen;
+        return result;
     };
-    PngOptimizer optimizer;
-    EXPECT_EQ(optimizer.convert(dir.file("out.png").c_str(), request), 0);
-    EXPECT_EQ(counter.seen, 3);
-    EXPECT_EQ(countEntries(dir.path()), 0u);
+    TempDir dir;
+    int steps = 0;
+    ASSERT_EQ(convertCancelling(0, dir.file("whole.png"), steps), 1);
+    ASSERT_GT(steps, 4);
+    std::remove(dir.file("whole.png").c_str());
+    for (unsigned threads : {1u, 2u, 3u}) {
+        ThreadSetting setting(threads);
+        for (int cancelAt : {1, 2, 3, steps / 2, steps - 1, steps}) {
+            int seen = 0;
+            EXPECT_EQ(convertCancelling(cancelAt, dir.file("out.png"), seen), 0) << threads << " " << cancelAt;
+            EXPECT_EQ(seen, cancelAt) << threads << " threads";
+            EXPECT_EQ(countEntries(dir.path()), 0u) << threads << " " << cancelAt;
+        }
+    }
 }
 
 TEST(ExtendedSearchTest, ReportLineNamesTheWinner)

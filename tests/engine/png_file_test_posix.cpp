@@ -33,18 +33,19 @@ TEST(PngFile, PredictedSizeIsTheWrittenFileThatLibpngDecodes)
     std::vector<uint8_t> kept = {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b'};
     appendBE32(kept, uint32_t(crc32(0, &kept[4], 7)));
     const struct {
-        uint8_t depth, colourType, channels;
+        int32_t layout;
+        uint8_t depth, colourType, channels;   // IHDR's depth and colour type for layout
         uint32_t levels;
         std::vector<uint8_t> plte, trns;
         bool keepChunk, streamed;
         uint8_t expected[4][4];   // decoded RGBA of v = 0 to 3
     } cases[] = {
-        {1, 0, 1, 2, {}, {}, false, false, {{0, 0, 0, 255}, {255, 255, 255, 255}}},
-        {2, 3, 1, 4, {9, 8, 7, 1, 2, 3, 50, 60, 70, 200, 100, 0}, {0, 128}, true, true,
+        {LAYOUT_GREY, 1, 0, 1, 2, {}, {}, false, false, {{0, 0, 0, 255}, {255, 255, 255, 255}}},
+        {LAYOUT_PALETTE, 2, 3, 1, 4, {9, 8, 7, 1, 2, 3, 50, 60, 70, 200, 100, 0}, {0, 128}, true, true,
          {{9, 8, 7, 0}, {1, 2, 3, 128}, {50, 60, 70, 255}, {200, 100, 0, 255}}},
-        {8, 2, 3, 3, {}, {0, 1, 0, 1, 0, 1}, false, true,
+        {LAYOUT_RGB_KEY, 8, 2, 3, 3, {}, {0, 1, 0, 1, 0, 1}, false, true,
          {{0, 0, 0, 255}, {1, 1, 1, 0}, {2, 2, 2, 255}}},
-        {8, 6, 4, 4, {}, {}, true, false, {{0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}}},
+        {LAYOUT_RGBA, 8, 6, 4, 4, {}, {}, true, false, {{0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}}},
     };
     TempDir dir;
     const uint32_t width = 13, height = 5;
@@ -70,12 +71,12 @@ TEST(PngFile, PredictedSizeIsTheWrittenFileThatLibpngDecodes)
         PngFile file;
         file.width = width;
         file.height = height;
-        file.bitDepth = c.depth;
-        file.colourType = c.colourType;
-        file.palette = c.plte.data();
-        file.paletteBytes = uint32_t(c.plte.size());
-        file.transparency = c.trns.data();
-        file.transparencyBytes = uint32_t(c.trns.size());
+        file.format.layout = c.layout;
+        file.format.depth = c.depth;
+        file.format.palette = c.plte.data();
+        file.format.paletteBytes = uint32_t(c.plte.size());
+        file.format.transparency = c.trns.data();
+        file.format.transparencyBytes = uint32_t(c.trns.size());
         file.keptChunks = c.keepChunk ? kept.data() : nullptr;
         file.keptChunksBytes = c.keepChunk ? uint32_t(kept.size()) : 0;
         file.idatBytes = uint32_t(stream.size());
@@ -100,6 +101,9 @@ TEST(PngFile, PredictedSizeIsTheWrittenFileThatLibpngDecodes)
             if (*type)
                 types.push_back(type);
         EXPECT_EQ(chunkTypes(chunks), types);
+        ASSERT_EQ(chunks[0].data.size(), 13u);
+        EXPECT_EQ(chunks[0].data[8], c.depth);
+        EXPECT_EQ(chunks[0].data[9], c.colourType);
         for (const PngChunk& chunk : chunks)
             EXPECT_TRUE(chunk.crcMatches) << chunk.type;
         RgbaImage decoded;

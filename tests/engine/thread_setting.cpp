@@ -2,7 +2,16 @@
 
 #include <cstdlib>
 
-ThreadSetting::ThreadSetting(const std::string& value)
+#include "engine/png_optimizer.h"
+
+ThreadSetting::ThreadSetting(unsigned count) : previous_(setWorkerThreadCount(count)) {}
+
+ThreadSetting::~ThreadSetting()
+{
+    setWorkerThreadCount(previous_);
+}
+
+ThreadVariable::ThreadVariable(const std::string& value)
 {
     if (const char* old = std::getenv("TOLVARINX_THREADS")) {
         hadValue_ = true;
@@ -11,7 +20,7 @@ ThreadSetting::ThreadSetting(const std::string& value)
     setThreadVariable(value);
 }
 
-ThreadSetting::~ThreadSetting()
+ThreadVariable::~ThreadVariable()
 {
     setThreadVariable(hadValue_ ? oldValue_ : std::string());
 }

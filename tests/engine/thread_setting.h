@@ -1,15 +1,30 @@
 #pragma once
-// Sets TOLVARINX_THREADS for as long as the object lives, then restores it.
+// Scoped thread-count settings: the engine's parameter, and the
+// TOLVARINX_THREADS variable the front ends read.
 
 #include <string>
 
+// Sets setWorkerThreadCount for as long as the object lives, then restores
+// the setting it replaced.
 class ThreadSetting {
 public:
-    // An empty value removes the variable.
-    explicit ThreadSetting(const std::string& value);
+    explicit ThreadSetting(unsigned count);
     ~ThreadSetting();
     ThreadSetting(const ThreadSetting&) = delete;
     ThreadSetting& operator=(const ThreadSetting&) = delete;
+
+private:
+    unsigned previous_;
+};
+
+// Sets TOLVARINX_THREADS for as long as the object lives, then restores it.
+class ThreadVariable {
+public:
+    // An empty value removes the variable.
+    explicit ThreadVariable(const std::string& value);
+    ~ThreadVariable();
+    ThreadVariable(const ThreadVariable&) = delete;
+    ThreadVariable& operator=(const ThreadVariable&) = delete;
 
 private:
     bool hadValue_ = false;

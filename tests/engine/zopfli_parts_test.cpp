@@ -53,17 +53,22 @@ TEST(ZopfliPartsTest, JoinedStreamsInflateToTheirInput)
     }
 }
 
-// The pool only changes who encodes a part: the same bytes for no pool, one and two workers.
+// The pool only changes who encodes a part: the same bytes for no pool, a
+// pool that started no worker, and one to three workers, with fewer and more
+// parts than workers.
 TEST(ZopfliPartsTest, SameStreamForEveryThreadCount)
 {
     const std::vector<uint8_t> input = caseBytes({"repetitive", 90000, true});
-    std::vector<uint8_t> alone, one, two;
-    WorkerPool onePool(1), twoPool(2);
-    ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, 4, nullptr, alone));
-    ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, 4, &onePool, one));
-    ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, 4, &twoPool, two));
-    EXPECT_EQ(one, alone);
-    EXPECT_EQ(two, alone);
+    for (uint32_t parts : {2u, 5u}) {
+        std::vector<uint8_t> alone;
+        ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, parts, nullptr, alone));
+        for (unsigned threads : {0u, 1u, 2u, 3u}) {
+            WorkerPool pool(threads);
+            std::vector<uint8_t> stream;
+            ASSERT_TRUE(zopfliDeflateParts(input.data(), 90000, 1, parts, &pool, stream));
+            EXPECT_EQ(stream, alone) << parts << " parts, " << threads << " workers";
+        }
+    }
     EXPECT_EQ(zopfliPartCount(0), 1u);
     EXPECT_EQ(zopfliPartCount(3 * kZopfliPartBytes - 1), 2u);
     EXPECT_EQ(zopfliPartCount(uint64_t(1) << 40), kMaxZopfliParts);
