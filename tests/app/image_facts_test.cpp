@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/logic/image_facts.h"
 
@@ -33,12 +34,25 @@ ConversionResult sampleResult(uint32_t fileSize)
 
 }  // namespace
 
-TEST(ImageFactsLabels, SevenRowsInOrder)
+TEST(ImageFactsLabels, EachNamesTheValueBesideIt)
 {
-    const char* const expected[] = {"ﾌｧｲﾙ名", "画像ｻｲｽﾞ", "ｱﾙﾌｧ有無", "入力ｻｲｽﾞ",
-                                    "出力ｻｲｽﾞ", "増減ｻｲｽﾞ", "出力形式"};
-    for (int row = 0; row < kInfoRowCount; ++row)
-        EXPECT_STREQ(kInfoRowLabels[row], expected[row]) << row;
+    ImageFacts facts;
+    facts.describeImage("in.png", 1000, 640, 480, true);
+    facts.describeResult(1000, sampleResult(900));
+    // Each row is found by a piece of its value, so a label on the wrong row fails.
+    const struct { const char* valuePart; const char* labelWord; } rows[] = {
+        {"in.png", "ﾌｧｲﾙ"}, {"640", "画像"}, {"あり", "ｱﾙﾌｧ"}, {"1000Byte", "入力"},
+        {"900Byte", "出力"}, {"-100", "増減"}, {"PAETH", "形式"},
+    };
+    for (const auto& r : rows) {
+        std::vector<int> holding;
+        for (int row = 0; row < kInfoRowCount; ++row)
+            if (std::string(facts.values[row].c_str()).find(r.valuePart) != std::string::npos)
+                holding.push_back(row);
+        ASSERT_EQ(holding.size(), 1u) << r.valuePart;
+        const std::string label = kInfoRowLabels[holding[0]];
+        EXPECT_NE(label.find(r.labelWord), std::string::npos) << label << " beside " << r.valuePart;
+    }
 }
 
 TEST(ImageFactsFormats, ByteSizeWithKilobytes)

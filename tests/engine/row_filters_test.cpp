@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/row_filters.h"
@@ -270,12 +273,21 @@ TEST(Paeth, TiesPreferLeftThenAbove)
                 ASSERT_EQ(paethPredictor(uint8_t(a), uint8_t(b), uint8_t(c)), standardPaeth(a, b, c));
 }
 
-TEST(FilterNames, AreTheShownTexts)
+TEST(FilterNames, NameTheTypeEachChoiceWrites)
 {
-    EXPECT_STREQ(kFilterChoiceNames[FILTER_NONE], "NONE");
-    EXPECT_STREQ(kFilterChoiceNames[FILTER_SUB], "SUB");
-    EXPECT_STREQ(kFilterChoiceNames[FILTER_UP], "UP");
-    EXPECT_STREQ(kFilterChoiceNames[FILTER_AVERAGE], "AVERAGE");
-    EXPECT_STREQ(kFilterChoiceNames[FILTER_PAETH], "PAETH");
-    EXPECT_STREQ(kFilterChoiceNames[FILTER_MIN_SUM], "総和最小");
+    // The PNG standard's names of filter types 0 to 4, compared ignoring case.
+    const std::string standardNames[] = {"none", "sub", "up", "average", "paeth"};
+    const Bytes packed = {0, 10, 20, 30, 40, 0, 12, 21, 33, 40};
+    for (int32_t choice = 0; choice < kFilterChoiceCount; ++choice) {
+        std::string name = kFilterChoiceNames[choice];
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        const uint8_t type = filtered(packed, 5, choice, 8)[5];
+        ASSERT_LT(type, 5) << choice;
+        EXPECT_FALSE(name.empty()) << choice;
+        // The adaptive choice picks a type per row, so it must read as none of them.
+        if (choice == FILTER_MIN_SUM)
+            EXPECT_EQ(std::count(std::begin(standardNames), std::end(standardNames), name), 0) << name;
+        else
+            EXPECT_EQ(name, standardNames[type]) << choice;
+    }
 }

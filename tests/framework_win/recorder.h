@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     int handled = 0;
     // Stored into the message result by handlers that receive it, when handled.
     LRESULT resultToSet = 0x5A;
+    // Sees each call as it is recorded, while pointer arguments still point
+    // at what the platform passed.
+    std::function<void(const HandlerCall&)> onRecord;
 
     void clear() { calls.clear(); }
 
@@ -147,6 +151,8 @@ private:
     int record(MessageHandler handler, std::initializer_list<uint64_t> args)
     {
         calls.push_back(HandlerCall{handler, args});
+        if (onRecord)
+            onRecord(HandlerCall(calls.back()));   // a copy: the hook may add calls
         return handled;
     }
     int recordResult(MessageHandler handler, std::initializer_list<uint64_t> args, LRESULT& result)
