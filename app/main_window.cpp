@@ -81,7 +81,7 @@ void MainWindow::openImage(const char* givenPath)
         return;
     }
     // With the extended search on, the PNGs only it reads open too.
-    if (!loadConversionInput(chosen.c_str(), engineOptionsOf(appSettings.OptFlag), image, transparentColour,
+    if (!loadConversionInput(chosen.c_str(), conversionSettingsOf(appSettings.OptFlag, 0).options, image, transparentColour,
                              colourChunks)) {
         warningBox(kLoadFailedText);
         image.release();

@@ -9,7 +9,7 @@
 #include "core/shared_flag.h"
 #include "core/text_string.h"
 #include "framework/helpers.h"
-#include "services/conversion.h"
+#include "services/image_conversion.h"
 #include "services/extended_report.h"
 
 OutputDialog::~OutputDialog()
@@ -110,12 +110,11 @@ void OutputDialog::appendLog(const char* text)
     SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
 }
 
-void OutputDialog::logProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                               int32_t size, void* dialog)
+void OutputDialog::onProgress(const ProgressEvent& event)
 {
     TextString piece(63);
-    formatProgressPiece(piece, bitDepth, windowBits, memLevel, filter, size);
-    static_cast<OutputDialog*>(dialog)->appendLog(piece.c_str());
+    formatProgressPiece(piece, event);
+    appendLog(piece.c_str());
 }
 
 unsigned __stdcall OutputDialog::runConversion(void* argument)
@@ -125,24 +124,24 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
     int ok = 0;
     {
         PngOptimizer optimizer;
-        ConvertRequest request;
-        fillConvertRequest(request, *dialog->image, dialog->transparentColour, engineOptionsOf(appSettings.OptFlag),
-                           dialog->keptChunks);
-        request.callback = logProgress;
-        request.userData = dialog;
-        request.cancelFlag = &dialog->cancelRequested;
+        ImageConversion conversion;
+        conversion.setProgress(dialog, &dialog->cancelRequested);
         // The image is no file's content as it stands: the file is written whatever its size.
-        OutputTarget target;
-        target.outputPath = dialog->outputPath;
-        ok = convertToFile(optimizer, request, target) == OutputOutcome::Converted;
+        conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks);
+        ConversionOutput output;
+        output.path = dialog->outputPath;
+        ConversionSettings settings = conversionSettingsOf(appSettings.OptFlag, 0);
+        settings.keepTransparent = true;   // the colour the picker chose, or the file's
+        const ConversionReport& report = conversion.convert(optimizer, output, settings);
+        ok = report.status == ConversionStatus::Converted;
         if (ok) {
             ConversionResult& result = dialog->result;
-            result = conversionResultOf(request);
+            result = conversionResultOf(report.result);
             TextString block(255);
             formatResultBlock(block, result);
             dialog->appendLog(block.c_str());
             char extended[256] = "\r\n";
-            if (formatExtendedReport(request, extended + 2, sizeof extended - 2) > 0)
+            if (formatExtendedReport(report.result, extended + 2, sizeof extended - 2) > 0)
                 dialog->appendLog(extended);
         }
     }

@@ -22,6 +22,7 @@
 #include "app/logic/conversion_text.h"
 #include "app/logic/output_dialog_rules.h"
 #include "framework/dialog_base.h"
+#include "services/progress_event.h"
 
 class AppendBuffer;
 class DibImage;
@@ -31,7 +32,7 @@ class DibImage;
 // dialog takes it only as the report its own worker recorded.
 constexpr UINT WM_CONVERSION_DONE = WM_USER + 1;
 
-class OutputDialog : public DialogBase, public ClosableRun {
+class OutputDialog : public DialogBase, public ClosableRun, private ProgressSink {
 public:
     OutputDialog() = default;
     // Joins the worker (asking it to stop first when it still runs).
@@ -40,7 +41,7 @@ public:
     OutputDialog& operator=(const OutputDialog&) = delete;
 
     int16_t finished = 0;                   // 1 once WM_CONVERSION_DONE has arrived
-    volatile int16_t cancelRequested = 0;   // the engine's cancel flag; set by the stop button
+    volatile int16_t cancelRequested = 0;   // the conversion's cancel flag; set by the stop button
     const DibImage* image = nullptr;        // owned by the main window
     const AppendBuffer* keptChunks = nullptr;   // owned by the main window; may be null
     int32_t transparentColour = -1;         // 0x00RRGGBB or -1
@@ -66,8 +67,8 @@ private:
     void reportCompletion(HWND window, bool ok);
 
     static unsigned __stdcall runConversion(void* dialog);
-    static void logProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                            int32_t size, void* dialog);
+    // Appends the event's piece to the log (worker thread).
+    void onProgress(const ProgressEvent& event) override;
 
     HANDLE worker_ = nullptr;       // joined by the destructor
     // kNoCompletion until the worker records its outcome (0 or 1).

@@ -43,29 +43,44 @@ void putName(Json& object, const char* key, const char* name)
         object[std::string(key) + "_base64"] = base64(name);
 }
 
-const char* resultKey(const FileReport& file)
+const char* resultKey(const ConversionReport& report)
 {
-    switch (file.outcome) {
-    case FolderFileOutcome::Converted: return "converted";
-    case FolderFileOutcome::Copied: return "copied";
-    case FolderFileOutcome::NoOutput: return "kept";
+    switch (report.status) {
+    case ConversionStatus::Converted: return "converted";
+    case ConversionStatus::Copied: return "copied";
+    case ConversionStatus::Kept: return "kept";
     default: return "failed";
     }
 }
 
-const char* failureText(const FileReport& file)
+// The error text and the cause's key of a failed file.
+struct FailureWords {
+    const char* text;
+    const char* cause;
+};
+
+FailureWords failureWords(const ConversionReport& report)
 {
-    if (file.outcome == FolderFileOutcome::Refused && file.outputOutcome == OutputOutcome::SharedOutput)
-        return "output name shared: another input of this run derives the same output name (-f allows it)";
-    if (file.outcome == FolderFileOutcome::Refused)
-        return "output exists: another file has the output's name (-f replaces it)";
-    if (file.outcome == FolderFileOutcome::ReadError)
-        return "read error: not a readable BMP, PNG or GIF image";
-    if (file.outcome == FolderFileOutcome::Stopped)
-        return "stopped";
-    if (file.outcome == FolderFileOutcome::Failed && file.outputOutcome == OutputOutcome::CopyFailed)
-        return "output error: the input could not be copied to the output";
-    return "output error: the conversion or the output file failed";
+    if (report.status == ConversionStatus::Cancelled)
+        return {"stopped", "cancelled"};
+    switch (report.cause) {
+    case ConversionCause::NotFound:
+        return {"not found: no file of that name", "not_found"};
+    case ConversionCause::NotReadable:
+        return {"read error: the input cannot be read", "not_readable"};
+    case ConversionCause::NotAnImage:
+    case ConversionCause::InputTooLarge:
+        return {"read error: not a readable BMP, PNG or GIF image", "not_an_image"};
+    case ConversionCause::CopyFailed:
+        return {"output error: the input could not be copied to the output", "copy_failed"};
+    case ConversionCause::OutputExists:
+        return {"output exists: another file has the output's name (-f replaces it)", "output_exists"};
+    case ConversionCause::SharedOutput:
+        return {"output name shared: another input of this run derives the same output name (-f allows it)",
+                "shared_output"};
+    default:
+        return {"output error: the conversion or the output file failed", "cannot_write"};
+    }
 }
 
 void putEncoding(Json& object, const ConvertRequest& result)
@@ -106,40 +121,40 @@ ReportStyle reportStyleOf(uint16_t runFlags)
     return (runFlags & RUN_QUIET) ? ReportStyle::Quiet : ReportStyle::Text;
 }
 
-bool isFailure(FolderFileOutcome outcome)
-{
-    return outcome == FolderFileOutcome::ReadError || outcome == FolderFileOutcome::Failed ||
-           outcome == FolderFileOutcome::Stopped || outcome == FolderFileOutcome::Refused;
-}
-
 std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool testRun)
 {
+    const ConversionReport& report = file.conversion;
     Json object;
     putName(object, "input", job.inputPath.c_str());
     putName(object, "output", job.outputPath.c_str());
-    object["result"] = resultKey(file);
-    if (isFailure(file.outcome))
-        object["error"] = failureText(file);
-    if (file.outcome == FolderFileOutcome::Refused)
-        object["cause"] = file.outputOutcome == OutputOutcome::SharedOutput ? "shared_output" : "output_exists";
-    if (file.notes & CONVERSION_NOTE_ANIMATED_PNG)
-        object["reason"] = "animated_png";
-    else if (file.notes & CONVERSION_NOTE_HARD_LINKS)
-        object["reason"] = "hard_links";
-    if (file.notes & CONVERSION_NOTE_FIRST_FRAME)
-        object["animation"] = "first_frame_only";
-    if (file.outcome != FolderFileOutcome::ReadError)
-        object["input_bytes"] = file.inputSize;
-    if (!isFailure(file.outcome)) {
-        const bool converted = file.outcome == FolderFileOutcome::Converted;
-        object["output_bytes"] = converted ? file.result.fileSize : file.inputSize;
+    object["result"] = resultKey(report);
+    if (report.failed()) {
+        const FailureWords words = failureWords(report);
+        object["error"] = words.text;
+        object["cause"] = words.cause;
     }
-    if (!isFailure(file.outcome) && !(file.notes & kConversionNotesWithoutSearch)) {
+    if (report.notes & CONVERSION_NOTE_ANIMATED_PNG)
+        object["reason"] = "animated_png";
+    else if (report.notes & CONVERSION_NOTE_HARD_LINKS)
+        object["reason"] = "hard_links";
+    if (report.notes & CONVERSION_NOTE_FIRST_FRAME)
+        object["animation"] = "first_frame_only";
+    if (report.loaded)
+        object["input_bytes"] = report.inputSize;
+    if (report.failed()) {
+        object["test_run"] = testRun;
+        return line(object);
+    }
+    const bool converted = report.status == ConversionStatus::Converted;
+    object["output_bytes"] = converted ? report.result.fileSize : report.inputSize;
+    if (!(report.notes & kConversionNotesWithoutSearch)) {
         // What the search found, also when it did not beat the input.
-        object["best_bytes"] = file.result.fileSize;
-        putEncoding(object, file.result);
-        if (file.result.options & OPT_EXTENDED_SEARCH)
-            object["extended"] = extendedOf(file.result);
+        object["best_bytes"] = report.result.fileSize;
+        // The default search's encoding, unless the extended search's file stands instead.
+        if (report.result.extendedLayout == LAYOUT_DEFAULT)
+            putEncoding(object, report.result);
+        if (report.result.options & OPT_EXTENDED_SEARCH)
+            object["extended"] = extendedOf(report.result);
     }
     object["test_run"] = testRun;
     return line(object);
@@ -147,26 +162,27 @@ std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool test
 
 void BatchTally::add(const FileReport& file)
 {
-    switch (file.outcome) {
-    case FolderFileOutcome::Converted:
+    const ConversionReport& report = file.conversion;
+    switch (report.status) {
+    case ConversionStatus::Converted:
         ++converted;
-        outputBytes += file.result.fileSize;
-        change += static_cast<int64_t>(file.result.fileSize) - static_cast<int64_t>(file.inputSize);
+        outputBytes += report.result.fileSize;
+        change += report.sizeChange();
         break;
-    case FolderFileOutcome::Copied:
+    case ConversionStatus::Copied:
         ++copied;
-        outputBytes += file.inputSize;
+        outputBytes += report.inputSize;
         break;
-    case FolderFileOutcome::NoOutput:
+    case ConversionStatus::Kept:
         ++kept;
-        outputBytes += file.inputSize;
+        outputBytes += report.inputSize;
         break;
     default:
         ++failed;
         break;
     }
-    if (file.outcome != FolderFileOutcome::ReadError)
-        inputBytes += file.inputSize;
+    if (report.loaded)
+        inputBytes += report.inputSize;
 }
 
 std::string jsonSummaryLine(const BatchTally& tally, bool testRun)
@@ -191,7 +207,7 @@ void printFileReport(FILE* out, ReportStyle style, const FolderJob& job, const F
     if (style == ReportStyle::Json) {
         std::fputs(jsonFileLine(job, file, testRun).c_str(), out);
         std::fputc('\n', out);
-    } else if (style == ReportStyle::Text || isFailure(file.outcome)) {
+    } else if (style == ReportStyle::Text || file.conversion.failed()) {
         std::fputs(file.line.c_str(), out);
         std::fputc('\n', out);
     }

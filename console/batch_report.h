@@ -14,17 +14,13 @@
 #include <string>
 
 #include "core/text_string.h"
-#include "services/folder_file_conversion.h"
+#include "services/image_conversion.h"
 
 struct FolderJob;
 
 // What the report knows of one finished file.
 struct FileReport {
-    FolderFileOutcome outcome = FolderFileOutcome::Failed;
-    OutputOutcome outputOutcome = OutputOutcome::Failed;   // when the file was read
-    uint32_t inputSize = 0;   // when the file was read
-    uint16_t notes = 0;       // CONVERSION_NOTE_* bits
-    ConvertRequest result;    // result fields; valid for Converted, Copied and NoOutput
+    ConversionReport conversion;
     TextString line;          // the text row without its line end
 };
 
@@ -32,9 +28,6 @@ enum class ReportStyle { Text, Quiet, Json };
 
 // The style that the run flags (console_switches.h) ask for: "--json" before "-q".
 ReportStyle reportStyleOf(uint16_t runFlags);
-
-// True when the file counts as an error of the run.
-bool isFailure(FolderFileOutcome outcome);
 
 // The JSON object of one file as one line without its line end. testRun
 // marks a run that wrote nothing.

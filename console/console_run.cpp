@@ -7,9 +7,8 @@
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
-#include "core/replacing_file.h"
 #include "console/standard_streams.h"
-#include "services/conversion.h"
+#include "services/image_conversion.h"
 #include "services/extended_report.h"
 
 namespace {
@@ -58,18 +57,21 @@ void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request, u
     std::fflush(out);
 }
 
-// The request of a one-image run: the loaded image, the run's options and
-// iterations, progress dots to out, and the run's cancel flag.
-void fillConsoleRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
-                        const ConsoleOptions& options, const AppendBuffer& colourChunks, FILE* out,
-                        volatile int16_t& cancelFlag)
-{
-    fillConvertRequest(request, image, transparentColour, convertOptionsOf(options.runFlags), &colourChunks);
-    request.extendedIterations = options.extendedIterations;
-    request.callback = printTrialProgress;
-    request.userData = out;
-    request.cancelFlag = &cancelFlag;
-}
+// The progress dots of a one-image run: one for each trial or extended step begun.
+class DotPrinter : public ProgressSink {
+public:
+    explicit DotPrinter(FILE* out) : out_(out) {}
+    void onProgress(const ProgressEvent& event) override
+    {
+        if (!event.startsWork())
+            return;
+        std::fputc('.', out_);
+        std::fflush(out_);
+    }
+
+private:
+    FILE* out_;
+};
 
 // One line of the report and the run's failure.
 int fail(FILE* out, const char* line)
@@ -79,42 +81,56 @@ int fail(FILE* out, const char* line)
     return CONSOLE_EXIT_FAILURE;
 }
 
-// ---- "-i -" and "-o -" ----
-
-// The whole input of a stream run: standard input, or the input file read
-// whole (the PNG copied unchanged comes from these bytes).
-StreamRead readStreamInput(const TextString& inputPath, AppendBuffer& bytes)
+// What the one-image run converts with.
+ConversionSettings consoleSettings(const ConsoleOptions& options)
 {
-    if (namesStandardStream(inputPath))
-        return readWholeStream(stdin, kMaxStreamInputBytes, bytes);
-    FILE* file = std::fopen(inputPath.c_str(), "rb");
-    if (!file)
-        return StreamRead::Failed;
-    const StreamRead read = readWholeStream(file, kMaxStreamInputBytes, bytes);
-    std::fclose(file);
-    return read;
+    ConversionSettings settings = settingsOfRunFlags(options.runFlags);
+    settings.extendedIterations = options.extendedIterations;
+    settings.keepTransparent = true;
+    return settings;
 }
 
-// Puts the finished PNG where the run's output goes: standard output, or a
-// file written through ReplacingFile (replaced only once complete).
-bool writeStreamOutput(const TextString& outputPath, const AppendBuffer& png)
+// The report after the dots: the line of a file left or copied as it is, or
+// the result block; the exit status.
+int printOutcome(FILE* out, const ConversionReport& report)
 {
-    if (namesStandardStream(outputPath))
-        return writeWholeStream(stdout, png.data, png.used);
-    ReplacingFile output;
-    if (!output.begin(outputPath.c_str()))
-        return false;
-    if (output.file().write(png.data, png.used) != png.used) {
-        output.abandon();
-        return false;
+    print(out, "\n\n");
+    switch (report.status) {
+    case ConversionStatus::Kept:
+        print(out, (report.notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationKeptLine
+                   : (report.notes & CONVERSION_NOTE_HARD_LINKS) ? kHardLinksKeptLine
+                                                                 : "<ｻｲｽﾞが増えたため出力なし>\n");
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    case ConversionStatus::Copied:
+        print(out, (report.notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationCopiedLine
+                                                                 : "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
+        std::fflush(out);
+        return CONSOLE_EXIT_SUCCESS;
+    case ConversionStatus::Converted:
+        printResult(out, report.inputSize, report.result, report.notes);
+        return CONSOLE_EXIT_SUCCESS;
+    default:
+        // The target is unchanged; saying it was copied would be false.
+        return fail(out, "<出力エラー>\n");
     }
-    return output.commit();
+}
+
+// The conversion's failures that end the report before its blank lines; -1
+// when the conversion got that far.
+int earlyFailure(FILE* out, const ConversionReport& report)
+{
+    if (report.cause == ConversionCause::OutputExists || report.cause == ConversionCause::SharedOutput)
+        return fail(out, kOutputExistsLine);
+    if (report.failed() && report.cause != ConversionCause::CopyFailed)
+        return fail(out, "<出力エラー>\n");
+    return -1;
 }
 
 // A run with "-i -" or "-o -": the input is read whole into memory, the PNG
-// is made in memory (convertToMemory: a PNG input, recognised by content, is
-// replaced only by a strictly smaller PNG, else passed on unchanged) and
-// written out only once complete. With "-o -" the report goes to stderr.
+// is made in memory (a PNG input, recognised by content, is replaced only by
+// a strictly smaller PNG, else passed on unchanged) and written out only once
+// complete. With "-o -" the report goes to stderr.
 int runStreamConversion(const ConsoleOptions& options, FILE* out)
 {
     useBinaryStandardStreams();
@@ -124,36 +140,28 @@ int runStreamConversion(const ConsoleOptions& options, FILE* out)
     if (options.runFlags & RUN_TIME_STAMPS)
         print(report, "警告: -i - と -o - では -ts は無視されます\n");
 
-    AppendBuffer input;
-    const StreamRead read = readStreamInput(options.inputPath, input);
-    if (read == StreamRead::TooLarge)
+    const ConversionSettings settings = consoleSettings(options);
+    DotPrinter dots(report);
+    ImageConversion conversion;
+    conversion.setProgress(&dots, nullptr);
+    FILE* input = namesStandardStream(options.inputPath) ? stdin : std::fopen(options.inputPath.c_str(), "rb");
+    const bool loaded = input && conversion.loadStream(input, settings.options);
+    if (input && input != stdin)
+        std::fclose(input);
+    if (conversion.report().cause == ConversionCause::InputTooLarge)
         std::fprintf(report, "入力が上限の%uバイトを超えています\n", static_cast<unsigned>(kMaxStreamInputBytes));
-    const uint16_t convertOptions = convertOptionsOf(options.runFlags);
-    DibImage image;
-    int32_t transparentColour = -1;
-    AppendBuffer colourChunks;
-    if (read != StreamRead::Complete ||
-        !loadConversionMemory(input.data, input.used, convertOptions, image, transparentColour, colourChunks))
+    if (!loaded)
         return fail(report, "<read error>\n");
 
-    volatile int16_t cancelFlag = 0;
-    ConvertRequest request;
-    fillConsoleRequest(request, image, transparentColour, options, colourChunks, report, cancelFlag);
+    ConversionOutput output;
+    if (namesStandardStream(options.outputPath))
+        output.stream = stdout;
+    else
+        output.path = options.outputPath.c_str();
     PngOptimizer optimizer;
-    AppendBuffer png;
-    uint16_t notes = 0;
-    const OutputOutcome outcome = convertToMemory(optimizer, request, input.data, input.used, png, &notes);
-    const bool testRun = (options.runFlags & RUN_TEST) != 0;   // sizes reported, nothing written
-    if (outcome == OutputOutcome::Failed || (!testRun && !writeStreamOutput(options.outputPath, png)))
-        return fail(report, "<出力エラー>\n");
-    print(report, "\n\n");
-    if (outcome == OutputOutcome::Copied) {
-        print(report, (notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationCopiedLine : "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
-        std::fflush(report);
-    } else {
-        printResult(report, input.used, request, notes);
-    }
-    return CONSOLE_EXIT_SUCCESS;
+    const ConversionReport& result = conversion.convert(optimizer, output, settings);
+    const int failed = earlyFailure(report, result);
+    return failed >= 0 ? failed : printOutcome(report, result);
 }
 
 } // namespace
@@ -163,51 +171,7 @@ bool namesStandardStream(const TextString& path)
     return std::strcmp(path.c_str(), kStandardStreamName) == 0;
 }
 
-StreamRead readWholeStream(FILE* stream, uint32_t limit, AppendBuffer& bytes)
-{
-    constexpr uint32_t kReadStep = 1u << 16;
-    if (!bytes.init(kReadStep, kReadStep))
-        return StreamRead::Failed;
-    uint8_t chunk[kReadStep];
-    for (;;) {
-        const size_t got = std::fread(chunk, 1, sizeof chunk, stream);
-        if (got > limit - bytes.used) {
-            bytes.release();
-            return StreamRead::TooLarge;
-        }
-        // Doubling keeps the copies of a growing block linear in the input's size.
-        bytes.growStep = bytes.used > kReadStep ? bytes.used : kReadStep;
-        if (got > 0 && !bytes.append(chunk, static_cast<uint32_t>(got))) {
-            bytes.release();
-            return StreamRead::Failed;
-        }
-        if (got < sizeof chunk)
-            break;
-    }
-    if (std::ferror(stream)) {
-        bytes.release();
-        return StreamRead::Failed;
-    }
-    return StreamRead::Complete;
-}
-
-bool writeWholeStream(FILE* stream, const uint8_t* data, uint32_t size)
-{
-    return (size == 0 || std::fwrite(data, 1, size, stream) == size) && std::fflush(stream) == 0 &&
-           !std::ferror(stream);
-}
-
-void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                        int32_t size, void* userData)
-{
-    if (bitDepth >= 0 || size >= 0)
-        return;
-    FILE* out = userData != nullptr ? static_cast<FILE*>(userData) : stdout;
-    std::fputc('.', out);
-    std::fflush(out);
-}
-
-bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out)
+bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out, bool requireInput)
 {
     options.runFlags = readFlagSwitches(scanner);
     if (!readExtendedIterations(scanner, options.extendedIterations, out))
@@ -219,7 +183,7 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
         std::fflush(out);
         return false;
     }
-    if (!namesStandardStream(options.inputPath) && !fileExists(options.inputPath.c_str())) {
+    if (requireInput && !namesStandardStream(options.inputPath) && !fileExists(options.inputPath.c_str())) {
         print(out, options.inputPath.c_str());
         print(out, " が存在しません");
         std::fflush(out);
@@ -243,65 +207,19 @@ int runConversion(const ConsoleOptions& options, FILE* out)
 {
     if (namesStandardStream(options.inputPath) || namesStandardStream(options.outputPath))
         return runStreamConversion(options, out);
-    const char* inputPath = options.inputPath.c_str();
-    const char* outputPath = options.outputPath.c_str();
+    printHeader(out, options.inputPath.c_str(), options.outputPath.c_str());
 
-    printHeader(out, inputPath, outputPath);
-
-    const uint16_t convertOptions = convertOptionsOf(options.runFlags);
-    DibImage image;
-    int32_t transparentColour = -1;
-    AppendBuffer colourChunks;
-    if (!loadConversionInput(inputPath, convertOptions, image, transparentColour, colourChunks)) {
-        print(out, "<read error>\n");
-        std::fflush(out);
-        return CONSOLE_EXIT_FAILURE;
-    }
-
-    volatile int16_t cancelFlag = 0;
-    ConvertRequest request;
-    fillConsoleRequest(request, image, transparentColour, options, colourChunks, out, cancelFlag);
-    OutputTarget target;
-    target.inputPath = inputPath;
-    target.inputSize = fileSizeByName(inputPath);
-    target.outputPath = outputPath;
-    target.rules = static_cast<uint16_t>(((options.runFlags & RUN_TIME_STAMPS) ? OUTPUT_KEEP_TIME_STAMPS : 0) |
-                                         ((options.runFlags & RUN_TEST) ? OUTPUT_TEST_RUN : 0) |
-                                         (options.outputDerived ? OUTPUT_DERIVED_NAME : 0) |
-                                         ((options.runFlags & RUN_REPLACE) ? OUTPUT_REPLACE_EXISTING : 0));
-
+    const ConversionSettings settings = consoleSettings(options);
+    DotPrinter dots(out);
+    ImageConversion conversion;
+    conversion.setProgress(&dots, nullptr);
+    if (!conversion.loadFile(options.inputPath.c_str(), settings.options))
+        return fail(out, "<read error>\n");
+    ConversionOutput output;
+    output.path = options.outputPath.c_str();
+    output.derivedName = options.outputDerived;
     PngOptimizer optimizer;
-    uint16_t notes = 0;
-    const OutputOutcome outcome = convertToFile(optimizer, request, target, &notes);
-    if (outcome == OutputOutcome::Failed) {
-        print(out, "<出力エラー>\n");
-        std::fflush(out);
-        return CONSOLE_EXIT_FAILURE;
-    }
-    if (outcome == OutputOutcome::OutputExists || outcome == OutputOutcome::SharedOutput)
-        return fail(out, kOutputExistsLine);
-    print(out, "\n\n");
-
-    switch (outcome) {
-    case OutputOutcome::NoOutput:
-        print(out, (notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationKeptLine
-                   : (notes & CONVERSION_NOTE_HARD_LINKS) ? kHardLinksKeptLine
-                                                          : "<ｻｲｽﾞが増えたため出力なし>\n");
-        std::fflush(out);
-        return CONSOLE_EXIT_SUCCESS;
-    case OutputOutcome::CopyFailed:
-        // The target is unchanged; saying it was copied would be false.
-        print(out, "<出力エラー>\n");
-        std::fflush(out);
-        return CONSOLE_EXIT_FAILURE;
-    case OutputOutcome::Copied:
-        print(out, (notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationCopiedLine : "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
-        std::fflush(out);
-        return CONSOLE_EXIT_SUCCESS;
-    default:
-        break;
-    }
-
-    printResult(out, target.inputSize, request, notes);
-    return CONSOLE_EXIT_SUCCESS;
+    const ConversionReport& report = conversion.convert(optimizer, output, settings);
+    const int failed = earlyFailure(out, report);
+    return failed >= 0 ? failed : printOutcome(out, report);
 }

@@ -15,26 +15,10 @@
 
 class CommandLineScanner;
 
-class AppendBuffer;
-
 // The value of "-i" and "-o" that names standard input or output.
 constexpr char kStandardStreamName[] = "-";
 // Whether a path given to -i or -o names the standard stream.
 bool namesStandardStream(const TextString& path);
-// The most bytes a run with "-i -" or "-o -" reads as its input; more is a
-// read error. Far above any real image, far below what memory can hold three
-// times over (input, picture, PNG).
-constexpr uint32_t kMaxStreamInputBytes = 1u << 30;
-
-// How reading a whole stream ended.
-enum class StreamRead { Complete, TooLarge, Failed };
-// Reads stream to its end into bytes (released first). TooLarge when it holds
-// more than limit bytes, Failed on a read error or when memory is refused;
-// bytes is empty then.
-StreamRead readWholeStream(FILE* stream, uint32_t limit, AppendBuffer& bytes);
-// Writes size bytes to stream and flushes it; false when any of it failed
-// (a closed pipe, a full disk).
-bool writeWholeStream(FILE* stream, const uint8_t* data, uint32_t size);
 
 struct ConsoleOptions {
     TextString inputPath;
@@ -46,20 +30,17 @@ struct ConsoleOptions {
 
 // Reads the one-image mode's switches from scanner (set up with the command
 // line: program name first, quotes kept) into options. On failure prints the
-// message to out and returns false.
-bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out);
+// message to out and returns false. A missing input file is such a failure
+// only with requireInput (the JSON report reports it as its file's failure).
+bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out,
+                        bool requireInput = true);
 
 // Converts options.inputPath into options.outputPath and prints the report.
 // Returns the exit status. The value "-" names standard input for the input
 // and standard output for the output (then the report goes to stderr); such
-// a run reads its whole input into memory (at most kMaxStreamInputBytes),
+// a run reads its whole input into memory (at most kMaxStreamInputBytes of
+// services/image_conversion.h),
 // goes by content where a file goes by name (a PNG input is replaced only by
 // a strictly smaller PNG, else passed on unchanged), writes the PNG only once
 // complete, and ignores "-ts" with a warning.
 int runConversion(const ConsoleOptions& options, FILE* out);
-
-// The progress printer (a ProgressCallback): prints "." for each start of
-// a filter or deflate-parameter trial. userData is the FILE* to print to, or
-// null for stdout.
-void printTrialProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                        int32_t size, void* userData);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/png_optimizer.h"
+#include "services/image_conversion.h"
 
 class CommandLineScanner;
 
@@ -57,11 +58,11 @@ struct SortedWords {
 // is no switch takes it as its value.
 void sortWords(const CommandLineScanner& scanner, SortedWords& sorted);
 
-// The engine's OPT_* bits that runFlags ask for.
-constexpr uint16_t convertOptionsOf(uint16_t runFlags)
-{
-    return static_cast<uint16_t>(runFlags & kConvertOptionBits);
-}
+// The conversion settings that runFlags ask for (the one mapping of the
+// console's vocabulary; kRunFlagSettings in the .cpp file): the engine's
+// option bits, time stamps, replacing, the test run. The transparent colour
+// and the iterations are the caller's to set.
+ConversionSettings settingsOfRunFlags(uint16_t runFlags);
 
 // Reads the value of "-name" as a decimal number from lowest to highest into
 // value; value untouched when the switch is absent. On a missing or bad value
@@ -69,9 +70,6 @@ constexpr uint16_t convertOptionsOf(uint16_t runFlags)
 // to out and returns false.
 bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,
                        FILE* out);
-
-// The most zopfli iterations "-xi" takes.
-constexpr long kMaxExtendedIterations = 1000;
 
 // readBoundedNumber of "-xi" (zopfli iterations of the extended search) from
 // 1 to kMaxExtendedIterations into iterations; 0 when the switch is absent.

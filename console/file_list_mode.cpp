@@ -73,7 +73,8 @@ void warnIgnoredWords(const SortedWords& words, FILE* err)
 int runOneFileMode(const CommandLineScanner& scanner, uint16_t runFlags, FILE* out, FILE* err)
 {
     ConsoleOptions options;
-    if (!readConsoleOptions(scanner, options, messageStream(runFlags, out, err)))
+    // With --json a missing input is the failure its file's object reports.
+    if (!readConsoleOptions(scanner, options, messageStream(runFlags, out, err), !(runFlags & RUN_JSON)))
         return CONSOLE_EXIT_FAILURE;
     const bool streamed = namesStandardStream(options.inputPath) || namesStandardStream(options.outputPath);
     if ((runFlags & RUN_JSON) && streamed) {

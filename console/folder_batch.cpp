@@ -21,6 +21,7 @@
 #include "engine/worker_pool.h"
 #include "services/folder_text.h"
 #include "services/folder_walk.h"
+#include "services/worker_threads.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ struct BatchFile {
 // The files, the threads that convert them and what the printer waits on.
 class BatchRun {
 public:
-    BatchRun(std::deque<BatchFile>& files, const FolderFileSettings& settings)
+    BatchRun(std::deque<BatchFile>& files, const ConversionSettings& settings)
         : files_(files), settings_(settings)
     {
     }
@@ -110,9 +111,7 @@ private:
     void work()
     {
         PngOptimizer optimizer;
-        FolderFileConversion conversion;
-        volatile int16_t cancelFlag = 0;
-        conversion.setProgress(nullptr, nullptr, &cancelFlag);
+        ImageConversion conversion;
         for (;;) {
             size_t index;
             {
@@ -127,11 +126,11 @@ private:
             convertOne(optimizer, conversion, files_[index]);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                const FileReport& report = files_[index].report;
+                const ConversionReport& report = files_[index].report.conversion;
                 files_[index].done = true;
                 ++finished_;
-                if (report.outcome == FolderFileOutcome::Converted)
-                    saved_ += static_cast<int64_t>(report.inputSize) - static_cast<int64_t>(report.result.fileSize);
+                if (report.status == ConversionStatus::Converted)
+                    saved_ -= report.sizeChange();
             }
             changed_.notify_all();
         }
@@ -175,36 +174,32 @@ private:
         return true;
     }
 
-    void convertOne(PngOptimizer& optimizer, FolderFileConversion& conversion, BatchFile& file)
+    void convertOne(PngOptimizer& optimizer, ImageConversion& conversion, BatchFile& file)
     {
         FileReport& report = file.report;
-        if (conversion.load(file.job.inputPath.c_str(), settings_.options)) {
+        if (conversion.loadFile(file.job.inputPath.c_str(), settings_.options)) {
             const bool alone = conversion.pixelCount() >= kWholeMachinePixels;
+            ConversionOutput output;
+            output.path = file.job.outputPath.c_str();
+            output.derivedName = file.job.derivedOutput;
+            output.sharedName = file.job.sharedOutput;
             enterConversion(alone);
-            report.outcome = conversion.convert(optimizer, file.job, settings_);
+            conversion.convert(optimizer, output, settings_);
             leaveConversion(alone);
-            report.outputOutcome = conversion.outputOutcome();
-            report.notes = conversion.notes();
-            report.inputSize = conversion.inputSize();
-            report.result = conversion.request();
-            // Only the result fields are read later; the image goes with the next file.
-            report.result.pixels = nullptr;
-            report.result.keptChunks = nullptr;
-        } else {
-            report.outcome = FolderFileOutcome::ReadError;
         }
+        report.conversion = conversion.report();
         // The dialog's columns, tab-separated; a cell the dialog leaves empty stays empty.
         report.line.assign(reportName(file.job.shownName.c_str()).c_str());
         TextString cell;
         for (int column = FOLDER_COLUMN_SOURCE_SIZE; column < kFolderColumnCount; ++column) {
             report.line.appendChar('\t');
-            if (folderCellText(cell, column, report.outcome, conversion))
+            if (folderCellText(cell, column, report.conversion))
                 report.line.append(cell.c_str());
         }
     }
 
     std::deque<BatchFile>& files_;
-    const FolderFileSettings& settings_;
+    const ConversionSettings& settings_;
     std::vector<std::thread> threads_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -332,6 +327,8 @@ int runBatch(std::deque<BatchFile>& files, const BatchSettings& settings, FILE* 
 {
     const ReportStyle style = settings.style;
     const bool testRun = settings.file.testRun;
+    if (settings.engineThreads)
+        setWorkerThreadCount(settings.engineThreads);
     BatchRun run(files, settings.file);
     // The progress line shares the stream with the report: only beside the text report.
     ProgressLine progress(out, liveProgress && style == ReportStyle::Text);
@@ -402,13 +399,12 @@ bool readBatchSettings(const CommandLineScanner& scanner, uint16_t runFlags, Bat
     if (!readBoundedNumber(scanner, "j", 1, long(kMaxWorkers), jobs, out))
         return false;
     settings.jobs = static_cast<unsigned>(jobs);
+    // "-j" is the run's whole thread budget: the engine's workers too, unless the environment overrides it.
+    settings.engineThreads = scanner.hasSwitch("j") && workerThreadsFromEnvironment() == 0 ? settings.jobs : 0;
+    settings.file = settingsOfRunFlags(runFlags);
     if (!readExtendedIterations(scanner, settings.file.extendedIterations, out))
         return false;
-    settings.file.options = convertOptionsOf(runFlags);
-    settings.file.keepTimeStamps = (runFlags & RUN_TIME_STAMPS) != 0;
     settings.file.keepTransparent = scanner.hasSwitch("kt");
-    settings.file.testRun = (runFlags & RUN_TEST) != 0;
-    settings.file.replaceExisting = (runFlags & RUN_REPLACE) != 0;
     settings.style = reportStyleOf(runFlags);
     return true;
 }

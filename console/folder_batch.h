@@ -25,14 +25,15 @@
 
 #include "console/batch_report.h"
 #include "core/text_string.h"
-#include "services/folder_file_conversion.h"
+#include "services/image_conversion.h"
 
 class CommandLineScanner;
 
 // What every file of a run over many files gets, and how the run reports.
 struct BatchSettings {
-    FolderFileSettings file;    // "-nf -nd -nc -x -xi", "-ts", "-kt", "-n"
+    ConversionSettings file;    // "-nf -nd -nc -x -xi", "-ts", "-kt", "-n", "-f"
     unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
+    unsigned engineThreads = 0; // the engine's worker threads ("-j" given, no TOLVARINX_THREADS); 0: as set
     ReportStyle style = ReportStyle::Text;   // "-q", "--json"
 };
 

@@ -263,7 +263,7 @@ std::string checkOptionsReader(const std::string& line)
     if (options.runFlags != expectedFlags)
         return "the run flags are not those of the switches present";
     if (((options.runFlags & OPT_EXTENDED_SEARCH) != 0) != scanner.hasSwitch("x") ||
-        (convertOptionsOf(options.runFlags) & OPT_EXTENDED_SEARCH) != (options.runFlags & OPT_EXTENDED_SEARCH))
+        (settingsOfRunFlags(options.runFlags).options & OPT_EXTENDED_SEARCH) != (options.runFlags & OPT_EXTENDED_SEARCH))
         return "-x does not reach the request as OPT_EXTENDED_SEARCH";
     if (scanner.hasSwitch("xi") ? options.extendedIterations < 1 || options.extendedIterations > kMaxExtendedIterations
                                 : options.extendedIterations != 0)
@@ -317,7 +317,8 @@ std::string checkWordSorting(const std::string& line)
         return "-j accepted outside 1 to kMaxWorkers";
     if (settings.file.testRun != scanner.hasSwitch("n") ||
         settings.file.keepTimeStamps != scanner.hasSwitch("ts") ||
-        settings.file.options != convertOptionsOf(runFlags))
+        settings.file.replaceExisting != scanner.hasSwitch("f") ||
+        settings.file.options != (runFlags & kConvertOptionBits))
         return "the batch settings are not those of the switches present";
     const ReportStyle style = scanner.hasSwitch("-json") ? ReportStyle::Json
                               : scanner.hasSwitch("q")   ? ReportStyle::Quiet

@@ -1,6 +1,5 @@
-// The C interface over the engine: every call is one conversion through the
-// engine's conversion unit (load, request, convertToFile or convertToMemory
-// with their output rules) on an optimizer of its own, so calls share
+// The C interface over the conversion service: every call is one conversion
+// (services/image_conversion.h) on an optimizer of its own, so calls share
 // nothing but the engine's worker pool.
 
 #include "lib/tolvarinx.h"
@@ -16,7 +15,8 @@
 #include "core/image_loader.h"
 #include "core/shared_flag.h"
 #include "core/size_limits.h"
-#include "services/conversion.h"
+#include "services/image_conversion.h"
+#include "services/worker_threads.h"
 #include "engine/png_optimizer.h"
 
 // The public option bits are the engine's, under public names.
@@ -25,14 +25,12 @@ static_assert(TLVX_OPT_NO_DEFLATE_COMPARE == OPT_NO_DEFLATE_COMPARE, "option bit
 static_assert(TLVX_OPT_NO_8BIT_COMPARE == OPT_NO_8BIT_COMPARE, "option bit");
 static_assert(TLVX_OPT_EXTENDED_SEARCH == OPT_EXTENDED_SEARCH, "option bit");
 static_assert(TLVX_OPT_ALL == kConvertOptionBits, "every bit a request takes has a public name");
+static_assert(TLVX_MAX_EXTENDED_ITERATIONS == kMaxExtendedIterations, "one bound of the iterations");
 // The caller's cancel flag is read as the engine reads its own.
 static_assert(std::is_same<decltype(tlvx_settings::cancel), decltype(ConvertRequest::cancelFlag)>::value,
               "cancel flag");
 
 namespace {
-
-// The most zopfli iterations a caller may ask for, as the console's -xi.
-constexpr int kMaxExtendedIterations = 1000;
 
 const tlvx_settings kDefaultSettings = {};
 
@@ -42,50 +40,52 @@ bool validSettings(const tlvx_settings& settings)
            settings.extended_iterations <= kMaxExtendedIterations;
 }
 
-bool callerCancelled(const tlvx_settings& settings)
-{
-    return settings.cancel && loadSharedFlag(settings.cancel) != 0;
-}
+// The caller's progress function, given the engine's numbers as they came.
+class CallerProgress : public ProgressSink {
+public:
+    explicit CallerProgress(const tlvx_settings& settings) : settings_(settings) {}
+    void onProgress(const ProgressEvent& event) override
+    {
+        if (settings_.progress)
+            settings_.progress(event.bitDepth, event.windowBits, event.memLevel, event.filter, event.size,
+                               settings_.user_data);
+    }
 
-// The engine clears its cancel flag when a conversion starts, so it gets a
-// flag of the call's own: the caller's flag is only read, before the work
-// and at every progress event, where a set flag is passed on. A cancel is
-// never lost and the caller's memory is never written.
-struct CallControl {
-    const tlvx_settings& settings;
-    volatile int16_t engineFlag = 0;
+private:
+    const tlvx_settings& settings_;
 };
 
-void forwardProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter, int32_t size,
-                     void* userData)
+// The status of a conversion that did not succeed, by its cause. A file call's
+// failed conversion is its output's; a memory call has no output to fail.
+tlvx_status failureStatus(const ConversionReport& report, bool toFile)
 {
-    CallControl& control = *static_cast<CallControl*>(userData);
-    if (callerCancelled(control.settings))
-        storeSharedFlag(&control.engineFlag, 1);
-    if (control.settings.progress)
-        control.settings.progress(bitDepth, windowBits, memLevel, filter, size, control.settings.user_data);
-}
-
-tlvx_outcome publicOutcome(OutputOutcome outcome)
-{
-    switch (outcome) {
-    case OutputOutcome::Converted:
-        return TLVX_OUTCOME_CONVERTED;
-    case OutputOutcome::Copied:
-        return TLVX_OUTCOME_COPIED;
-    case OutputOutcome::NoOutput:
-        return TLVX_OUTCOME_KEPT;
+    if (report.status == ConversionStatus::Cancelled)
+        return TLVX_ERROR_CANCELLED;
+    switch (report.cause) {
+    case ConversionCause::NotFound:
+        return TLVX_ERROR_NOT_FOUND;
+    case ConversionCause::NotReadable:
+        return TLVX_ERROR_NOT_READABLE;
+    case ConversionCause::NotAnImage:
+    case ConversionCause::InputTooLarge:
+        return TLVX_ERROR_READ;
+    case ConversionCause::CopyFailed:
+    case ConversionCause::OutputExists:
+    case ConversionCause::SharedOutput:
+        return TLVX_ERROR_WRITE;
     default:
-        return TLVX_OUTCOME_NONE;
+        return toFile ? TLVX_ERROR_WRITE : TLVX_ERROR_CONVERT;
     }
 }
 
-void fillResult(tlvx_result& result, OutputOutcome outcome, uint32_t inputSize, const ConvertRequest& request)
+void fillResult(tlvx_result& result, const ConversionReport& report)
 {
-    const ConversionResult found = conversionResultOf(request);
-    result.outcome = publicOutcome(outcome);
-    result.input_bytes = inputSize;
-    result.output_bytes = outcome == OutputOutcome::Converted ? found.fileSize : inputSize;
+    const ConversionResult found = conversionResultOf(report.result);
+    result.outcome = report.status == ConversionStatus::Converted ? TLVX_OUTCOME_CONVERTED
+                     : report.status == ConversionStatus::Copied  ? TLVX_OUTCOME_COPIED
+                                                                  : TLVX_OUTCOME_KEPT;
+    result.input_bytes = report.inputSize;
+    result.output_bytes = report.status == ConversionStatus::Converted ? found.fileSize : report.inputSize;
     result.png_bytes = found.fileSize;
     result.bit_depth = found.bitDepth;
     result.filter = found.filter;
@@ -93,97 +93,60 @@ void fillResult(tlvx_result& result, OutputOutcome outcome, uint32_t inputSize, 
     result.mem_level = found.memLevel;
 }
 
-// The image of a call as the loader gave it.
-struct CallInput {
-    DibImage image;
-    int32_t transparentColour = -1;
-    AppendBuffer colourChunks;
-};
-
-// Runs load (true when the input is a readable image) between two looks at
-// the caller's cancel flag.
+// One conversion of a call: loaded by load (which takes the conversion and
+// the option bits), converted into output, result filled on TLVX_OK.
 template <typename Load>
-tlvx_status loadCallInput(const tlvx_settings& settings, Load load)
+tlvx_status convertCall(const tlvx_settings& settings, const ConversionOutput& output, tlvx_result& result,
+                        Load load)
 {
-    if (callerCancelled(settings))
+    CallerProgress progress(settings);
+    ImageConversion conversion;
+    conversion.setProgress(&progress, settings.cancel);
+    ConversionSettings chosen;
+    chosen.options = static_cast<uint16_t>(settings.options);
+    chosen.extendedIterations = settings.extended_iterations;
+    if (settings.cancel && loadSharedFlag(settings.cancel) != 0)
         return TLVX_ERROR_CANCELLED;
-    if (!load())
-        return TLVX_ERROR_READ;
-    return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_OK;
+    if (!load(conversion, chosen.options))
+        return failureStatus(conversion.report(), output.path != nullptr);
+    // TOLVARINX_THREADS, when set, overrides tlvx_set_threads (tolvarinx.h).
+    if (const unsigned fromEnvironment = workerThreadsFromEnvironment())
+        setWorkerThreadCount(fromEnvironment);
+    PngOptimizer optimizer;
+    const ConversionReport& report = conversion.convert(optimizer, output, chosen);
+    if (report.failed())
+        return failureStatus(report, output.path != nullptr);
+    fillResult(result, report);
+    return TLVX_OK;
 }
 
-// The request of a call: the image, the options, and the progress and
-// cancel hooks that go through control.
-void prepareRequest(ConvertRequest& request, const CallInput& in, uint16_t options, CallControl& control)
-{
-    fillConvertRequest(request, in.image, in.transparentColour, options, &in.colourChunks);
-    request.extendedIterations = control.settings.extended_iterations;
-    request.callback = forwardProgress;
-    request.userData = &control;
-    request.cancelFlag = &control.engineFlag;
-}
-
-// One file conversion under the engine's output rules; result is filled on TLVX_OK.
+// One file conversion under the output rules of the console's -i IN -o OUT.
 tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlvx_settings& settings,
                         tlvx_result& result)
 {
-    const uint16_t options = static_cast<uint16_t>(settings.options);
-    CallInput in;
-    const tlvx_status loaded = loadCallInput(settings, [&] {
-        return loadConversionInput(inputPath, options, in.image, in.transparentColour, in.colourChunks);
+    ConversionOutput output;
+    output.path = outputPath;
+    return convertCall(settings, output, result, [&](ImageConversion& conversion, uint16_t options) {
+        return conversion.loadFile(inputPath, options);
     });
-    if (loaded != TLVX_OK)
-        return loaded;
-
-    CallControl control{settings};
-    ConvertRequest request;
-    prepareRequest(request, in, options, control);
-
-    OutputTarget target;
-    target.inputPath = inputPath;
-    target.inputSize = fileSizeByName(inputPath);
-    target.outputPath = outputPath;
-    PngOptimizer optimizer;
-    const OutputOutcome outcome = convertToFile(optimizer, request, target);
-    switch (outcome) {
-    case OutputOutcome::Failed:
-        return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_ERROR_CONVERT;
-    case OutputOutcome::CopyFailed:
-    case OutputOutcome::OutputExists:
-    case OutputOutcome::SharedOutput:
-        return TLVX_ERROR_WRITE;
-    default:
-        fillResult(result, outcome, target.inputSize, request);
-        return TLVX_OK;
-    }
 }
 
-// The memory conversion: loaded from the bytes, converted into memory under
-// the memory rule (convertToMemory: a PNG input is replaced only by a
-// strictly smaller PNG, else returned unchanged). No file is touched.
+// The memory conversion: a PNG input, recognised by content, is replaced
+// only by a strictly smaller PNG, else returned unchanged. No file is touched.
 tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_settings& settings,
                           unsigned char*& output, size_t& outputSize, tlvx_result& result)
 {
     // Nothing larger is an image the readers take.
     if (inputSize > kMaxBlockBytes)
         return TLVX_ERROR_READ;
-    const uint32_t size = static_cast<uint32_t>(inputSize);
-    const uint16_t options = static_cast<uint16_t>(settings.options);
-    CallInput in;
-    const tlvx_status loaded = loadCallInput(settings, [&] {
-        return loadConversionMemory(input, size, options, in.image, in.transparentColour, in.colourChunks);
-    });
-    if (loaded != TLVX_OK)
-        return loaded;
-
-    CallControl control{settings};
-    ConvertRequest request;
-    prepareRequest(request, in, options, control);
-    PngOptimizer optimizer;
     AppendBuffer png;
-    const OutputOutcome outcome = convertToMemory(optimizer, request, input, size, png);
-    if (outcome == OutputOutcome::Failed)
-        return callerCancelled(settings) ? TLVX_ERROR_CANCELLED : TLVX_ERROR_CONVERT;
+    ConversionOutput target;
+    target.memory = &png;
+    const tlvx_status status = convertCall(settings, target, result, [&](ImageConversion& conversion, uint16_t options) {
+        return conversion.loadMemory(input, static_cast<uint32_t>(inputSize), options);
+    });
+    if (status != TLVX_OK)
+        return status;
     // The caller frees the block with tlvx_free, so it comes from malloc.
     unsigned char* block = static_cast<unsigned char*>(std::malloc(png.used > 0 ? png.used : 1));
     if (!block)
@@ -191,7 +154,6 @@ tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_set
     std::memcpy(block, png.data, png.used);
     output = block;
     outputSize = png.used;
-    fillResult(result, outcome, size, request);
     return TLVX_OK;
 }
 
@@ -242,6 +204,10 @@ TLVX_API const char* tlvx_status_text(int status)
         return "the conversion was cancelled";
     case TLVX_ERROR_MEMORY:
         return "out of memory";
+    case TLVX_ERROR_NOT_FOUND:
+        return "the input file does not exist";
+    case TLVX_ERROR_NOT_READABLE:
+        return "the input file cannot be read";
     default:
         return "unknown status";
     }
@@ -269,6 +235,11 @@ TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, 
     if (!input_path || !*input_path || !output_path || !*output_path || !validSettings(chosen))
         return guarded(result, [](tlvx_result&) { return TLVX_ERROR_ARGUMENT; });
     return guarded(result, [&](tlvx_result& local) { return convertFile(input_path, output_path, chosen, local); });
+}
+
+TLVX_API unsigned tlvx_set_threads(unsigned count)
+{
+    return setWorkerThreadCount(count);
 }
 
 TLVX_API void tlvx_free(void* data)

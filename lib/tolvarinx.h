@@ -16,7 +16,8 @@
  * Threads: every function may be called from several threads at once. Each
  * conversion uses only what it is given; the trials of every conversion in
  * the process run on one shared set of worker threads (as many as the machine
- * has cores, or TOLVARINX_THREADS from 1 to 256 when set), which exists only
+ * has cores, as many as tlvx_set_threads asks, or TOLVARINX_THREADS from 1 to
+ * 256 when set), which exists only
  * while a conversion runs. The progress callback runs on the thread that made
  * the call. The cancel flag may be set from any thread. Two calls at once
  * must not write the same output file, and the environment must not be
@@ -48,16 +49,20 @@ extern "C" {
 #define TLVX_OPT_EXTENDED_SEARCH 0x8u    /* the slower extended search after the default one; also
                                             reads interlaced, grey+alpha and 16-bit PNGs of 8-bit
                                             values and keeps a PNG's sRGB, gAMA, cHRM and iCCP */
+/* The most zopfli iterations tlvx_settings.extended_iterations takes. */
+#define TLVX_MAX_EXTENDED_ITERATIONS 1000
 #define TLVX_OPT_ALL 0xFu                /* every bit above; any other bit is an argument error */
 
 typedef enum tlvx_status {
     TLVX_OK = 0,
     TLVX_ERROR_ARGUMENT = 1,  /* a required pointer is NULL, the input is empty, or a setting is out of range */
     TLVX_ERROR_READ = 2,      /* the input is no BMP, PNG or GIF that the optimizer reads */
-    TLVX_ERROR_CONVERT = 3,   /* the conversion failed (memory, or the PNG could not be written) */
+    TLVX_ERROR_CONVERT = 3,   /* the conversion failed (memory) */
     TLVX_ERROR_WRITE = 4,     /* the output file could not be written */
     TLVX_ERROR_CANCELLED = 5, /* the cancel flag was set; nothing was written */
-    TLVX_ERROR_MEMORY = 6     /* out of memory outside the optimizer */
+    TLVX_ERROR_MEMORY = 6,    /* out of memory outside the optimizer */
+    TLVX_ERROR_NOT_FOUND = 7, /* the input file does not exist */
+    TLVX_ERROR_NOT_READABLE = 8 /* the input file exists but cannot be read (permission, a folder) */
 } tlvx_status;
 
 /* How a successful conversion ended (tlvx_result.outcome). */
@@ -84,7 +89,8 @@ typedef void (*tlvx_progress_fn)(int bit_depth, int window_bits, int mem_level, 
  */
 typedef struct tlvx_settings {
     unsigned options;          /* TLVX_OPT_* bits */
-    int extended_iterations;   /* zopfli iterations of the extended search, 0 = chosen by the data size */
+    int extended_iterations;   /* zopfli iterations of the extended search, 0 = chosen by the data size,
+                                  at most TLVX_MAX_EXTENDED_ITERATIONS */
     tlvx_progress_fn progress; /* may be NULL */
     void* user_data;           /* passed to progress */
     /* May be NULL. Set *cancel non-zero from any thread, before or during
@@ -143,6 +149,14 @@ TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlv
  */
 TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, const tlvx_settings* settings,
                                tlvx_result* result);
+
+/*
+ * Sets how many worker threads the conversions that start afterwards share:
+ * 0 (the default) for one per core, at most 256. The files made do not
+ * depend on it. TOLVARINX_THREADS, when set, still wins. Returns the
+ * setting it replaced.
+ */
+TLVX_API unsigned tlvx_set_threads(unsigned count);
 
 /* Releases a buffer returned by tlvx_convert_memory; NULL is ignored. */
 TLVX_API void tlvx_free(void* data);

@@ -1,6 +1,7 @@
 #include "services/conversion.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/animation_probe.h"
 #include "core/dib_image.h"
@@ -49,7 +50,7 @@ struct SavedTimes {
 
 OutputOutcome copyUnchanged(const char* inputPath, const char* outputPath, bool testRun)
 {
-    if (namesInput(inputPath, outputPath))
+    if (!outputPath || namesInput(inputPath, outputPath))
         return OutputOutcome::NoOutput;
     if (testRun)
         return OutputOutcome::Copied;
@@ -84,11 +85,13 @@ void describeUnsearched(ConvertRequest& request, uint32_t inputSize)
 OutputOutcome derivedNameRefusal(const OutputTarget& target)
 {
     const uint16_t rules = target.rules;
-    if (!(rules & OUTPUT_DERIVED_NAME) || (rules & OUTPUT_REPLACE_EXISTING))
+    if (!target.outputPath || !(rules & OUTPUT_DERIVED_NAME) || (rules & OUTPUT_REPLACE_EXISTING))
         return OutputOutcome::Converted;
     if (rules & OUTPUT_SHARED_NAME)
         return OutputOutcome::SharedOutput;
-    if (fileExists(target.outputPath) && !isSameFile(target.inputPath, target.outputPath))
+    // The same name is the input itself, whatever the file system answers about it.
+    if (std::strcmp(target.inputPath, target.outputPath) != 0 && fileExists(target.outputPath) &&
+        !isSameFile(target.inputPath, target.outputPath))
         return OutputOutcome::OutputExists;
     return OutputOutcome::Converted;
 }
@@ -176,8 +179,13 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
             describeUnsearched(request, target.inputSize);
             return copyUnchanged(inputPath, target.outputPath, testRun);
         }
-        if (!(target.rules & OUTPUT_REPLACE_EXISTING) && namesInput(inputPath, target.outputPath) &&
-            fileLinkCount(target.outputPath) > 1) {
+        const uint32_t links = target.outputPath && !(target.rules & OUTPUT_REPLACE_EXISTING) &&
+                                       namesInput(inputPath, target.outputPath)
+                                   ? fileLinkCount(target.outputPath)
+                                   : 1;
+        if (links == kUnknownLinkCount)
+            return OutputOutcome::Failed;   // the file system could not tell: nothing is risked
+        if (links > 1) {
             noted |= CONVERSION_NOTE_HARD_LINKS;
             describeUnsearched(request, target.inputSize);
             return OutputOutcome::NoOutput;

@@ -124,7 +124,8 @@ struct OutputTarget {
 };
 
 // Converts request's image (filled in, progress and cancel fields set by the
-// caller) into target.outputPath under the rules above. request.sizeToBeat is
+// caller) into target.outputPath under the rules above; with no output path
+// it only searches, and a file that would not be written is NoOutput. request.sizeToBeat is
 // set here; the result fields are valid when the outcome is Converted,
 // Copied or NoOutput. notes, when given, receives the CONVERSION_NOTE_* bits.
 OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, const OutputTarget& target,

@@ -10,3 +10,6 @@
 // 0). Returns the length of the whole line, as snprintf does; 0 when the
 // request did not run the extended search.
 int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity);
+// The line's text after its "拡張探索: " heading: the choice alone, as the
+// folder results show it. Returns as formatExtendedReport.
+int formatExtendedChoice(const ConvertRequest& request, char* out, uint32_t capacity);

@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "core/text_string.h"
+#include "services/extended_report.h"
+#include "services/image_conversion.h"
+#include "services/progress_event.h"
 
 const FolderColumnSpec kFolderColumns[kFolderColumnCount] = {
     {"ﾌｧｲﾙ名", 110}, {"元ｻｲｽﾞ", 68}, {"出力ｻｲｽﾞ", 68}, {"ｻｲｽﾞ差", 60}, {"出力形式", 138},
@@ -65,15 +68,96 @@ void formatFolderSummary(TextString& out, uint32_t processed, uint32_t errors, i
                   static_cast<unsigned>(errors), static_cast<double>(totalChange) / kKilobyte);
 }
 
-bool formatTrialStatus(TextString& out, int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                       int32_t size)
+bool formatTrialStatus(TextString& out, const ProgressEvent& event)
 {
-    if (bitDepth >= 0 || size >= 0)
+    if (!event.startsWork())
         return false;
     char* buffer = prepared(out);
-    if (filter < 0)
-        std::snprintf(buffer, room(out), "zw %d zm %d ... ", windowBits, memLevel);
+    if (event.kind == ProgressKind::ExtendedStep)
+        std::snprintf(buffer, room(out), "拡張探索 ... ");
+    else if (event.kind == ProgressKind::ParametersStart)
+        std::snprintf(buffer, room(out), "zw %d zm %d ... ", event.windowBits, event.memLevel);
     else
-        std::snprintf(buffer, room(out), "filter %d ... ", filter);
+        std::snprintf(buffer, room(out), "filter %d ... ", event.filter);
     return true;
+}
+
+namespace {
+
+// The "出力形式" cell of a file that ended as report says.
+void formatOutcomeCell(TextString& out, const ConversionReport& report)
+{
+    const uint16_t notes = report.notes;
+    switch (report.status) {
+    case ConversionStatus::Converted:
+        if (report.result.extendedLayout != LAYOUT_DEFAULT) {
+            // The extended search's file: the default search's winner was not written.
+            char choice[224];
+            formatExtendedChoice(report.result, choice, sizeof choice);
+            out.assign(choice);
+        } else {
+            formatEncodingSummary(out, conversionResultOf(report.result));
+        }
+        if (notes & CONVERSION_NOTE_FIRST_FRAME)
+            out.append(kFolderNoteFirstFrame);
+        return;
+    case ConversionStatus::Copied:
+        out.assign((notes & CONVERSION_NOTE_ANIMATED_PNG) ? kFolderCellAnimationCopied : kFolderCellCopied);
+        return;
+    case ConversionStatus::Kept:
+        out.assign((notes & CONVERSION_NOTE_ANIMATED_PNG) ? kFolderCellAnimationKept
+                   : (notes & CONVERSION_NOTE_HARD_LINKS) ? kFolderCellHardLinksKept
+                                                          : kFolderCellNoOutput);
+        return;
+    default:
+        break;
+    }
+    switch (report.cause) {
+    case ConversionCause::NotFound:
+    case ConversionCause::NotReadable:
+    case ConversionCause::NotAnImage:
+    case ConversionCause::InputTooLarge:
+        out.assign(kFolderCellReadError);
+        break;
+    case ConversionCause::OutputExists:
+        out.assign(kFolderCellOutputExists);
+        break;
+    case ConversionCause::SharedOutput:
+        out.assign(kFolderCellSharedOutput);
+        break;
+    default:
+        out.assign(kFolderCellFailed);
+        break;
+    }
+}
+
+}  // namespace
+
+bool folderCellText(TextString& out, int column, const ConversionReport& report)
+{
+    if (report.status == ConversionStatus::Cancelled)
+        return false;
+    const bool converted = report.status == ConversionStatus::Converted;
+    switch (column) {
+    case FOLDER_COLUMN_SOURCE_SIZE:
+        if (!report.loaded)
+            return false;
+        formatFolderSize(out, report.inputSize);
+        return true;
+    case FOLDER_COLUMN_OUTPUT_SIZE:
+        if (!converted)
+            return false;
+        formatFolderSize(out, report.result.fileSize);
+        return true;
+    case FOLDER_COLUMN_SIZE_CHANGE:
+        if (!converted)
+            return false;
+        formatSizeChange(out, report.sizeChange());
+        return true;
+    case FOLDER_COLUMN_FORMAT:
+        formatOutcomeCell(out, report);
+        return true;
+    default:
+        return false;
+    }
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 
 class TextString;
+struct ConversionReport;
+struct ProgressEvent;
 
 // Columns of the results list, left to right.
 enum FolderColumn : int {
@@ -50,8 +52,14 @@ void formatSizeChange(TextString& out, int64_t change);
 // out = the summary line: processed and error counts and the total change in
 // KB with two decimals and an explicit sign.
 void formatFolderSummary(TextString& out, uint32_t processed, uint32_t errors, int64_t totalChange);
-// out = the status-line text for a progress event (arguments as the engine's
-// ProgressCallback gives them) when the event starts a trial: "filter %d ... "
-// or "zw %d zm %d ... ". False, out untouched, for every other event.
-bool formatTrialStatus(TextString& out, int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                       int32_t size);
+// out = the text of a result row's column (FolderColumn other than the name)
+// once the file's conversion ended as report says, in the folder dialog's
+// formats. False, out untouched, for a cell that stays empty: every cell of a
+// cancelled file, the sizes of a file that could not be read, the output
+// size and difference of a file that was not converted.
+bool folderCellText(TextString& out, int column, const ConversionReport& report);
+
+// out = the status-line text for a progress event that starts a trial or an
+// extended step: "filter %d ... ", "zw %d zm %d ... " or "拡張探索 ... ".
+// False, out untouched, for every other event.
+bool formatTrialStatus(TextString& out, const ProgressEvent& event);

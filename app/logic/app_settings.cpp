@@ -10,7 +10,26 @@ namespace {
 // Room reserved for each folder string at load; longer values grow it.
 constexpr int kFolderReserve = 255;
 
+// The DirFlag bits that are conversion settings.
+struct DirFlagSetting {
+    uint16_t flag;
+    bool ConversionSettings::*setting;
+};
+constexpr DirFlagSetting kDirFlagSettings[] = {
+    {DIR_KEEP_TIMESTAMP, &ConversionSettings::keepTimeStamps},
+    {DIR_KEEP_TRANSPARENT, &ConversionSettings::keepTransparent},
+};
+
 }  // namespace
+
+ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag)
+{
+    ConversionSettings settings;
+    settings.options = static_cast<uint16_t>(optFlag & kConvertOptionBits);
+    for (const DirFlagSetting& entry : kDirFlagSettings)
+        settings.*entry.setting = (dirFlag & entry.flag) != 0;
+    return settings;
+}
 
 void settingsPath(TextString& out)
 {

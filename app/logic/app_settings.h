@@ -11,10 +11,11 @@
 
 #include "core/text_string.h"
 #include "engine/png_optimizer.h"
+#include "services/image_conversion.h"
 
 // OptFlag bits. The low four are the engine's ConvertOptions bits OPT_* (the
 // three comparisons and the extended search, menu "拡張探索(&X)") and are the
-// only ones a conversion request receives (engineOptionsOf); other bits are
+// only ones a conversion receives (conversionSettingsOf); other bits are
 // kept as read. A settings file written before the extended search existed
 // never has bit 0x8 set, so it loads with the search off.
 constexpr uint16_t OPT_OPEN_DIALOG_PREVIEW = 0x0100;   // the open-file dialog previews files
@@ -22,16 +23,16 @@ constexpr uint16_t OPT_CLOSE_OUTPUT_DIALOG = 0x0200;   // the output dialog clos
 static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG) & kConvertOptionBits) == 0,
               "the desktop's own OptFlag bits must lie outside the engine's");
 
-// The ConvertOptions bits of a run: OptFlag's engine bits, every other bit 0.
-constexpr uint16_t engineOptionsOf(uint16_t optFlag)
-{
-    return static_cast<uint16_t>(optFlag & kConvertOptionBits);
-}
-
 // DirFlag bits: the folder conversion's options.
 constexpr uint16_t DIR_SUBFOLDERS = 0x0001;
 constexpr uint16_t DIR_KEEP_TIMESTAMP = 0x0002;
 constexpr uint16_t DIR_KEEP_TRANSPARENT = 0x0004;
+
+// The conversion settings of a run (the one mapping of the desktop's
+// vocabulary; a table in the .cpp file): OptFlag's engine bits, and the
+// folder run's DirFlag bits that are settings (time stamps, transparent
+// colour). Every other bit is not a setting.
+ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag);
 constexpr uint16_t DIR_BMP = 0x0040;
 constexpr uint16_t DIR_PNG = 0x0080;
 constexpr uint16_t DIR_GIF = 0x0100;

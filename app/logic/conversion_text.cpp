@@ -12,22 +12,29 @@ constexpr int kPieceCapacity = 63;
 
 }  // namespace
 
-void formatProgressPiece(TextString& out, int32_t bitDepth, int32_t windowBits, int32_t memLevel,
-                         int32_t filter, int32_t size)
+void formatProgressPiece(TextString& out, const ProgressEvent& event)
 {
     out.reserve(kPieceCapacity);
     char* buffer = out.buffer();
     const auto room = static_cast<size_t>(out.bufferSize());
-    if (bitDepth >= 0)
-        std::snprintf(buffer, room, "=== <%dBIT> ===\r\n", bitDepth);
-    else if (size >= 0)
-        std::snprintf(buffer, room, "%d\r\n", size);
-    else if (filter < 0 && windowBits == -1)
-        std::snprintf(buffer, room, ".");   // a step of the extended search
-    else if (filter < 0)
-        std::snprintf(buffer, room, "zw %d zm %d ... ", windowBits, memLevel);
-    else
-        std::snprintf(buffer, room, "filter %d ... ", filter);
+    switch (event.kind) {
+    case ProgressKind::DepthStart:
+        std::snprintf(buffer, room, "=== <%dBIT> ===\r\n", event.bitDepth);
+        break;
+    case ProgressKind::FilterDone:
+    case ProgressKind::ParametersDone:
+        std::snprintf(buffer, room, "%d\r\n", event.size);
+        break;
+    case ProgressKind::ExtendedStep:
+        std::snprintf(buffer, room, ".");
+        break;
+    case ProgressKind::ParametersStart:
+        std::snprintf(buffer, room, "zw %d zm %d ... ", event.windowBits, event.memLevel);
+        break;
+    case ProgressKind::FilterStart:
+        std::snprintf(buffer, room, "filter %d ... ", event.filter);
+        break;
+    }
 }
 
 void formatResultBlock(TextString& out, const ConversionResult& result)

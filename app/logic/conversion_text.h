@@ -7,15 +7,14 @@
 #include <cstdint>
 
 #include "services/conversion.h"   // ConversionResult, filterDisplayName, formatEncodingSummary
+#include "services/progress_event.h"
 
 class TextString;
 
-// out = the log piece for one progress event (arguments as the engine's
-// ProgressCallback gives them): a bit-depth heading line, a trial's start
-// ("filter f ... " or "zw w zm m ... ") or its byte count and line end, or a
-// dot for a step of the extended search.
-void formatProgressPiece(TextString& out, int32_t bitDepth, int32_t windowBits, int32_t memLevel,
-                         int32_t filter, int32_t size);
+// out = the log piece for one progress event: a bit-depth heading line, a
+// trial's start ("filter f ... " or "zw w zm m ... ") or its byte count and
+// line end, or a dot for a step of the extended search.
+void formatProgressPiece(TextString& out, const ProgressEvent& event);
 
 // out = the block appended to the log after a successful run; it begins with
 // a line end and has none after its last line.

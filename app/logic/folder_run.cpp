@@ -22,60 +22,58 @@ void FolderRun::begin(const FolderRunSettings& settings, volatile int16_t* cance
     errors = 0;
     totalChange = 0;
 
-    fileSettings_.options = engineOptionsOf(settings.optFlag);
-    fileSettings_.keepTimeStamps = (settings.dirFlag & DIR_KEEP_TIMESTAMP) != 0;
+    fileSettings_ = conversionSettingsOf(settings.optFlag, settings.dirFlag);
     // Outputs that replace their inputs are the only copy left: no pixel may change there.
-    fileSettings_.keepTransparent = (settings.dirFlag & DIR_KEEP_TRANSPARENT) != 0 || !separateOutput;
-    file_.setProgress(&FolderRun::showTrialStatus, this, cancelFlag);
+    fileSettings_.keepTransparent = fileSettings_.keepTransparent || !separateOutput;
+    file_.setProgress(this, cancelFlag);
 }
 
 void FolderRun::run(FolderFileList& list)
 {
-    // A stop pressed while the last file was finishing (or while a file was
-    // being loaded, before the optimizer cleared its flag) ends the run here.
+    // A stop pressed while the last file was finishing ends the run here.
     walk_.planOutputs(list);
     while (walk_.next(list, job_)) {
-        if (stopRequested() || processFile(job_) == FolderFileOutcome::Stopped)
+        if (stopRequested() || !processFile(job_))
             break;
     }
     showSummary();
 }
 
-FolderFileOutcome FolderRun::processFile(const FolderJob& job)
+bool FolderRun::processFile(const FolderJob& job)
 {
     if (view_.insertTopRow(job.name.c_str()) > kFolderResultRows)
         view_.deleteRow(kFolderResultRows);
 
-    if (!file_.load(job.inputPath.c_str(), fileSettings_.options)) {
+    if (!file_.loadFile(job.inputPath.c_str(), fileSettings_.options)) {
         setCell(FOLDER_COLUMN_FORMAT, kFolderCellReadError);
         ++errors;
         finishRow();
-        return FolderFileOutcome::ReadError;
+        return true;
     }
-    folderCellText(cell_, FOLDER_COLUMN_SOURCE_SIZE, FolderFileOutcome::Converted, file_);
+    folderCellText(cell_, FOLDER_COLUMN_SOURCE_SIZE, file_.report());
     setCell(FOLDER_COLUMN_SOURCE_SIZE, cell_.c_str());
 
-    // The optimizer clears its cancel flag when it starts, so a stop pressed
-    // while this file was loading is only seen in the run's own flag.
-    if (stopRequested())
-        return FolderFileOutcome::Stopped;
-    const FolderFileOutcome outcome = file_.convert(optimizer_, job, fileSettings_);
-    if (file_.outputOutcome() == OutputOutcome::Failed && ((cancelFlag_ && loadSharedFlag(cancelFlag_)) || stopRequested()))
-        return FolderFileOutcome::Stopped;
+    ConversionOutput output;
+    output.path = job.outputPath.c_str();
+    output.derivedName = job.derivedOutput;
+    output.sharedName = job.sharedOutput;
+    const ConversionReport& report = file_.convert(optimizer_, output, fileSettings_);
+    if (report.status == ConversionStatus::Cancelled || (report.failed() && stopRequested()))
+        return false;
 
     for (const int column : kResultColumns) {
-        if (folderCellText(cell_, column, outcome, file_))
+        if (folderCellText(cell_, column, report))
             setCell(column, cell_.c_str());
     }
-    if (outcome == FolderFileOutcome::Failed || outcome == FolderFileOutcome::Refused) {
+    if (report.failed()) {
         ++errors;
     } else {
-        if (outcome == FolderFileOutcome::Converted)
-            totalChange += file_.sizeChange();
+        if (report.status == ConversionStatus::Converted)
+            totalChange += report.sizeChange();
         ++processed;
     }
     finishRow();
-    return outcome;
+    return true;
 }
 
 void FolderRun::finishRow()
@@ -90,10 +88,8 @@ void FolderRun::showSummary()
     view_.setStatus(status_.c_str());
 }
 
-void FolderRun::showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                                int32_t size, void* userData)
+void FolderRun::onProgress(const ProgressEvent& event)
 {
-    auto* run = static_cast<FolderRun*>(userData);
-    if (formatTrialStatus(run->status_, bitDepth, windowBits, memLevel, filter, size))
-        run->view_.setStatus(run->status_.c_str());
+    if (formatTrialStatus(status_, event))
+        view_.setStatus(status_.c_str());
 }

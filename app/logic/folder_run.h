@@ -14,7 +14,7 @@
 
 #include "core/shared_flag.h"
 #include "core/text_string.h"
-#include "services/folder_file_conversion.h"
+#include "services/image_conversion.h"
 #include "services/folder_walk.h"
 
 class FolderFileList;
@@ -47,17 +47,16 @@ struct FolderRunSettings {
     uint16_t optFlag = 0;          // only the engine's option bits are used
 };
 
-class FolderRun {
+class FolderRun : private ProgressSink {
 public:
     FolderRun(PngOptimizer& optimizer, FolderRunView& view) : optimizer_(optimizer), view_(view) {}
     FolderRun(const FolderRun&) = delete;
     FolderRun& operator=(const FolderRun&) = delete;
 
     // Prepares a run: the walk starts from the roots and the counters are
-    // cleared. cancelFlag is what the optimizer polls
-    // (it clears the flag when each conversion starts); stopFlag is the user's
-    // stop request for the whole run, which nothing here clears. Both must
-    // stay valid until the run ends.
+    // cleared. cancelFlag ends the conversion under way (it is only read);
+    // stopFlag is the user's stop request for the whole run. Nothing here
+    // clears either; both must stay valid until the run ends.
     void begin(const FolderRunSettings& settings, volatile int16_t* cancelFlag, volatile int16_t* stopFlag);
     // Walks list from its read position to ITEM_END, then shows the summary.
     // A stop request ends the walk before the next file, or at once when it
@@ -72,10 +71,11 @@ public:
     bool separateOutput = false;
 
 private:
-    static void showTrialStatus(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
-                                int32_t size, void* userData);
-    // Converts the job's file and reports it as the top row of the view.
-    FolderFileOutcome processFile(const FolderJob& job);
+    // Shows the trial under way in the status line.
+    void onProgress(const ProgressEvent& event) override;
+    // Converts the job's file and reports it as the top row of the view;
+    // false when a stop request ended it.
+    bool processFile(const FolderJob& job);
     bool stopRequested() const { return stopFlag_ && loadSharedFlag(stopFlag_) != 0; }
     // Advances the progress bar and clears the status line after a file.
     void finishRow();
@@ -85,8 +85,8 @@ private:
     FolderRunView& view_;
     volatile int16_t* cancelFlag_ = nullptr;
     volatile int16_t* stopFlag_ = nullptr;
-    FolderFileSettings fileSettings_;
-    FolderFileConversion file_;
+    ConversionSettings fileSettings_;
+    ImageConversion file_;
     FolderWalk walk_;
     FolderJob job_;
     TextString cell_;

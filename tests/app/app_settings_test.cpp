@@ -234,7 +234,7 @@ TEST(AppSettingsRoundTrip, ExtendedSearchIsOptFlagBit8)
     AppSettings settings;
     WindowPosition position = loadSettingsFrom(path.c_str(), settings);
     EXPECT_EQ(settings.OptFlag & OPT_EXTENDED_SEARCH, 0);
-    EXPECT_EQ(engineOptionsOf(settings.OptFlag), 0x0007);
+    EXPECT_EQ(conversionSettingsOf(settings.OptFlag, settings.DirFlag).options, 0x0007);
     ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, position));
     EXPECT_EQ(readText(path), oldFile);
 

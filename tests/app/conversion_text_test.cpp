@@ -10,7 +10,7 @@ namespace {
 std::string piece(int32_t d, int32_t w, int32_t m, int32_t f, int32_t size)
 {
     TextString out;
-    formatProgressPiece(out, d, w, m, f, size);
+    formatProgressPiece(out, decodeProgress(d, w, m, f, size));
     return out.c_str();
 }
 
@@ -56,7 +56,8 @@ TEST(ConversionLog, TrialsJoinIntoOneLineEach)
 
 TEST(ConversionLog, ExtremeArgumentsFitThePiece)
 {
-    EXPECT_EQ(piece(-1, INT32_MIN, INT32_MIN, -1, -1), "zw -2147483648 zm -2147483648 ... ");
+    EXPECT_EQ(piece(-1, INT32_MAX, INT32_MAX, -1, -1), "zw 2147483647 zm 2147483647 ... ");
+    EXPECT_EQ(piece(-1, -1, -1, 0, INT32_MAX), "2147483647\r\n");
     EXPECT_EQ(piece(-1, -1, -1, INT32_MAX, -1), "filter 2147483647 ... ");
 }
 

@@ -162,12 +162,25 @@ TEST(ColourPicker, ClickBeyondTheImagePicksNothing)
     EXPECT_EQ(iy, -1);
 }
 
-TEST(OutputDialogRules, EngineGetsOnlyTheCompareAndExtendedSearchBits)
+// Each settings bit reaches exactly its own setting: the engine's option bits
+// and the folder run's time stamps and transparent colour; no other bit does.
+TEST(OutputDialogRules, EachSettingsBitReachesOnlyItsSetting)
 {
-    EXPECT_EQ(engineOptionsOf(0xFFFF), 0x000F);
-    EXPECT_EQ(engineOptionsOf(0x0305), 0x0005);
-    EXPECT_EQ(engineOptionsOf(0x0100), 0x0000);
-    EXPECT_EQ(engineOptionsOf(0x0308), OPT_EXTENDED_SEARCH);
+    const ConversionSettings none = conversionSettingsOf(0, 0);
+    EXPECT_EQ(none.options, 0);
+    EXPECT_FALSE(none.keepTimeStamps || none.keepTransparent || none.replaceExisting || none.testRun);
+    for (int bit = 0; bit < 16; ++bit) {
+        const uint16_t flag = static_cast<uint16_t>(1u << bit);
+        const ConversionSettings fromOpt = conversionSettingsOf(flag, 0);
+        const bool engineBit = flag == OPT_NO_FILTER_COMPARE || flag == OPT_NO_DEFLATE_COMPARE ||
+                               flag == OPT_NO_8BIT_COMPARE || flag == OPT_EXTENDED_SEARCH;
+        EXPECT_EQ(fromOpt.options, engineBit ? flag : 0) << "OptFlag bit " << bit;
+        EXPECT_FALSE(fromOpt.keepTimeStamps || fromOpt.keepTransparent) << "OptFlag bit " << bit;
+        const ConversionSettings fromDir = conversionSettingsOf(0, flag);
+        EXPECT_EQ(fromDir.options, 0) << "DirFlag bit " << bit;
+        EXPECT_EQ(fromDir.keepTimeStamps, flag == DIR_KEEP_TIMESTAMP) << "DirFlag bit " << bit;
+        EXPECT_EQ(fromDir.keepTransparent, flag == DIR_KEEP_TRANSPARENT) << "DirFlag bit " << bit;
+    }
 }
 
 TEST(OutputDialogRules, CompletionOutcomes)

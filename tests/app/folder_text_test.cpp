@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/logic/app_settings.h"
@@ -13,6 +14,7 @@
 #include "core/folder_file_list.h"
 #include "core/text_string.h"
 #include "services/folder_text.h"
+#include "services/progress_event.h"
 #include "tests/app/folder_test_support.h"
 
 namespace {
@@ -83,16 +85,16 @@ TEST(FolderText, SummaryShowsCountsAndTheTotalInKilobytes)
 TEST(FolderText, StatusLineShowsOnlyTrialStarts)
 {
     TextString out("untouched");
-    EXPECT_TRUE(formatTrialStatus(out, -1, -1, -1, 3, -1));
+    EXPECT_TRUE(formatTrialStatus(out, decodeProgress(-1, -1, -1, 3, -1)));
     EXPECT_STREQ(out.c_str(), "filter 3 ... ");
-    EXPECT_TRUE(formatTrialStatus(out, -1, -1, -1, 0, -1));
+    EXPECT_TRUE(formatTrialStatus(out, decodeProgress(-1, -1, -1, 0, -1)));
     EXPECT_STREQ(out.c_str(), "filter 0 ... ");
-    EXPECT_TRUE(formatTrialStatus(out, -1, 15, 9, -1, -1));
+    EXPECT_TRUE(formatTrialStatus(out, decodeProgress(-1, 15, 9, -1, -1)));
     EXPECT_STREQ(out.c_str(), "zw 15 zm 9 ... ");
     out.assign("untouched");
-    EXPECT_FALSE(formatTrialStatus(out, 8, -1, -1, -1, -1));    // bit depth heading
-    EXPECT_FALSE(formatTrialStatus(out, -1, -1, -1, 3, 777));   // filter trial done
-    EXPECT_FALSE(formatTrialStatus(out, -1, 12, 7, -1, 0));     // parameter trial done (size 0)
+    EXPECT_FALSE(formatTrialStatus(out, decodeProgress(8, -1, -1, -1, -1)));    // bit depth heading
+    EXPECT_FALSE(formatTrialStatus(out, decodeProgress(-1, -1, -1, 3, 777)));   // filter trial done
+    EXPECT_FALSE(formatTrialStatus(out, decodeProgress(-1, 12, 7, -1, 0)));     // parameter trial done (size 0)
     EXPECT_STREQ(out.c_str(), "untouched");
 }
 
@@ -124,8 +126,17 @@ TEST(FolderSettingsRules, CheckingAndDroppingRealPaths)
     EXPECT_EQ(decideFolderDrop(dir.path().c_str()), FolderDropAction::SetText);
     EXPECT_EQ(decideFolderDrop(file.c_str()), FolderDropAction::WarnNotFolder);
     EXPECT_EQ(decideFolderDrop(missing.c_str()), FolderDropAction::Ignore);
-    EXPECT_STREQ(kDroppedNotFolderText, "ﾌｫﾙﾀﾞではありません");
-    EXPECT_STREQ(kNoTargetFormatText, "対象形式を指定してください");
+    // A dropped file is refused in the words a typed one's warning ends with,
+    // and the missing-format warning reads as none of the folder warnings.
+    const std::string dropped = kDroppedNotFolderText;
+    ASSERT_FALSE(dropped.empty());
+    for (FolderField field : {FOLDER_FIELD_INPUT, FOLDER_FIELD_OUTPUT}) {
+        const std::string typed = problemText(field, checkFolderPath(file.c_str()));
+        EXPECT_EQ(typed.substr(typed.size() - std::min(typed.size(), dropped.size())), dropped);
+        for (FolderProblem problem : {FolderProblem::Empty, FolderProblem::Missing, FolderProblem::NotFolder})
+            EXPECT_NE(problemText(field, problem), kNoTargetFormatText);
+    }
+    EXPECT_STRNE(kNoTargetFormatText, "");
 }
 
 TEST(FolderSettingsRules, TargetFormatsAndTypeMask)

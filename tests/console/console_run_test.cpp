@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/console_run.h"
+#include "services/image_conversion.h"
 #include "core/byte_buffer.h"
 #include "core/file_handle.h"
 #include "services/conversion.h"
@@ -433,22 +434,6 @@ TEST_F(ConsoleRunTest, TimeStampsAreCarriedToCopiedOutput)
     EXPECT_EQ(output.write, stamped.write);
     EXPECT_EQ(output.access, input.access);
     EXPECT_EQ(readFileBytes(copy), readFileBytes(png));
-}
-
-TEST(ConsoleProgressPrinter, PrintsOnlyForTrialStarts)
-{
-    FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    printTrialProgress(8, -1, -1, -1, -1, out);     // bit depth starts
-    printTrialProgress(-1, -1, -1, 3, -1, out);     // filter trial starts
-    printTrialProgress(-1, -1, -1, 3, 120, out);    // filter trial done
-    printTrialProgress(-1, 15, 9, -1, -1, out);     // parameter trial starts
-    printTrialProgress(-1, 15, 9, -1, 118, out);    // parameter trial done
-    std::rewind(out);
-    char text[16] = {};
-    const size_t n = std::fread(text, 1, sizeof text - 1, out);
-    std::fclose(out);
-    EXPECT_EQ(std::string(text, n), "..");
 }
 
 TEST(ConsoleStreams, WholeStreamReadIsBoundedByTheLimit)

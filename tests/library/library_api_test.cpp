@@ -129,7 +129,7 @@ TEST(LibraryApi, FailuresGiveTheirCodeAndNoOutput)
     const std::string out = dir.file("out.png");
     EXPECT_EQ(tlvx_convert_file(nullptr, out.c_str(), nullptr, nullptr), TLVX_ERROR_ARGUMENT);
     EXPECT_EQ(tlvx_convert_file(dir.file("text.png").c_str(), "", nullptr, nullptr), TLVX_ERROR_ARGUMENT);
-    EXPECT_EQ(tlvx_convert_file(dir.file("missing.bmp").c_str(), out.c_str(), nullptr, nullptr), TLVX_ERROR_READ);
+    EXPECT_EQ(tlvx_convert_file(dir.file("missing.bmp").c_str(), out.c_str(), nullptr, nullptr), TLVX_ERROR_NOT_FOUND);
     EXPECT_EQ(tlvx_convert_file(dir.file("text.png").c_str(), out.c_str(), nullptr, nullptr), TLVX_ERROR_READ);
     EXPECT_EQ(countEntries(dir.path()), 1u) << "a failed call leaves no file behind";
 

@@ -1,0 +1,232 @@
+#include "services/image_conversion.h"
+
+#include "core/file_handle.h"
+#include "core/replacing_file.h"
+#include "core/shared_flag.h"
+
+namespace {
+
+constexpr uint32_t kStreamReadStep = 1u << 16;
+
+// Puts a finished PNG at path through a ReplacingFile (replaced only once complete).
+bool writeWholeFile(const char* path, const AppendBuffer& png)
+{
+    ReplacingFile output;
+    if (!output.begin(path))
+        return false;
+    if (output.file().write(png.data, png.used) != png.used) {
+        output.abandon();
+        return false;
+    }
+    return output.commit();
+}
+
+// Why an input that did not load as an image did not: missing, unreadable, or no image.
+ConversionCause loadFailureOf(const char* path)
+{
+    if (!fileExists(path))
+        return ConversionCause::NotFound;
+    FileHandle file;
+    return file.openRead(path) ? ConversionCause::NotAnImage : ConversionCause::NotReadable;
+}
+
+uint16_t outputRules(const ConversionOutput& output, const ConversionSettings& settings)
+{
+    return static_cast<uint16_t>((settings.keepTimeStamps ? OUTPUT_KEEP_TIME_STAMPS : 0) |
+                                 (settings.testRun ? OUTPUT_TEST_RUN : 0) |
+                                 (output.derivedName ? OUTPUT_DERIVED_NAME : 0) |
+                                 (output.sharedName ? OUTPUT_SHARED_NAME : 0) |
+                                 (settings.replaceExisting ? OUTPUT_REPLACE_EXISTING : 0));
+}
+
+}  // namespace
+
+StreamRead readWholeStream(FILE* stream, uint32_t limit, AppendBuffer& bytes)
+{
+    if (!bytes.init(kStreamReadStep, kStreamReadStep))
+        return StreamRead::Failed;
+    uint8_t chunk[kStreamReadStep];
+    for (;;) {
+        const size_t got = std::fread(chunk, 1, sizeof chunk, stream);
+        if (got > limit - bytes.used) {
+            bytes.release();
+            return StreamRead::TooLarge;
+        }
+        // Doubling keeps the copies of a growing block linear in the input's size.
+        bytes.growStep = bytes.used > kStreamReadStep ? bytes.used : kStreamReadStep;
+        if (got > 0 && !bytes.append(chunk, static_cast<uint32_t>(got))) {
+            bytes.release();
+            return StreamRead::Failed;
+        }
+        if (got < sizeof chunk)
+            break;
+    }
+    if (std::ferror(stream)) {
+        bytes.release();
+        return StreamRead::Failed;
+    }
+    return StreamRead::Complete;
+}
+
+bool writeWholeStream(FILE* stream, const uint8_t* data, uint32_t size)
+{
+    return (size == 0 || std::fwrite(data, 1, size, stream) == size) && std::fflush(stream) == 0 &&
+           !std::ferror(stream);
+}
+
+void ImageConversion::setProgress(ProgressSink* sink, volatile int16_t* cancelFlag)
+{
+    sink_ = sink;
+    callerCancel_ = cancelFlag;
+}
+
+bool ImageConversion::finishLoad(bool loaded)
+{
+    report_.loaded = loaded;
+    source_ = loaded ? &image_ : nullptr;
+    chunks_ = loaded ? &keptChunks_ : nullptr;
+    if (!loaded)
+        image_.release();
+    return loaded;
+}
+
+bool ImageConversion::loadFile(const char* path, uint16_t options)
+{
+    report_ = ConversionReport();
+    inputPath_.assign(path);
+    memory_ = nullptr;
+    transparentColour_ = -1;
+    if (!loadConversionInput(path, options, image_, transparentColour_, keptChunks_)) {
+        report_.cause = loadFailureOf(path);
+        return finishLoad(false);
+    }
+    report_.inputSize = fileSizeByName(path);
+    if (report_.inputSize == 0) {
+        // No image is 0 bytes long: the size could not be read, and every rule needs it.
+        report_.cause = ConversionCause::NotReadable;
+        return finishLoad(false);
+    }
+    return finishLoad(true);
+}
+
+bool ImageConversion::loadMemory(const uint8_t* data, uint32_t size, uint16_t options)
+{
+    report_ = ConversionReport();
+    inputPath_.clear();
+    memory_ = data;
+    transparentColour_ = -1;
+    if (!loadConversionMemory(data, size, options, image_, transparentColour_, keptChunks_)) {
+        report_.cause = ConversionCause::NotAnImage;
+        return finishLoad(false);
+    }
+    report_.inputSize = size;
+    return finishLoad(true);
+}
+
+bool ImageConversion::loadStream(FILE* stream, uint16_t options)
+{
+    const StreamRead read = readWholeStream(stream, kMaxStreamInputBytes, inputBytes_);
+    if (read == StreamRead::Complete)
+        return loadMemory(inputBytes_.data, inputBytes_.used, options);
+    report_ = ConversionReport();
+    report_.cause = read == StreamRead::TooLarge ? ConversionCause::InputTooLarge : ConversionCause::NotReadable;
+    return finishLoad(false);
+}
+
+void ImageConversion::useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks)
+{
+    report_ = ConversionReport();
+    inputPath_.clear();
+    memory_ = nullptr;
+    image_.release();
+    source_ = &image;
+    chunks_ = keptChunks;
+    transparentColour_ = transparentColour;
+    report_.loaded = true;
+}
+
+int64_t ImageConversion::pixelCount() const
+{
+    return source_ ? static_cast<int64_t>(source_->width) * source_->height : 0;
+}
+
+bool ImageConversion::cancelled() const
+{
+    return callerCancel_ && loadSharedFlag(callerCancel_) != 0;
+}
+
+void ImageConversion::onEngineProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                                       int32_t size, void* self)
+{
+    auto* conversion = static_cast<ImageConversion*>(self);
+    if (conversion->cancelled())
+        storeSharedFlag(&conversion->engineCancel_, 1);
+    if (conversion->sink_)
+        conversion->sink_->onProgress(decodeProgress(bitDepth, windowBits, memLevel, filter, size));
+}
+
+const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const ConversionOutput& output,
+                                                 const ConversionSettings& settings)
+{
+    report_.status = ConversionStatus::Failed;
+    report_.cause = ConversionCause::None;
+    report_.notes = 0;
+    if (!source_) {
+        report_.cause = ConversionCause::NotAnImage;
+        return report_;
+    }
+    if (cancelled()) {
+        report_.status = ConversionStatus::Cancelled;
+        return report_;
+    }
+    fillConvertRequest(request_, *source_, settings.keepTransparent ? transparentColour_ : -1, settings.options,
+                       chunks_);
+    request_.extendedIterations = settings.extendedIterations;
+    request_.callback = &ImageConversion::onEngineProgress;
+    request_.userData = this;
+    request_.cancelFlag = &engineCancel_;
+
+    OutputOutcome outcome;
+    if (memory_ || output.memory || output.stream) {
+        // In memory: a PNG input, recognised by content, stays unless a PNG beats it.
+        AppendBuffer ownPng;
+        AppendBuffer& png = output.memory ? *output.memory : ownPng;
+        outcome = convertToMemory(optimizer, request_, memory_, memory_ ? report_.inputSize : 0, png,
+                                  &report_.notes);
+        const bool written = outcome == OutputOutcome::Failed || settings.testRun ||
+                             (output.path ? writeWholeFile(output.path, png)
+                              : output.stream ? writeWholeStream(output.stream, png.data, png.used)
+                                              : true);
+        if (!written)
+            outcome = OutputOutcome::Failed;
+    } else {
+        OutputTarget target;
+        target.inputPath = inputPath_.isEmpty() ? nullptr : inputPath_.c_str();
+        target.inputSize = report_.inputSize;
+        target.outputPath = output.path;
+        target.rules = outputRules(output, settings);
+        outcome = convertToFile(optimizer, request_, target, &report_.notes);
+    }
+
+    report_.result = request_;
+    report_.result.pixels = nullptr;
+    report_.result.keptChunks = nullptr;
+    report_.result.callback = nullptr;
+    report_.result.userData = nullptr;
+    report_.result.cancelFlag = nullptr;
+    switch (outcome) {
+    case OutputOutcome::Converted: report_.status = ConversionStatus::Converted; break;
+    case OutputOutcome::Copied: report_.status = ConversionStatus::Copied; break;
+    case OutputOutcome::NoOutput: report_.status = ConversionStatus::Kept; break;
+    case OutputOutcome::CopyFailed: report_.cause = ConversionCause::CopyFailed; break;
+    case OutputOutcome::OutputExists: report_.cause = ConversionCause::OutputExists; break;
+    case OutputOutcome::SharedOutput: report_.cause = ConversionCause::SharedOutput; break;
+    case OutputOutcome::Failed:
+        if (cancelled())
+            report_.status = ConversionStatus::Cancelled;
+        else
+            report_.cause = ConversionCause::CannotWrite;
+        break;
+    }
+    return report_;
+}

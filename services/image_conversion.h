@@ -1,0 +1,152 @@
+#pragma once
+// The conversion service: one image from its input to its output, as every
+// front end runs it (the console's modes, the C library, the desktop
+// program's output dialog and folder run).
+//
+// An ImageConversion loads one input (a file, a file's bytes in memory, a
+// stream read whole, or an image the caller already holds), then converts it
+// to one output (a file, memory, a stream, or nothing: a test run) under the
+// output rules of conversion.h, with typed progress events
+// (progress_event.h) and a cancel flag, and reports how it ended: converted,
+// kept, copied, failed (with its cause) or cancelled, with the figures.
+//
+// One object per thread, one image after another; it owns the loaded image
+// and the request. Not copyable.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/byte_buffer.h"
+#include "core/dib_image.h"
+#include "core/text_string.h"
+#include "services/conversion.h"
+#include "services/progress_event.h"
+
+// The most bytes a stream input may hold; more is a read error. Far above
+// any real image, far below what memory can hold three times over (input,
+// picture, PNG).
+constexpr uint32_t kMaxStreamInputBytes = 1u << 30;
+
+// The most zopfli iterations a front end may ask for.
+constexpr int32_t kMaxExtendedIterations = 1000;
+
+// What every conversion of a run is made with, in the service's words.
+struct ConversionSettings {
+    uint16_t options = 0;              // OPT_* bits (others are ignored)
+    int32_t extendedIterations = 0;    // zopfli's iterations; 0: chosen by the data size
+    bool keepTransparent = true;       // a PNG or GIF input's transparent colour is kept
+    bool keepTimeStamps = false;       // OUTPUT_KEEP_TIME_STAMPS
+    bool replaceExisting = false;      // OUTPUT_REPLACE_EXISTING
+    bool testRun = false;              // OUTPUT_TEST_RUN: the search runs, nothing is written
+};
+
+// Where the PNG goes. Exactly one of path, memory and stream, or none of
+// them for a test run.
+struct ConversionOutput {
+    const char* path = nullptr;        // a file, replaced only once complete
+    bool derivedName = false;          // the program chose path (OUTPUT_DERIVED_NAME)
+    bool sharedName = false;           // another input of the run chose it too (OUTPUT_SHARED_NAME)
+    AppendBuffer* memory = nullptr;    // receives the PNG (released first)
+    FILE* stream = nullptr;            // receives the PNG once it is complete, then is flushed
+};
+
+enum class ConversionStatus {
+    Converted,   // a new PNG was written
+    Copied,      // the input is a PNG that stays as it is: copied unchanged to the output
+    Kept,        // as Copied, but the output is the input: nothing written
+    Failed,      // see the cause
+    Cancelled,   // the cancel flag was set; nothing was written
+};
+
+enum class ConversionCause {
+    None,
+    NotFound,         // no file at the input path
+    NotReadable,      // the input exists but cannot be read (permission, a folder, an I/O error)
+    NotAnImage,       // no BMP, PNG or GIF the readers take, or damaged beyond reading
+    InputTooLarge,    // a stream above kMaxStreamInputBytes
+    CannotWrite,      // the conversion or its output failed
+    CopyFailed,       // the unchanged input could not be copied to the output
+    OutputExists,     // the derived output name is another existing file
+    SharedOutput,     // another input of the run derives the same output name
+};
+
+// How a conversion ended, with its figures.
+struct ConversionReport {
+    ConversionStatus status = ConversionStatus::Failed;
+    ConversionCause cause = ConversionCause::None;
+    uint16_t notes = 0;          // CONVERSION_NOTE_* bits
+    bool loaded = false;         // the input was read as an image
+    uint32_t inputSize = 0;      // bytes of the input, when loaded
+    // The result fields of the request (engine/png_optimizer.h): valid for
+    // Converted, Copied and Kept (describing the input only when notes has
+    // kConversionNotesWithoutSearch). Its image and chunk pointers are null.
+    ConvertRequest result;
+
+    bool failed() const { return status == ConversionStatus::Failed || status == ConversionStatus::Cancelled; }
+    // Output minus input bytes of a converted file.
+    int64_t sizeChange() const { return static_cast<int64_t>(result.fileSize) - static_cast<int64_t>(inputSize); }
+};
+
+class ImageConversion {
+public:
+    ImageConversion() = default;
+    ImageConversion(const ImageConversion&) = delete;
+    ImageConversion& operator=(const ImageConversion&) = delete;
+
+    // The progress sink (may be null) and the caller's cancel flag (may be
+    // null; only read: before the work and at every progress event), kept
+    // for every conversion of this object. Both must outlive the conversions.
+    void setProgress(ProgressSink* sink, volatile int16_t* cancelFlag);
+
+    // Loading, each forgetting the image before. False when the input is
+    // not read as an image; report() then says why.
+    bool loadFile(const char* path, uint16_t options);
+    // A file's content in memory; the bytes must stay valid until convert returns.
+    bool loadMemory(const uint8_t* data, uint32_t size, uint16_t options);
+    // A stream read whole (at most kMaxStreamInputBytes).
+    bool loadStream(FILE* stream, uint16_t options);
+    // An image the caller holds (which must outlive the conversion) with its
+    // transparent colour and the chunks to keep (may be null), from no file:
+    // the PNG is written whatever its size.
+    void useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks);
+
+    // Pixels of the loaded image (0 when nothing is loaded).
+    int64_t pixelCount() const;
+
+    // Converts what was loaded into output under settings. Never call it
+    // after a failed load.
+    const ConversionReport& convert(PngOptimizer& optimizer, const ConversionOutput& output,
+                                    const ConversionSettings& settings);
+
+    const ConversionReport& report() const { return report_; }
+
+private:
+    bool finishLoad(bool loaded);
+    bool cancelled() const;
+    static void onEngineProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
+                                 int32_t size, void* self);
+
+    DibImage image_;
+    const DibImage* source_ = nullptr;   // image_ or the caller's image
+    AppendBuffer keptChunks_;            // the colour chunks a PNG keeps with the extended search
+    const AppendBuffer* chunks_ = nullptr;
+    AppendBuffer inputBytes_;            // a stream's content, and the memory input when it came from one
+    const uint8_t* memory_ = nullptr;    // the memory input, or null
+    TextString inputPath_;               // the file input, or empty
+    int32_t transparentColour_ = -1;
+    ConvertRequest request_;
+    ConversionReport report_;
+    ProgressSink* sink_ = nullptr;
+    volatile int16_t* callerCancel_ = nullptr;
+    volatile int16_t engineCancel_ = 0;   // the engine clears its flag when it starts: a flag of our own
+};
+
+// How reading a whole stream ended.
+enum class StreamRead { Complete, TooLarge, Failed };
+// Reads stream to its end into bytes (released first). TooLarge when it holds
+// more than limit bytes, Failed on a read error or when memory is refused;
+// bytes is empty then.
+StreamRead readWholeStream(FILE* stream, uint32_t limit, AppendBuffer& bytes);
+// Writes size bytes to stream and flushes it; false when any of it failed
+// (a closed pipe, a full disk).
+bool writeWholeStream(FILE* stream, const uint8_t* data, uint32_t size);
