@@ -65,6 +65,23 @@ void removeListedTempFiles();
 // Counts the listed temporary files; for tests.
 int listedTempFileCount();
 
+// Writes the file at targetPath through a ReplacingFile: write(FileHandle&)
+// fills the temporary file and returns true when all of it was written; only
+// then is the target replaced. False on any failure; the target is then
+// unchanged.
+template <typename Write>
+bool writeReplacing(const char* targetPath, Write write)
+{
+    ReplacingFile output;
+    if (!output.begin(targetPath))
+        return false;
+    if (!write(output.file())) {
+        output.abandon();
+        return false;
+    }
+    return output.commit();
+}
+
 // Copies source to target (replacing any file there) through a ReplacingFile.
 // False on any read or write failure; the target is then unchanged.
 bool copyFileReplacing(const char* source, const char* target);

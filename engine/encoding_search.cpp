@@ -442,12 +442,5 @@ bool PngOptimizer::writeOutput(const OutputPlace& place)
         return false;
     if (place.memory)
         return writePngBytes(*place.memory, file);
-    ReplacingFile output;
-    if (!output.begin(place.path))
-        return false;
-    if (!writePngFile(output.file(), file)) {
-        output.abandon();
-        return false;
-    }
-    return output.commit();
+    return writeReplacing(place.path, [&](FileHandle& output) { return writePngFile(output, file); });
 }

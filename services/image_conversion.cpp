@@ -8,19 +8,6 @@ namespace {
 
 constexpr uint32_t kStreamReadStep = 1u << 16;
 
-// Puts a finished PNG at path through a ReplacingFile (replaced only once complete).
-bool writeWholeFile(const char* path, const AppendBuffer& png)
-{
-    ReplacingFile output;
-    if (!output.begin(path))
-        return false;
-    if (output.file().write(png.data, png.used) != png.used) {
-        output.abandon();
-        return false;
-    }
-    return output.commit();
-}
-
 // Why an input that did not load as an image did not: missing, unreadable, or no image.
 ConversionCause loadFailureOf(const char* path)
 {
@@ -194,7 +181,10 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
         outcome = convertToMemory(optimizer, request_, memory_, memory_ ? report_.inputSize : 0, png,
                                   &report_.notes);
         const bool written = outcome == OutputOutcome::Failed || settings.testRun ||
-                             (output.path ? writeWholeFile(output.path, png)
+                             (output.path ? writeReplacing(output.path,
+                                                          [&](FileHandle& file) {
+                                                              return file.write(png.data, png.used) == png.used;
+                                                          })
                               : output.stream ? writeWholeStream(output.stream, png.data, png.used)
                                               : true);
         if (!written)

@@ -59,22 +59,13 @@ bool saveSettingsTo(const char* path, const AppSettings& settings, WindowPositio
 {
     if (!path || !path[0])
         return false;
-    ReplacingFile output;
-    if (!output.begin(path))
-        return false;
-    FileHandle& file = output.file();
-    const bool written = file.writeText("[Tolvarinx3]\r\n") &&
-                         file.writeKeyInt("WinX", position.x) &&
-                         file.writeKeyInt("WinY", position.y) &&
-                         file.writeKeyInt("OptFlag", settings.OptFlag) &&
-                         file.writeKeyInt("DirFlag", settings.DirFlag) &&
-                         file.writeKeyText("OpenDir", settings.OpenDir.c_str()) &&
-                         file.writeKeyText("SaveDir", settings.SaveDir.c_str());
-    if (!written) {
-        output.abandon();
-        return false;
-    }
-    return output.commit();
+    return writeReplacing(path, [&](FileHandle& file) {
+        return file.writeText("[Tolvarinx3]\r\n") && file.writeKeyInt("WinX", position.x) &&
+               file.writeKeyInt("WinY", position.y) && file.writeKeyInt("OptFlag", settings.OptFlag) &&
+               file.writeKeyInt("DirFlag", settings.DirFlag) &&
+               file.writeKeyText("OpenDir", settings.OpenDir.c_str()) &&
+               file.writeKeyText("SaveDir", settings.SaveDir.c_str());
+    });
 }
 
 WindowPosition loadSettings()
