@@ -67,3 +67,29 @@ TEST(FolderWalk, JobsWaitForTheLastEarlierUseOfTheirPaths)
         EXPECT_TRUE(isDirectory((outRoot + sep + "sub").c_str()));
     }
 }
+
+// Two spellings of one folder are one folder: the outputs replace their inputs
+// (and the in-place rules apply); a missing or different folder is separate.
+TEST(FolderWalk, OneFolderUnderTwoNamesIsNotSeparate)
+{
+    TempDir dir;
+    const std::string folder = dir.file("in");
+    std::filesystem::create_directory(folder);
+    std::filesystem::create_directory(dir.file("other"));
+    struct Case {
+        std::string output;
+        bool separate;
+    };
+    const Case cases[] = {
+        {folder, false},
+        {folder + "/.", false},
+        {dir.file("other") + "/../in", false},
+        {dir.file("other"), true},
+        {dir.file("missing"), true},
+    };
+    for (const Case& c : cases) {
+        FolderWalk walk;
+        walk.start(folder.c_str(), c.output.c_str());
+        EXPECT_EQ(walk.separateOutput(), c.separate) << c.output;
+    }
+}
