@@ -96,11 +96,7 @@ bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long
 namespace {
 
 // The run flags that are settings of their own; the OPT_* bits pass as they are.
-struct RunFlagSetting {
-    uint16_t flag;
-    bool ConversionSettings::*setting;
-};
-constexpr RunFlagSetting kRunFlagSettings[] = {
+constexpr SettingFlag kRunFlagSettings[] = {
     {RUN_TIME_STAMPS, &ConversionSettings::keepTimeStamps},
     {RUN_REPLACE, &ConversionSettings::replaceExisting},
     {RUN_TEST, &ConversionSettings::testRun},
@@ -110,11 +106,7 @@ constexpr RunFlagSetting kRunFlagSettings[] = {
 
 ConversionSettings settingsOfRunFlags(uint16_t runFlags)
 {
-    ConversionSettings settings;
-    settings.options = static_cast<uint16_t>(runFlags & kConvertOptionBits);
-    for (const RunFlagSetting& entry : kRunFlagSettings)
-        settings.*entry.setting = (runFlags & entry.flag) != 0;
-    return settings;
+    return settingsOfFlags(runFlags, kRunFlagSettings);
 }
 
 bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out)

@@ -13,6 +13,7 @@
 // One object per thread, one image after another; it owns the loaded image
 // and the request. Not copyable.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -39,6 +40,25 @@ struct ConversionSettings {
     bool replaceExisting = false;      // OUTPUT_REPLACE_EXISTING
     bool testRun = false;              // OUTPUT_TEST_RUN: the search runs, nothing is written
 };
+
+// One front-end flag bit that switches one setting on: the rows of each
+// front end's mapping table.
+struct SettingFlag {
+    uint16_t flag;
+    bool ConversionSettings::*setting;
+};
+
+// Settings with the engine's option bits of flags and every setting whose
+// table row's bit is in flags (the others false).
+template <size_t Count>
+ConversionSettings settingsOfFlags(uint16_t flags, const SettingFlag (&table)[Count])
+{
+    ConversionSettings settings;
+    settings.options = static_cast<uint16_t>(flags & kConvertOptionBits);
+    for (const SettingFlag& row : table)
+        settings.*row.setting = (flags & row.flag) != 0;
+    return settings;
+}
 
 // Where the PNG goes. Exactly one of path, memory and stream, or none of
 // them for a test run.

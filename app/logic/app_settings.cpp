@@ -11,11 +11,7 @@ namespace {
 constexpr int kFolderReserve = 255;
 
 // The DirFlag bits that are conversion settings.
-struct DirFlagSetting {
-    uint16_t flag;
-    bool ConversionSettings::*setting;
-};
-constexpr DirFlagSetting kDirFlagSettings[] = {
+constexpr SettingFlag kDirFlagSettings[] = {
     {DIR_KEEP_TIMESTAMP, &ConversionSettings::keepTimeStamps},
     {DIR_KEEP_TRANSPARENT, &ConversionSettings::keepTransparent},
 };
@@ -24,10 +20,8 @@ constexpr DirFlagSetting kDirFlagSettings[] = {
 
 ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag)
 {
-    ConversionSettings settings;
+    ConversionSettings settings = settingsOfFlags(dirFlag, kDirFlagSettings);
     settings.options = static_cast<uint16_t>(optFlag & kConvertOptionBits);
-    for (const DirFlagSetting& entry : kDirFlagSettings)
-        settings.*entry.setting = (dirFlag & entry.flag) != 0;
     return settings;
 }
 

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/common/image_file_builders.h"
 #include "tests/console/console_test_support.h"
 
 namespace fs = std::filesystem;
@@ -29,11 +28,7 @@ nlohmann::json firstObject(const std::string& report)
 TEST(FailureCauses, EachFailureNamesItsCause)
 {
     TempDir dir;
-    RgbaImage picture;
-    picture.width = 3;
-    picture.height = 2;
-    picture.pixels.assign(3 * 2 * 4, 77);
-    writeFileBytes(dir.file("good.bmp"), encodeBmp24(picture));
+    writeBmp24(dir.file("good.bmp"), makeBandedImage(3, 2, 1));
     writeFileBytes(dir.file("notes.png"), {'h', 'i'});
     fs::create_directory(dir.file("folder.png"));
     struct Case {

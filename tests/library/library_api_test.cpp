@@ -123,15 +123,22 @@ TEST(LibraryApi, FailuresGiveTheirCodeAndNoOutput)
         EXPECT_EQ(outputSize, 0u);
     }
 
-    // The file call: missing arguments, and an input that is no image.
+    // The file call: missing arguments, and each cause of a failure by its own status.
     TempDir dir;
     ASSERT_TRUE(writeFileBytes(dir.file("text.png"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}));
+    ASSERT_TRUE(writeFileBytes(dir.file("good.bmp"), encodeBmp24(picture(3, 2, 1, false))));
+    std::filesystem::create_directory(dir.file("folder.png"));
     const std::string out = dir.file("out.png");
     EXPECT_EQ(tlvx_convert_file(nullptr, out.c_str(), nullptr, nullptr), TLVX_ERROR_ARGUMENT);
     EXPECT_EQ(tlvx_convert_file(dir.file("text.png").c_str(), "", nullptr, nullptr), TLVX_ERROR_ARGUMENT);
     EXPECT_EQ(tlvx_convert_file(dir.file("missing.bmp").c_str(), out.c_str(), nullptr, nullptr), TLVX_ERROR_NOT_FOUND);
+    EXPECT_EQ(tlvx_convert_file(dir.file("folder.png").c_str(), out.c_str(), nullptr, nullptr), TLVX_ERROR_NOT_READABLE);
     EXPECT_EQ(tlvx_convert_file(dir.file("text.png").c_str(), out.c_str(), nullptr, nullptr), TLVX_ERROR_READ);
-    EXPECT_EQ(countEntries(dir.path()), 1u) << "a failed call leaves no file behind";
+    const std::string noFolder = dir.file("none/out.png");
+    EXPECT_EQ(tlvx_convert_file(dir.file("good.bmp").c_str(), noFolder.c_str(), nullptr, nullptr), TLVX_ERROR_WRITE);
+    EXPECT_EQ(countEntries(dir.path()), 3u) << "a failed call leaves no file behind";
+    for (const int status : {TLVX_ERROR_NOT_FOUND, TLVX_ERROR_NOT_READABLE})
+        EXPECT_STRNE(tlvx_status_text(status), "unknown status");
 
     EXPECT_STREQ(tlvx_status_text(TLVX_ERROR_CANCELLED), "the conversion was cancelled");
     EXPECT_STREQ(tlvx_status_text(-1), "unknown status");

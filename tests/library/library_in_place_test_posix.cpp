@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "lib/tolvarinx.h"
 #include "tests/common/image_file_builders.h"
 #include "tests/common/in_place_cases.h"
@@ -47,33 +45,3 @@ TEST(LibraryInPlace, MemoryCallPassesAnAnimationThrough)
     tlvx_free(output);
 }
 
-// The file call's status names why it failed.
-TEST(LibraryInPlace, FileCallStatusNamesTheCause)
-{
-    TempDir dir;
-    RgbaImage picture;
-    picture.width = 3;
-    picture.height = 2;
-    picture.pixels.assign(3 * 2 * 4, 77);
-    writeFileBytes(dir.file("good.bmp"), encodeBmp24(picture));
-    writeFileBytes(dir.file("notes.png"), {'h', 'i'});
-    const std::string folder = dir.file("folder.png");
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    struct Case {
-        std::string input;
-        std::string output;
-        int status;
-    };
-    const Case cases[] = {
-        {dir.file("missing.png"), dir.file("a.png"), TLVX_ERROR_NOT_FOUND},
-        {folder, dir.file("b.png"), TLVX_ERROR_NOT_READABLE},
-        {dir.file("notes.png"), dir.file("c.png"), TLVX_ERROR_READ},
-        {dir.file("good.bmp"), dir.file("none/d.png"), TLVX_ERROR_WRITE},
-    };
-    for (const Case& c : cases) {
-        tlvx_result result = {};
-        EXPECT_EQ(tlvx_convert_file(c.input.c_str(), c.output.c_str(), nullptr, &result), c.status) << c.input;
-        EXPECT_EQ(result.outcome, TLVX_OUTCOME_NONE);
-        EXPECT_STRNE(tlvx_status_text(c.status), "unknown status");
-    }
-}

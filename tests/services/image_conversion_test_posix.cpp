@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "core/image_loader.h"
 #include "services/image_conversion.h"
@@ -26,14 +27,6 @@ RgbaImage bands()
     for (uint32_t i = 0; i < picture.width * picture.height; ++i)
         picture.pixels.insert(picture.pixels.end(), {uint8_t(i / 17 * 20), 90, uint8_t(i % 3 * 70), 255});
     return picture;
-}
-
-bool fileExistsAt(const std::string& path)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file)
-        std::fclose(file);
-    return file != nullptr;
 }
 
 struct Outcome {
@@ -91,16 +84,13 @@ Outcome convertThrough(const std::vector<uint8_t>& input, InputKind in, OutputKi
     const ConversionReport& report = conversion.convert(optimizer, output, settings);
     outcome.status = report.status;
     outcome.cause = report.cause;
-    if (out == OutputKind::File && fileExistsAt(outputPath))
+    if (out == OutputKind::File && std::filesystem::exists(outputPath))
         outcome.png = readFileBytes(outputPath);
-    else if (out == OutputKind::Memory)
+    std::rewind(sink);
+    if (out == OutputKind::Stream && readWholeStream(sink, kMaxStreamInputBytes, memory) != StreamRead::Complete)
+        ADD_FAILURE() << "the stream output cannot be read back";
+    if (out == OutputKind::Memory || out == OutputKind::Stream)
         outcome.png.assign(memory.data, memory.data + memory.used);
-    else if (out == OutputKind::Stream) {
-        std::rewind(sink);
-        int c;
-        while ((c = std::fgetc(sink)) != EOF)
-            outcome.png.push_back(uint8_t(c));
-    }
     std::fclose(sink);
     return outcome;
 }
