@@ -1,6 +1,9 @@
 #include "engine/extended/zopfli_parts.h"
 
 #include <zlib.h>
+extern "C" {   // the header declares C functions without saying so
+#include <zopfli/blocksplitter.h>
+}
 #include <zopfli/deflate.h>
 #include <zopfli/zopfli.h>
 
@@ -42,9 +45,9 @@ void appendBits(std::vector<uint8_t>& out, uint64_t& bits, const PartStream& par
 
 }   // namespace
 
-uint32_t zopfliPartCount(uint64_t size)
+uint32_t zopfliPartCount(uint64_t size, uint32_t partBytes)
 {
-    return static_cast<uint32_t>(std::clamp<uint64_t>(size / kZopfliPartBytes, 1, kMaxZopfliParts));
+    return static_cast<uint32_t>(std::clamp<uint64_t>(size / std::max<uint32_t>(partBytes, 1), 1, kMaxZopfliParts));
 }
 
 uint32_t zopfliPartStart(uint32_t size, uint32_t parts, uint32_t index)
@@ -52,34 +55,87 @@ uint32_t zopfliPartStart(uint32_t size, uint32_t parts, uint32_t index)
     return static_cast<uint32_t>(uint64_t(size) * index / parts);
 }
 
-bool zopfliDeflateParts(const uint8_t* data, uint32_t size, int32_t iterations, uint32_t parts,
-                        WorkerPool* pool, std::vector<uint8_t>& deflate)
+namespace {
+
+// True when deflate (raw, no framing) inflates to exactly data.
+bool inflatesTo(const std::vector<uint8_t>& deflate, const uint8_t* data, uint32_t size)
 {
-    // Every part holds at least one byte (an empty buffer is one empty part).
-    parts = std::clamp<uint32_t>(parts, 1, std::min<uint32_t>(kMaxZopfliParts, std::max<uint32_t>(size, 1)));
+    z_stream z = {};
+    if (inflateInit2(&z, -15) != Z_OK)
+        return false;
+    std::vector<uint8_t> out(size + 1u);
+    z.next_in = const_cast<Bytef*>(deflate.data());
+    z.avail_in = static_cast<uInt>(deflate.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int result = inflate(&z, Z_FINISH);
+    const bool same = result == Z_STREAM_END && z.total_out == size && z.avail_in == 0 &&
+                      std::equal(data, data + size, out.data());
+    inflateEnd(&z);
+    return same;
+}
+
+// The parts one after another into one buffer, each continuing at the bit
+// where the one before ended: zopfli's own way of joining calls.
+bool zopfliDeflateInSequence(const ZopfliOptions& options, const uint8_t* data, uint32_t size,
+                             const std::vector<uint32_t>& starts, std::vector<uint8_t>& deflate)
+{
+    PartStream stream;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const bool last = i + 1 == starts.size();
+        ZopfliDeflatePart(&options, 2, last, data, starts[i], last ? size : starts[i + 1], &stream.lastBits,
+                          &stream.bytes, &stream.size);
+    }
+    if (!stream.bytes || stream.size == 0 || stream.size > kMaxBlockBytes)
+        return false;
+    deflate.assign(stream.bytes, stream.bytes + stream.size);
+    return true;
+}
+
+// The raw deflate stream of data in the parts beginning at starts.
+bool zopfliDeflateAt(const uint8_t* data, uint32_t size, int32_t iterations, const std::vector<uint32_t>& starts,
+                     WorkerPool* pool, std::vector<uint8_t>& deflate)
+{
     deflate.clear();
+    const size_t parts = starts.size();
+    if (parts == 0 || starts.front() != 0)
+        return false;
+    for (size_t i = 1; i < parts; ++i)
+        if (starts[i] <= starts[i - 1] || starts[i] >= size)
+            return false;
     try {
         ZopfliOptions options;
         ZopfliInitOptions(&options);
         options.numiterations = iterations < 1 ? 1 : iterations;
         std::vector<PartStream> streams(parts);
-        // Declared after the streams: its end waits for the parts still encoding into them.
-        TaskGroup group(parts > 1 ? pool : nullptr);
-        for (uint32_t i = 0; i < parts; ++i) {
-            PartStream* stream = &streams[i];
-            group.submit([&options, data, size, parts, i, stream] {
-                ZopfliDeflatePart(&options, 2, i + 1 == parts, data, zopfliPartStart(size, parts, i),
-                                  zopfliPartStart(size, parts, i + 1), &stream->lastBits, &stream->bytes,
-                                  &stream->size);
-            });
+        {
+            // Declared after the streams: its end waits for the parts still encoding into them.
+            TaskGroup group(parts > 1 ? pool : nullptr);
+            for (size_t i = 0; i < parts; ++i) {
+                PartStream* stream = &streams[i];
+                const uint32_t begin = starts[i];
+                const uint32_t end = i + 1 == parts ? size : starts[i + 1];
+                const bool last = i + 1 == parts;
+                group.submit([&options, data, begin, end, last, stream] {
+                    ZopfliDeflatePart(&options, 2, last, data, begin, end, &stream->lastBits, &stream->bytes,
+                                      &stream->size);
+                });
+            }
+            uint64_t bits = 0;
+            for (const PartStream& part : streams) {
+                group.wait();
+                if (!part.bytes || part.size == 0 || bits + part.bitCount() > uint64_t(kMaxBlockBytes) * 8)
+                    return false;
+                appendBits(deflate, bits, part);
+            }
         }
-        uint64_t bits = 0;
-        for (const PartStream& part : streams) {
-            group.wait();
-            if (!part.bytes || part.size == 0 || bits + part.bitCount() > uint64_t(kMaxBlockBytes) * 8)
-                return false;
-            appendBits(deflate, bits, part);
-        }
+        // A part encoded from bit 0 is valid at any bit offset unless it holds
+        // a stored block, whose padding to a byte boundary depends on the
+        // offset. zopfli stores incompressible stretches so: the joined stream
+        // is checked, and such data is encoded again with each part
+        // continuing at its true offset.
+        if (parts > 1 && !inflatesTo(deflate, data, size))
+            return zopfliDeflateInSequence(options, data, size, starts, deflate) && inflatesTo(deflate, data, size);
     } catch (const std::bad_alloc&) {
         deflate.clear();
         return false;
@@ -87,12 +143,19 @@ bool zopfliDeflateParts(const uint8_t* data, uint32_t size, int32_t iterations, 
     return true;
 }
 
-bool zopfliEncodeParts(const uint8_t* data, uint32_t size, int32_t iterations, uint32_t parts,
-                       WorkerPool* pool, std::vector<uint8_t>& out)
+std::vector<uint32_t> equalStarts(uint32_t size, uint32_t parts)
 {
-    std::vector<uint8_t> deflate;
-    if (!zopfliDeflateParts(data, size, iterations, parts, pool, deflate) ||
-        deflate.size() > kMaxBlockBytes - 6)
+    // Every part holds at least one byte (an empty buffer is one empty part).
+    parts = std::clamp<uint32_t>(parts, 1, std::min<uint32_t>(kMaxZopfliParts, std::max<uint32_t>(size, 1)));
+    std::vector<uint32_t> starts(parts);
+    for (uint32_t i = 0; i < parts; ++i)
+        starts[i] = zopfliPartStart(size, parts, i);
+    return starts;
+}
+
+bool zlibWrap(const uint8_t* data, uint32_t size, const std::vector<uint8_t>& deflate, std::vector<uint8_t>& out)
+{
+    if (deflate.size() > kMaxBlockBytes - 6)
         return false;
     const uLong adler = adler32(adler32(0, nullptr, 0), data, static_cast<uInt>(size));
     try {
@@ -107,4 +170,51 @@ bool zopfliEncodeParts(const uint8_t* data, uint32_t size, int32_t iterations, u
         return false;
     }
     return true;
+}
+
+}   // namespace
+
+bool zopfliDeflateParts(const uint8_t* data, uint32_t size, int32_t iterations, uint32_t parts,
+                        WorkerPool* pool, std::vector<uint8_t>& deflate)
+{
+    try {
+        return zopfliDeflateAt(data, size, iterations, equalStarts(size, parts), pool, deflate);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool zopfliBlockStarts(const uint8_t* data, uint32_t size, uint32_t minPartBytes, std::vector<uint32_t>& starts)
+{
+    try {
+        starts.assign(1, 0);
+        if (size < 2 * uint64_t(minPartBytes))
+            return true;
+        ZopfliOptions options;
+        ZopfliInitOptions(&options);
+        size_t* points = nullptr;
+        size_t count = 0;
+        ZopfliBlockSplit(&options, data, 0, size, options.blocksplittingmax, &points, &count);
+        for (size_t i = 0; i < count && starts.size() < kMaxZopfliParts; ++i)
+            if (points[i] >= uint64_t(starts.back()) + minPartBytes && points[i] + uint64_t(minPartBytes) <= size)
+                starts.push_back(static_cast<uint32_t>(points[i]));
+        std::free(points);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool zopfliEncodeAt(const uint8_t* data, uint32_t size, int32_t iterations, const std::vector<uint32_t>& starts,
+                    WorkerPool* pool, std::vector<uint8_t>& out)
+{
+    std::vector<uint8_t> deflate;
+    return zopfliDeflateAt(data, size, iterations, starts, pool, deflate) && zlibWrap(data, size, deflate, out);
+}
+
+bool zopfliEncodeParts(const uint8_t* data, uint32_t size, int32_t iterations, uint32_t parts,
+                       WorkerPool* pool, std::vector<uint8_t>& out)
+{
+    std::vector<uint8_t> deflate;
+    return zopfliDeflateParts(data, size, iterations, parts, pool, deflate) && zlibWrap(data, size, deflate, out);
 }
