@@ -9,6 +9,7 @@ extern "C" {   // the header declares C functions without saying so
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "core/size_limits.h"
@@ -195,10 +196,10 @@ bool zopfliBlockStarts(const uint8_t* data, uint32_t size, uint32_t minPartBytes
         size_t* points = nullptr;
         size_t count = 0;
         ZopfliBlockSplit(&options, data, 0, size, options.blocksplittingmax, &points, &count);
+        const std::unique_ptr<size_t, decltype(&std::free)> owned(points, &std::free);   // malloc'ed by zopfli
         for (size_t i = 0; i < count && starts.size() < kMaxZopfliParts; ++i)
             if (points[i] >= uint64_t(starts.back()) + minPartBytes && points[i] + uint64_t(minPartBytes) <= size)
                 starts.push_back(static_cast<uint32_t>(points[i]));
-        std::free(points);
     } catch (const std::bad_alloc&) {
         return false;
     }
