@@ -53,7 +53,7 @@ struct ImageSource {
 
 // Loads source as kind says; the results are cleared first, as loadImageFile documents.
 bool loadImageOfKind(DibImage& image, const ImageSource& source, ImageFileKind kind, int32_t& transparentColour,
-                     ImageInput input, AppendBuffer* colourChunks)
+                     ImageInput input, AppendBuffer* colourChunks, ByteBuffer* wideSamples)
 {
     switch (kind) {
     case ImageFileKind::Bmp:
@@ -63,11 +63,14 @@ bool loadImageOfKind(DibImage& image, const ImageSource& source, ImageFileKind k
         PngReadOptions options;
         options.extendedInput = input == ImageInput::Extended;
         options.colourChunks = colourChunks;
+        options.wideSamples = wideSamples;
         if (source.path ? loadPngFile(source.path, image, transparentColour, options)
                         : loadPngMemory(source.data, source.size, image, transparentColour, options))
             return true;
         if (colourChunks)
             colourChunks->release();
+        if (wideSamples)
+            wideSamples->release();
         return false;
     }
     case ImageFileKind::Gif:
@@ -79,10 +82,13 @@ bool loadImageOfKind(DibImage& image, const ImageSource& source, ImageFileKind k
     return false;
 }
 
-void clearLoadResults(DibImage& image, int32_t& transparentColour, AppendBuffer* colourChunks)
+void clearLoadResults(DibImage& image, int32_t& transparentColour, AppendBuffer* colourChunks,
+                      ByteBuffer* wideSamples)
 {
     if (colourChunks)
         colourChunks->release();
+    if (wideSamples)
+        wideSamples->release();
     image.hasAlpha = 0;
     transparentColour = -1;
 }
@@ -90,9 +96,9 @@ void clearLoadResults(DibImage& image, int32_t& transparentColour, AppendBuffer*
 }  // namespace
 
 bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
-                   AppendBuffer* colourChunks)
+                   AppendBuffer* colourChunks, ByteBuffer* wideSamples)
 {
-    clearLoadResults(image, transparentColour, colourChunks);
+    clearLoadResults(image, transparentColour, colourChunks, wideSamples);
     uint8_t head[kSignatureBytes] = {};
     uint32_t headBytes = 0;
     {
@@ -108,17 +114,19 @@ bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour
         }
     }
     const ImageSource source = {path, nullptr, 0};
-    return loadImageOfKind(image, source, imageFileKind(head, headBytes), transparentColour, input, colourChunks);
+    return loadImageOfKind(image, source, imageFileKind(head, headBytes), transparentColour, input, colourChunks,
+                           wideSamples);
 }
 
 bool loadImageMemory(DibImage& image, const uint8_t* data, uint32_t size, int32_t& transparentColour,
-                     ImageInput input, AppendBuffer* colourChunks)
+                     ImageInput input, AppendBuffer* colourChunks, ByteBuffer* wideSamples)
 {
-    clearLoadResults(image, transparentColour, colourChunks);
+    clearLoadResults(image, transparentColour, colourChunks, wideSamples);
     // Nothing larger is a file the readers take (the file paths refuse it too).
     if (!data || size > kMaxBlockBytes)
         return false;
     const uint32_t headBytes = size < kSignatureBytes ? size : kSignatureBytes;
     const ImageSource source = {nullptr, data, size};
-    return loadImageOfKind(image, source, imageFileKind(data, headBytes), transparentColour, input, colourChunks);
+    return loadImageOfKind(image, source, imageFileKind(data, headBytes), transparentColour, input, colourChunks,
+                           wideSamples);
 }

@@ -33,13 +33,18 @@ enum class ImageInput {
 };
 
 class AppendBuffer;
+class ByteBuffer;
 
 // loadImageFile with a choice of input. With ImageInput::Extended and a
 // colourChunks buffer, a PNG's sRGB, gAMA, cHRM and iCCP chunks are kept there
 // whole, in file order (png_reader.h); the buffer is released first and stays
 // empty for other files, for ImageInput::Default and when the load fails.
+// With ImageInput::Extended and a wideSamples buffer, a 16-bit PNG whose
+// samples do not all fit 8 bits loads too, its exact samples kept there
+// (PngReadOptions::wideSamples); the buffer is released first and stays
+// empty for every other file, for ImageInput::Default and when the load fails.
 bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour, ImageInput input,
-                   AppendBuffer* colourChunks = nullptr);
+                   AppendBuffer* colourChunks = nullptr, ByteBuffer* wideSamples = nullptr);
 
 // loadImageFile for a file's content held in memory: the size bytes at data
 // (valid during the call), recognised by their first bytes and read by the
@@ -47,7 +52,8 @@ bool loadImageFile(DibImage& image, const char* path, int32_t& transparentColour
 // goes through bmp_reader.h's decoder on every platform (the decoder gives
 // the picture the Windows bitmap loader gives for the same file).
 bool loadImageMemory(DibImage& image, const uint8_t* data, uint32_t size, int32_t& transparentColour,
-                     ImageInput input = ImageInput::Default, AppendBuffer* colourChunks = nullptr);
+                     ImageInput input = ImageInput::Default, AppendBuffer* colourChunks = nullptr,
+                     ByteBuffer* wideSamples = nullptr);
 
 // The platform's BMP path (image_loader_bmp_posix.cpp / _win32.cpp): the file
 // as a 32-bit picture with every alpha byte 255 and transparent colour -1.

@@ -230,6 +230,11 @@ void PngReader::readTransparency(uint32_t length)
                                                     : (uint32_t(data[0]) << 8) | data[1];
             if (sample < info.paletteCount)
                 info.transparentColour = paletteColour(info, sample);
+            if (bitDepth_ == 16) {
+                for (int i = 0; i < 6; i += 2)
+                    std::memcpy(wideKey_ + i, data, 2);
+                wideKeySet_ = true;
+            }
         }
     } else if (colourType_ == kColourRgb) {
         // Samples above 255 match no 8-bit pixel, so they give no colour; at
@@ -239,6 +244,10 @@ void PngReader::readTransparency(uint32_t length)
         if (fits)
             info.transparentColour = int32_t((uint32_t(data[bitDepth_ == 16 ? 0 : 1]) << 16) |
                                              (uint32_t(data[3]) << 8) | data[5]);
+        if (got == 6 && bitDepth_ == 16) {
+            std::memcpy(wideKey_, data, 6);
+            wideKeySet_ = true;
+        }
     }
     // RGBA and grey+alpha: tRNS is not allowed beside an alpha channel and is
     // ignored; the pixels' own alpha says everything.
@@ -468,15 +477,36 @@ bool PngReader::rebuildRows(ByteBuffer& stored, PngInfo& info) const
     const uint32_t pixelBytes = info.pixelBits >= 8 ? info.pixelBits / 8u : 0;
     const int packedBits = int(info.pixelBits);
 
+    // Every pass unfiltered first: whether all 16-bit samples have equal
+    // bytes decides how the image loads.
+    bool fits = true;
     uint8_t* passData = stored.data;
+    for (const Pass& pass : Passes(interlaced_)) {
+        const uint32_t passHeight = pass.height(info.height);
+        if (pass.width(info.width) == 0 || passHeight == 0)
+            continue;
+        uint32_t passRow = 0;
+        passRowBytes(pass, info.width, storedBits, passRow);   // checked in readHeader
+        unfilterRows(passData, passRow, passHeight, (storedBits + 7u) / 8u);
+        for (uint32_t j = 0; wide && fits && j < passHeight; ++j) {
+            const uint8_t* sample = passData + size_t(j) * passRow + 1;
+            for (uint32_t k = 1; k < passRow && fits; k += 2, sample += 2)
+                fits = sample[0] == sample[1];
+        }
+        passData += size_t(passRow) * passHeight;
+    }
+    if (!fits && !(wideSamples_ && storeWideSamples(stored.data, info)))
+        return false;   // not 8-bit values: refused, never reduced, unless the samples are taken
+
+    // The rows placed; 16-bit samples by their high bytes.
+    passData = stored.data;
     for (const Pass& pass : Passes(interlaced_)) {
         const uint32_t passWidth = pass.width(info.width);
         const uint32_t passHeight = pass.height(info.height);
         if (passWidth == 0 || passHeight == 0)
             continue;
         uint32_t passRow = 0;
-        passRowBytes(pass, info.width, storedBits, passRow);   // checked in readHeader
-        unfilterRows(passData, passRow, passHeight, (storedBits + 7u) / 8u);
+        passRowBytes(pass, info.width, storedBits, passRow);
         for (uint32_t j = 0; j < passHeight; ++j) {
             const uint8_t* src = passData + size_t(j) * passRow + 1;
             uint8_t* dst = info.imageData.data + size_t(pass.y0 + j * pass.dy) * stride + 1;
@@ -488,16 +518,54 @@ bool PngReader::rebuildRows(ByteBuffer& stored, PngInfo& info) const
                     std::memcpy(dst + size_t(x) * pixelBytes, src + size_t(i) * pixelBytes, pixelBytes);
                 } else {
                     const uint8_t* sample = src + size_t(i) * pixelBytes * 2;
-                    for (uint32_t k = 0; k < pixelBytes; ++k, sample += 2) {
-                        if (sample[0] != sample[1])
-                            return false;   // not an 8-bit value: refused, never reduced
+                    for (uint32_t k = 0; k < pixelBytes; ++k, sample += 2)
                         dst[size_t(x) * pixelBytes + k] = sample[0];
-                    }
                 }
             }
         }
         passData += size_t(passRow) * passHeight;
     }
+    return true;
+}
+
+bool PngReader::storeWideSamples(const uint8_t* stored, PngInfo& info) const
+{
+    uint32_t pixelCount = 0;
+    uint32_t bytes = 0;
+    if (!checkedMul(info.width, info.height, pixelCount) || !checkedMul(pixelCount, 8, bytes) ||
+        !wideSamples_->allocate(bytes, false))
+        return false;
+    const uint32_t channels = info.pixelBits / 8u;   // 1 grey, 2 grey+alpha, 3 RGB, 4 RGBA
+    const bool keyed = wideKeySet_ && !info.hasAlpha;
+    static const uint8_t kOpaque[2] = {0xFF, 0xFF};
+    static const uint8_t kTransparent[2] = {0, 0};
+    for (const Pass& pass : Passes(interlaced_)) {
+        const uint32_t passWidth = pass.width(info.width);
+        const uint32_t passHeight = pass.height(info.height);
+        if (passWidth == 0 || passHeight == 0)
+            continue;
+        uint32_t passRow = 0;
+        passRowBytes(pass, info.width, info.pixelBits * 2u, passRow);   // checked in readHeader
+        for (uint32_t j = 0; j < passHeight; ++j) {
+            const uint8_t* src = stored + size_t(j) * passRow + 1;
+            const size_t y = pass.y0 + j * pass.dy;
+            for (uint32_t i = 0; i < passWidth; ++i, src += channels * 2) {
+                uint8_t* out = wideSamples_->data + (y * info.width + pass.x0 + i * pass.dx) * 8;
+                const bool grey = channels <= 2;
+                std::memcpy(out, src, 2);
+                std::memcpy(out + 2, grey ? src : src + 2, 2);
+                std::memcpy(out + 4, grey ? src : src + 4, 2);
+                if (channels == 2 || channels == 4)
+                    std::memcpy(out + 6, src + (channels - 1) * 2, 2);
+                else
+                    std::memcpy(out + 6, keyed && std::memcmp(out, wideKey_, 6) == 0 ? kTransparent : kOpaque, 2);
+            }
+        }
+        stored += size_t(passRow) * passHeight;
+    }
+    // The key's high bytes name the transparent pixels of the 8-bit picture.
+    info.transparentColour =
+        keyed ? int32_t(uint32_t(wideKey_[0]) << 16 | uint32_t(wideKey_[2]) << 8 | wideKey_[4]) : -1;
     return true;
 }
 
@@ -569,6 +637,10 @@ bool PngReader::readOpened(PngInfo& info, const PngReadOptions& options)
     colourChunks_ = extended_ ? options.colourChunks : nullptr;
     if (colourChunks_)
         colourChunks_->release();
+    wideSamples_ = extended_ ? options.wideSamples : nullptr;
+    if (wideSamples_)
+        wideSamples_->release();
+    wideKeySet_ = false;
     keptColourChunks_ = 0;
     interlaced_ = false;
     headerDone_ = false;
@@ -593,9 +665,12 @@ bool PngReader::readOpened(PngInfo& info, const PngReadOptions& options)
         if (ok && paletteTransparency_)
             resolvePaletteTransparency(info);
     }
+    if (!ok && wideSamples_)
+        wideSamples_->release();
     input_.close();
     info_ = nullptr;
     colourChunks_ = nullptr;
+    wideSamples_ = nullptr;
     return ok;
 }
 

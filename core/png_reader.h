@@ -12,7 +12,10 @@
 // 16-bit greyscale, RGB, RGBA and grey+alpha images in which every decoded
 // sample has equal high and low bytes. Those load exactly as the 8-bit image
 // of the high bytes; a 16-bit tRNS value counts likewise, and one with unequal
-// bytes matches no pixel. Any other 16-bit image is refused, never reduced.
+// bytes matches no pixel. Any other 16-bit image is refused, never reduced,
+// unless the caller takes its exact samples (PngReadOptions::wideSamples):
+// then it loads as the image of its samples' high bytes, and the samples
+// themselves go to the caller (see there).
 // With extended input the file's sRGB, gAMA, cHRM and iCCP chunks met before
 // the image data can be collected whole (length, type, data, CRC), in file
 // order, each type at most once (the first with a correct CRC); a chunk with a
@@ -56,6 +59,17 @@ struct PngReadOptions {
     // With extendedInput: when not null, released and then filled with the
     // colour chunks (empty when the file has none). Owned by the caller.
     AppendBuffer* colourChunks = nullptr;
+    // With extendedInput: when not null, released, and filled only for a
+    // 16-bit image with a sample of unequal bytes, which then loads instead
+    // of being refused. It receives width * height pixels, top row first,
+    // each red, green, blue and alpha of 16 bits, most significant byte first
+    // (8 bytes a pixel): grey gives red, green and blue alike; alpha is the
+    // file's alpha channel, or without one 0 for the pixels whose samples all
+    // equal the tRNS key and 65535 for the others. The picture loaded is the
+    // samples' high bytes (alpha as the file's alpha channel says; a key's
+    // high bytes are the transparent colour). Stays empty for every other
+    // image. Owned by the caller.
+    ByteBuffer* wideSamples = nullptr;
 };
 
 // What the reader fills; owned by the caller.
@@ -116,9 +130,15 @@ private:
     // filters' byte distance to the pixel on the left.
     static void unfilterRows(uint8_t* data, uint32_t stride, uint32_t rows, uint32_t bpp);
     // The stored rows of a 16-bit or interlaced file as info's rows: the
-    // passes unfiltered, reduced to 8 bits and placed. False when a 16-bit
-    // sample has unequal bytes.
+    // passes unfiltered, reduced to 8 bits and placed. When a 16-bit sample
+    // has unequal bytes, false without wideSamples_; with it the samples go
+    // there too (PngReadOptions::wideSamples), false when that block is
+    // refused.
     bool rebuildRows(ByteBuffer& stored, PngInfo& info) const;
+    // The exact samples of a 16-bit image whose stored rows (passes
+    // unfiltered) do not fit 8 bits, into wideSamples_; false when the block
+    // is refused.
+    bool storeWideSamples(const uint8_t* stored, PngInfo& info) const;
     // Settles transparentColour / hasAlpha of a palette image from the alphas
     // of the entries its pixels use.
     static void resolvePaletteTransparency(PngInfo& info);
@@ -140,6 +160,9 @@ private:
     ByteInput input_;            // the file, or the bytes in memory
     PngInfo* info_ = nullptr;     // the record being filled during read
     AppendBuffer* colourChunks_ = nullptr;   // null: colour chunks are skipped
+    ByteBuffer* wideSamples_ = nullptr;      // null: 16-bit samples must fit 8 bits
+    uint8_t wideKey_[6] = {};     // a 16-bit image's tRNS key as red, green, blue (grey thrice), big-endian
+    bool wideKeySet_ = false;
     uint32_t keptColourChunks_ = 0;          // bit per type collected so far
     bool extended_ = false;       // the extended input of PngReadOptions
     uint8_t bitDepth_ = 0;        // as stored: 16 for 16-bit files

@@ -2,6 +2,7 @@
 // and memory level 8, then the deflate parameters on the winning filter's
 // rows), the extended search after it, and the winner's file.
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -143,19 +144,30 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
         !palette_.allocate(kPaletteBytes, true))
         return 0;
     const unsigned threads = workerThreadCount();   // one reading for the whole conversion
-    std::unique_ptr<TrialRunner> trials =
-        measure_ ? makeMeasuringTrialRunner(measure_, measureContext_)
-                 : makeCompressingTrialRunner(threads);
-    if (!trials)
-        return 0;
-    trials_ = trials.get();
-    const int32_t bitDepth = chooseBitDepth(request, palette_.data, colourCount_);
-    const bool selected = selectEncoding(bitDepth);
-    trials_ = nullptr;
-    trials.reset();   // the workers end with the search; the file is written here
-    if (!selected)
-        return 0;
-    if (request.options & OPT_EXTENDED_SEARCH) {
+    const bool extended = (request.options & OPT_EXTENDED_SEARCH) != 0;
+    const bool defaultSearch = !(extended && request.samples16) &&
+                               (!extended || requestedExtendedLevel(request) != EXTENDED_LEVEL_FAST ||
+                                uint64_t(width_) * uint64_t(height_) <= kFastLevelDefaultSearchPixels);
+    if (defaultSearch) {
+        std::unique_ptr<TrialRunner> trials =
+            measure_ ? makeMeasuringTrialRunner(measure_, measureContext_)
+                     : makeCompressingTrialRunner(threads);
+        if (!trials)
+            return 0;
+        trials_ = trials.get();
+        const int32_t bitDepth = chooseBitDepth(request, palette_.data, colourCount_);
+        const bool selected = selectEncoding(bitDepth);
+        trials_ = nullptr;
+        trials.reset();   // the workers end with the search; the file is written here
+        if (!selected)
+            return 0;
+    } else {
+        // No default winner: the extended search's file is the only one.
+        request.windowBits = request.memLevel = request.filter = request.bitDepth = 0;
+        request.dataSize = 0;
+        request.fileSize = UINT32_MAX;
+    }
+    if (extended) {
         extendedChoice_.reset(new (std::nothrow) ExtendedChoice);
         if (!extendedChoice_ || !runExtendedSearch(request, threads, *extendedChoice_) ||
             !takeExtendedChoice())
@@ -366,7 +378,7 @@ bool PngOptimizer::takeExtendedChoice()
     request.encoderIterations = choice.encoderIterations;
     request.encoderParts = choice.encoderParts;
     if (choice.layout == LAYOUT_DEFAULT)
-        return true;
+        return request.windowBits != 0;   // false when there is no default winner to keep
     request.dataSize = static_cast<int32_t>(choice.stream.size());
     request.fileSize = predictFileSize();
     return request.fileSize > 0;

@@ -105,14 +105,16 @@ bool addChunk(uint32_t& size, uint32_t length)
 void layoutHeader(int32_t layout, int32_t depth, uint8_t& bitDepth, uint8_t& colourType)
 {
     bitDepth = static_cast<uint8_t>(depth);
+    // The layouts of several samples a pixel hold 8 or 16 bits each.
+    const uint8_t sampleDepth = depth == 16 ? 16 : 8;
     switch (layout) {
     case LAYOUT_PALETTE: colourType = 3; break;
     case LAYOUT_GREY:
     case LAYOUT_GREY_KEY: colourType = 0; break;
-    case LAYOUT_GREY_ALPHA: colourType = 4; bitDepth = 8; break;
+    case LAYOUT_GREY_ALPHA: colourType = 4; bitDepth = sampleDepth; break;
     case LAYOUT_RGB:
-    case LAYOUT_RGB_KEY: colourType = 2; bitDepth = 8; break;
-    default: colourType = 6; bitDepth = 8; break;
+    case LAYOUT_RGB_KEY: colourType = 2; bitDepth = sampleDepth; break;
+    default: colourType = 6; bitDepth = sampleDepth; break;
     }
 }
 

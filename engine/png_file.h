@@ -19,7 +19,7 @@ using IdatSource = bool (*)(void* context, ChunkSink sink, void* sinkContext);
 // LAYOUT_PALETTE at 1 to 8 bits, LAYOUT_RGB and LAYOUT_RGBA.
 struct PngFormat {
     int32_t layout = LAYOUT_RGBA;   // ExtendedLayout
-    int32_t depth = 8;              // bits per sample of a palette or grey layout; 8 for the others
+    int32_t depth = 8;              // bits per sample: 1 to 8 for a palette, 1 to 16 for grey, 8 or 16 for the others
     const uint8_t* palette = nullptr;        // PLTE data; no chunk when paletteBytes is 0
     uint32_t paletteBytes = 0;
     const uint8_t* transparency = nullptr;   // tRNS data; no chunk when transparencyBytes is 0
@@ -27,7 +27,8 @@ struct PngFormat {
 };
 
 // IHDR's bit depth and colour type of a layout (ExtendedLayout) whose samples
-// have `depth` bits; LAYOUT_DEFAULT is taken as LAYOUT_RGBA.
+// have `depth` bits (grey+alpha, RGB and RGBA: 16 for 16, else 8);
+// LAYOUT_DEFAULT is taken as LAYOUT_RGBA.
 void layoutHeader(int32_t layout, int32_t depth, uint8_t& bitDepth, uint8_t& colourType);
 
 struct PngFile {

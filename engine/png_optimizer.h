@@ -57,9 +57,19 @@ struct ConvertRequest {
     int16_t hasAlpha = 0;              // non-zero: output is 32-bit RGBA
     uint16_t options = 0;              // OPT_* bits
     // in, read only with OPT_EXTENDED_SEARCH
-    int32_t extendedIterations = 0;    // zopfli iterations; 0 = chosen by the data size
+    int32_t extendedLevel = 0;         // ExtendedLevel; 0 = kDefaultExtendedLevel
+    int32_t extendedIterations = 0;    // zopfli iterations at levels that run zopfli; 0 = chosen by the data size
     const uint8_t* keptChunks = nullptr;   // whole chunks (length, type, data, CRC) in file order,
     uint32_t keptChunksSize = 0;           // written after IHDR and counted in fileSize
+    // The picture's exact samples when they do not all fit 8 bits, else null;
+    // not owned, valid for the call. width * height pixels, top row first,
+    // each red, green, blue and alpha of 16 bits, most significant byte first
+    // (8 bytes a pixel). Their alpha counts when hasAlpha is set or
+    // transparentColour is not -1 (a key's pixels then carry alpha 0); else
+    // every pixel is opaque. pixels still holds the picture (the samples' high
+    // bytes), but only these samples are written: the default search does
+    // not run, and the extended search stores them at 16 bits.
+    const uint8_t* samples16 = nullptr;
     // out: the result of a successful convert
     int32_t windowBits = 0;
     int32_t memLevel = 0;
@@ -75,9 +85,10 @@ struct ConvertRequest {
     // out
     int16_t notWritten = 0;            // 1: an output path was given but the file did not beat sizeToBeat
     // out, set only with OPT_EXTENDED_SEARCH. windowBits to bitDepth above keep
-    // describing the default search's winner; dataSize and fileSize describe
-    // the file written. extendedLayout is LAYOUT_DEFAULT when that winner was
-    // kept (then the other three fields are 0).
+    // describing the default search's winner, and are all 0 when the level did
+    // not run the default search (EXTENDED_LEVEL_FAST on a larger picture); dataSize and
+    // fileSize describe the file written. extendedLayout is LAYOUT_DEFAULT
+    // when that winner was kept (then the other fields below are 0).
     int32_t extendedLayout = 0;        // ExtendedLayout
     int32_t extendedDepth = 0;         // bits per sample (palette index, grey) of the layout; 8 otherwise
     int32_t paletteOrder = 0;          // PaletteOrder
@@ -86,6 +97,23 @@ struct ConvertRequest {
     int32_t encoderIterations = 0;     // zopfli's iterations when encoder is ENCODER_ZOPFLI, else 0
     int32_t encoderParts = 0;          // the parts zopfli's stream was encoded in side by side, else 0
 };
+
+// How much the extended search may spend (ConvertRequest::extendedLevel).
+// Levels 2 and 3 run the default search first and keep its file unless they
+// find a smaller one; level 1 does so only for pictures of at most
+// kFastLevelDefaultSearchPixels, and otherwise runs its own stages alone.
+enum ExtendedLevel : int32_t {
+    EXTENDED_LEVEL_FAST = 1,       // no zopfli: libdeflate 12 and zlib 9 on the best screened candidates
+    EXTENDED_LEVEL_BALANCED = 2,   // the default search, then zopfli on the close candidates
+    EXTENDED_LEVEL_MAX = 3,        // level 2 with zopfli on more candidates and more iterations
+};
+constexpr int32_t kMinExtendedLevel = EXTENDED_LEVEL_FAST;
+constexpr int32_t kMaxExtendedLevel = EXTENDED_LEVEL_MAX;
+constexpr int32_t kDefaultExtendedLevel = EXTENDED_LEVEL_BALANCED;
+// Up to this many pixels the default search takes milliseconds: level 1 runs it too.
+constexpr uint64_t kFastLevelDefaultSearchPixels = 16384;
+// The level a request asks for: kDefaultExtendedLevel for 0 or a value out of range.
+int32_t requestedExtendedLevel(const ConvertRequest& request);
 
 // What the extended search chose (ConvertRequest::extendedLayout and after).
 enum ExtendedLayout : int32_t {

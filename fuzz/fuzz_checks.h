@@ -21,7 +21,9 @@
 // well-formed picture (size, alpha bytes, transparent colour in range). The
 // PNG check also loads with extended input: the same promises, the default
 // reader's picture unchanged where it accepts the file, and only complete
-// colour chunks with correct CRCs, each type once. Each check also loads the
+// colour chunks with correct CRCs, each type once; and with the 16-bit
+// samples taken, the same file where nothing is kept, else a picture of the
+// kept samples' high bytes. Each check also loads the
 // bytes through loadImageMemory, which must give what loadImageFile gives.
 std::string checkPngLoad(const uint8_t* data, size_t size);
 std::string checkGifLoad(const uint8_t* data, size_t size);

@@ -28,6 +28,9 @@ constexpr int32_t kUntouched = -2;   // a transparent colour no loader reports
 // The largest picture the conversion check converts: the search compresses the
 // whole image dozens of times, and small images reach every path as well.
 constexpr int32_t kMaxConversionPixels = 4096;
+// Every level, the fast one too, then runs the default search first: the
+// extended file is checked against its result.
+static_assert(kMaxConversionPixels <= kFastLevelDefaultSearchPixels, "the fast level skips the default search");
 constexpr int32_t kMaxGeneratedSide = 48;
 
 std::string format(const char* pattern, long long a = 0, long long b = 0, long long c = 0)
@@ -119,6 +122,44 @@ std::string checkColourChunks(const AppendBuffer& chunks)
     return std::string();
 }
 
+// The same file with its 16-bit samples taken: what the extended reader
+// loads loads the same with nothing kept; what it refuses loads, if at all,
+// as the picture of the kept samples' high bytes.
+std::string checkWideSamplesLoad(const std::string& path, bool extendedLoaded, const DibImage& extended,
+                                 int32_t extendedColour)
+{
+    DibImage image;
+    int32_t transparentColour = kUntouched;
+    ByteBuffer samples;
+    PngReadOptions options;
+    options.extendedInput = true;
+    options.wideSamples = &samples;
+    const bool loaded = loadPngFile(path.c_str(), image, transparentColour, options);
+    const std::string problem = checkLoadResult(loaded, image, transparentColour, AlphaRule::Any);
+    if (!problem.empty())
+        return "with samples: " + problem;
+    const size_t pixels = loaded ? size_t(image.width) * size_t(image.height) : 0;
+    if (extendedLoaded) {
+        if (!loaded || samples.size != 0 || image.width != extended.width || image.height != extended.height ||
+            image.hasAlpha != extended.hasAlpha || transparentColour != extendedColour ||
+            std::memcmp(image.bits, extended.bits, pixels * 4) != 0)
+            return "taking the samples changes a file loaded without them";
+        return std::string();
+    }
+    if (!loaded)
+        return samples.size == 0 ? std::string() : "a refused file left samples behind";
+    if (samples.size != pixels * 8)
+        return format("%lld bytes of samples for %lld pixels", samples.size, (long long)pixels);
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* sample = samples.data + i * 8;
+        const uint32_t alpha = image.hasAlpha ? sample[6] : 255;
+        const uint32_t word = alpha << 24 | uint32_t(sample[0]) << 16 | uint32_t(sample[2]) << 8 | sample[4];
+        if (image.pixelAt(int32_t(i % size_t(image.width)), int32_t(i / size_t(image.width))) != word)
+            return format("pixel %lld is not its samples' high bytes", (long long)i);
+    }
+    return std::string();
+}
+
 // The same file with extended input: the promises of every load, the default
 // reader's result unchanged where it accepts the file, well-formed colour chunks.
 std::string checkExtendedPngLoad(const std::string& path, bool plainLoaded, const DibImage& plain,
@@ -144,6 +185,8 @@ std::string checkExtendedPngLoad(const std::string& path, bool plainLoaded, cons
     }
     if (loaded)
         problem = checkColourChunks(chunks);
+    if (problem.empty())
+        problem = checkWideSamplesLoad(path, loaded, image, transparentColour);
     return problem.empty() ? problem : "extended input: " + problem;
 }
 
@@ -220,7 +263,7 @@ uint32_t mix(uint32_t a, uint32_t b)
 //           it (skipped when it is refused or larger than kMaxConversionPixels);
 //           bits 1-3: ConvertOptions; bit 4: a small size to beat (next byte);
 //           bit 5: a transparent colour; bit 6: hasAlpha (generated images);
-//           bit 7: OPT_EXTENDED_SEARCH as well.
+//           bit 7: OPT_EXTENDED_SEARCH as well, at level 1 + (input size % 3).
 //   generated images: width, height (1 to 48), colour-count class, palette
 //   seed, transparent colour pick, then one palette index per pixel (or four
 //   bytes blue, green, red, alpha per pixel for the "direct" class).
@@ -230,6 +273,7 @@ struct ConversionImage {
     DibImage image;
     int32_t transparentColour = -1;
     uint16_t options = 0;
+    int32_t extendedLevel = 0;
     uint32_t sizeToBeat = 0xFFFFFFFFu;
 };
 
@@ -453,6 +497,7 @@ std::string convertInto(PngOptimizer& optimizer, ConversionImage& in, const std:
     request.userData = &events;
     request.cancelFlag = &cancelFlag;
     request.sizeToBeat = in.sizeToBeat;
+    request.extendedLevel = in.extendedLevel;
     const int result = optimizer.convert(output.c_str(), request);
     request.cancelFlag = nullptr;
     return result == 1 ? std::string() : "the conversion failed";
@@ -573,8 +618,10 @@ std::string checkConversion(const uint8_t* data, size_t size)
     const uint8_t flags = in.next();
     ConversionImage image;
     image.options = uint16_t((flags >> 1) & 7);
-    if (flags & 0x80)
+    if (flags & 0x80) {
         image.options |= OPT_EXTENDED_SEARCH;
+        image.extendedLevel = static_cast<int32_t>(kMinExtendedLevel + size % kMaxExtendedLevel);
+    }
     if (flags & 0x10)
         image.sizeToBeat = 40u + 8u * in.next();
     if (flags & 1) {

@@ -1,6 +1,7 @@
 // Checks of the settings file parser and the console's command-line scanner on
 // arbitrary bytes, each against an independent reading of its rules.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -260,11 +261,41 @@ std::string checkOptionsReader(const std::string& line)
             return std::string("the switch -") + entry.name + " shares its bit or sets several";
         expectedFlags |= scanner.hasSwitch(entry.name) ? entry.flag : 0;
     }
-    if (options.runFlags != expectedFlags)
+    const uint16_t levelFlags = OPT_EXTENDED_SEARCH | RUN_EXTENDED_LEVEL_MASK;
+    if ((options.runFlags & ~levelFlags) != expectedFlags || (expectedFlags & levelFlags) != 0)
         return "the run flags are not those of the switches present";
-    if (((options.runFlags & OPT_EXTENDED_SEARCH) != 0) != scanner.hasSwitch("x") ||
-        (settingsOfRunFlags(options.runFlags).options & OPT_EXTENDED_SEARCH) != (options.runFlags & OPT_EXTENDED_SEARCH))
-        return "-x does not reach the request as OPT_EXTENDED_SEARCH";
+    // The level switches: with any of them present, OPT_EXTENDED_SEARCH and
+    // the level of one that is present, the others of another level named as
+    // overruled; with none, neither. The request gets both.
+    const int32_t level = extendedLevelOfRunFlags(options.runFlags);
+    bool anyLevel = false;
+    bool levelPresent = false;
+    std::vector<std::string> otherLevels;
+    for (int i = 0; i < kLevelSwitchCount; ++i) {
+        const LevelSwitch& entry = kLevelSwitches[i];
+        if (entry.level < kMinExtendedLevel || entry.level > kMaxExtendedLevel)
+            return std::string("the switch -") + entry.name + " asks for a level out of range";
+        if (!scanner.hasSwitch(entry.name))
+            continue;
+        anyLevel = true;
+        if (entry.level == level)
+            levelPresent = true;
+        else
+            otherLevels.push_back(std::string("-") + entry.name);
+    }
+    if (((options.runFlags & OPT_EXTENDED_SEARCH) != 0) != anyLevel || (level != 0) != anyLevel ||
+        (anyLevel && !levelPresent))
+        return "-x, -x1, -x2 and -x3 do not give OPT_EXTENDED_SEARCH and the level of one present";
+    const ConversionSettings settings = settingsOfRunFlags(options.runFlags);
+    if ((settings.options & OPT_EXTENDED_SEARCH) != (options.runFlags & OPT_EXTENDED_SEARCH) ||
+        settings.extendedLevel != level)
+        return "the level switches do not reach the request as OPT_EXTENDED_SEARCH and extendedLevel";
+    std::vector<std::string> overruled = overruledLevelSwitches(scanner);
+    std::sort(overruled.begin(), overruled.end());
+    overruled.erase(std::unique(overruled.begin(), overruled.end()), overruled.end());
+    std::sort(otherLevels.begin(), otherLevels.end());
+    if (overruled != otherLevels)
+        return "the overruled level switches are not those present of another level";
     if (scanner.hasSwitch("xi") ? options.extendedIterations < 1 || options.extendedIterations > kMaxExtendedIterations
                                 : options.extendedIterations != 0)
         return "-xi accepted outside 1 to kMaxExtendedIterations, or set without the switch";
@@ -318,7 +349,8 @@ std::string checkWordSorting(const std::string& line)
     if (settings.file.testRun != scanner.hasSwitch("n") ||
         settings.file.keepTimeStamps != scanner.hasSwitch("ts") ||
         settings.file.replaceExisting != scanner.hasSwitch("f") ||
-        settings.file.options != (runFlags & kConvertOptionBits))
+        settings.file.options != (runFlags & kConvertOptionBits) ||
+        settings.file.extendedLevel != extendedLevelOfRunFlags(runFlags))
         return "the batch settings are not those of the switches present";
     const ReportStyle style = scanner.hasSwitch("-json") ? ReportStyle::Json
                               : scanner.hasSwitch("q")   ? ReportStyle::Quiet
@@ -388,6 +420,8 @@ std::string checkCommandLineScanner(const uint8_t* data, size_t size)
     std::vector<std::string> names = {""};
     for (int i = 0; i < kFlagSwitchCount; ++i)
         names.push_back(kFlagSwitches[i].name);
+    for (int i = 0; i < kLevelSwitchCount; ++i)
+        names.push_back(kLevelSwitches[i].name);
     names.insert(names.end(), kValueSwitches, kValueSwitches + kValueSwitchCount);
     names.insert(names.end(), kPlainSwitches, kPlainSwitches + kPlainSwitchCount);
     const size_t nameLimit = names.size() + 4;

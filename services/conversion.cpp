@@ -99,26 +99,32 @@ OutputOutcome derivedNameRefusal(const OutputTarget& target)
 }  // namespace
 
 bool loadConversionInput(const char* path, uint16_t options, DibImage& image, int32_t& transparentColour,
-                         AppendBuffer& colourChunks)
+                         AppendBuffer& colourChunks, ByteBuffer* wideSamples)
 {
     colourChunks.release();
+    if (wideSamples)
+        wideSamples->release();
     if (!(options & OPT_EXTENDED_SEARCH))
         return loadImageFile(image, path, transparentColour);
-    return loadImageFile(image, path, transparentColour, ImageInput::Extended, &colourChunks);
+    return loadImageFile(image, path, transparentColour, ImageInput::Extended, &colourChunks, wideSamples);
 }
 
 bool loadConversionMemory(const uint8_t* data, uint32_t size, uint16_t options, DibImage& image,
-                          int32_t& transparentColour, AppendBuffer& colourChunks)
+                          int32_t& transparentColour, AppendBuffer& colourChunks, ByteBuffer* wideSamples)
 {
     colourChunks.release();
+    if (wideSamples)
+        wideSamples->release();
     if (!(options & OPT_EXTENDED_SEARCH))
         return loadImageMemory(image, data, size, transparentColour);
-    return loadImageMemory(image, data, size, transparentColour, ImageInput::Extended, &colourChunks);
+    return loadImageMemory(image, data, size, transparentColour, ImageInput::Extended, &colourChunks, wideSamples);
 }
 
 void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
-                        uint16_t options, const AppendBuffer* keptChunks)
+                        uint16_t options, const AppendBuffer* keptChunks, const ByteBuffer* wideSamples)
 {
+    request.samples16 =
+        (options & OPT_EXTENDED_SEARCH) && wideSamples && wideSamples->size > 0 ? wideSamples->data : nullptr;
     request.keptChunks = keptChunks && keptChunks->used > 0 ? keptChunks->data : nullptr;
     request.keptChunksSize = request.keptChunks ? keptChunks->used : 0;
     request.pixels = image.bits;

@@ -51,24 +51,44 @@ struct ConversionResult {
 // PNG inputs only the extended search reads, and the PNG's colour chunks
 // (sRGB, gAMA, cHRM, iCCP) into colourChunks; otherwise exactly as
 // loadImageFile, colourChunks left empty. False when it is no readable image.
+// With OPT_EXTENDED_SEARCH and a wideSamples buffer, a 16-bit PNG whose
+// samples do not all fit 8 bits loads too, its exact samples kept there
+// (image_loader.h); otherwise the buffer is left empty.
 bool loadConversionInput(const char* path, uint16_t options, DibImage& image, int32_t& transparentColour,
-                         AppendBuffer& colourChunks);
+                         AppendBuffer& colourChunks, ByteBuffer* wideSamples = nullptr);
 
 // loadConversionInput for a file's content in memory (size bytes at data), as
 // loadImageMemory reads it.
 bool loadConversionMemory(const uint8_t* data, uint32_t size, uint16_t options, DibImage& image,
-                          int32_t& transparentColour, AppendBuffer& colourChunks);
+                          int32_t& transparentColour, AppendBuffer& colourChunks,
+                          ByteBuffer* wideSamples = nullptr);
 
 // Sets the image fields of request from image (which must outlive the
 // conversion) and its transparent colour (0x00RRGGBB or -1), its options to
 // options & kConvertOptionBits, and the chunks the output keeps to
 // keptChunks (may be null; it must outlive the conversion too). The progress
-// and control fields, extendedIterations and sizeToBeat are left as they are.
+// and control fields, extendedLevel, extendedIterations and sizeToBeat are
+// left as they are. samples16 is set to the wideSamples a load kept (may be
+// null or empty; then null) with OPT_EXTENDED_SEARCH, else null; the buffer
+// must outlive the conversion.
 void fillConvertRequest(ConvertRequest& request, const DibImage& image, int32_t transparentColour,
-                        uint16_t options, const AppendBuffer* keptChunks = nullptr);
+                        uint16_t options, const AppendBuffer* keptChunks = nullptr,
+                        const ByteBuffer* wideSamples = nullptr);
 
 // The result fields of request after a successful convert.
 ConversionResult conversionResultOf(const ConvertRequest& request);
+
+// Whether windowBits, memLevel, filter and bitDepth name the default search's
+// winner: false (all 0) after a level of the extended search that does not
+// run the default search, and for a file left as it was without a search.
+inline bool hasDefaultEncoding(const ConvertRequest& request)
+{
+    return request.bitDepth != 0;
+}
+inline bool hasDefaultEncoding(const ConversionResult& result)
+{
+    return result.bitDepth != 0;
+}
 
 // Display name of a filter choice 0..5; "?" for anything else.
 const char* filterDisplayName(int32_t filter);

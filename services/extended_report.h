@@ -1,6 +1,8 @@
 #pragma once
 // The report line of the extended search's outcome, as the console and the
-// desktop log show it.
+// desktop log show it: the choice, and the level it was searched at
+// ("拡張探索: パレット 4ビット, 隣接順, 圧縮長最小, zopfli 15回 2分割, レベル2";
+// "拡張探索: 既定, レベル2" when the default search's file was kept).
 
 #include <cstdint>
 

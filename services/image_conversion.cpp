@@ -72,8 +72,11 @@ bool ImageConversion::finishLoad(bool loaded)
     report_.loaded = loaded;
     source_ = loaded ? &image_ : nullptr;
     chunks_ = loaded ? &keptChunks_ : nullptr;
-    if (!loaded)
+    wide_ = loaded ? &wideSamples_ : nullptr;
+    if (!loaded) {
         image_.release();
+        wideSamples_.release();
+    }
     return loaded;
 }
 
@@ -83,7 +86,7 @@ bool ImageConversion::loadFile(const char* path, uint16_t options)
     inputPath_.assign(path);
     memory_ = nullptr;
     transparentColour_ = -1;
-    if (!loadConversionInput(path, options, image_, transparentColour_, keptChunks_)) {
+    if (!loadConversionInput(path, options, image_, transparentColour_, keptChunks_, &wideSamples_)) {
         report_.cause = loadFailureOf(path);
         return finishLoad(false);
     }
@@ -102,7 +105,7 @@ bool ImageConversion::loadMemory(const uint8_t* data, uint32_t size, uint16_t op
     inputPath_.clear();
     memory_ = data;
     transparentColour_ = -1;
-    if (!loadConversionMemory(data, size, options, image_, transparentColour_, keptChunks_)) {
+    if (!loadConversionMemory(data, size, options, image_, transparentColour_, keptChunks_, &wideSamples_)) {
         report_.cause = ConversionCause::NotAnImage;
         return finishLoad(false);
     }
@@ -120,14 +123,17 @@ bool ImageConversion::loadStream(FILE* stream, uint16_t options)
     return finishLoad(false);
 }
 
-void ImageConversion::useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks)
+void ImageConversion::useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks,
+                               const ByteBuffer* wideSamples)
 {
     report_ = ConversionReport();
     inputPath_.clear();
     memory_ = nullptr;
     image_.release();
+    wideSamples_.release();
     source_ = &image;
     chunks_ = keptChunks;
+    wide_ = wideSamples;
     transparentColour_ = transparentColour;
     report_.loaded = true;
 }
@@ -158,7 +164,8 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     report_.status = ConversionStatus::Failed;
     report_.cause = ConversionCause::None;
     report_.notes = 0;
-    if (!source_) {
+    // Samples beyond 8 bits load only for the extended search, and only it writes them.
+    if (!source_ || (wide_ && wide_->size > 0 && !(settings.options & OPT_EXTENDED_SEARCH))) {
         report_.cause = ConversionCause::NotAnImage;
         return report_;
     }
@@ -167,7 +174,8 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
         return report_;
     }
     fillConvertRequest(request_, *source_, settings.keepTransparent ? transparentColour_ : -1, settings.options,
-                       chunks_);
+                       chunks_, wide_);
+    request_.extendedLevel = settings.extendedLevel;
     request_.extendedIterations = settings.extendedIterations;
     request_.callback = &ImageConversion::onEngineProgress;
     request_.userData = this;
@@ -201,6 +209,7 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     report_.result = request_;
     report_.result.pixels = nullptr;
     report_.result.keptChunks = nullptr;
+    report_.result.samples16 = nullptr;
     report_.result.callback = nullptr;
     report_.result.userData = nullptr;
     report_.result.cancelFlag = nullptr;

@@ -34,6 +34,7 @@ constexpr int32_t kMaxExtendedIterations = 1000;
 // What every conversion of a run is made with, in the service's words.
 struct ConversionSettings {
     uint16_t options = 0;              // OPT_* bits (others are ignored)
+    int32_t extendedLevel = 0;         // ExtendedLevel, read with OPT_EXTENDED_SEARCH; 0: kDefaultExtendedLevel
     int32_t extendedIterations = 0;    // zopfli's iterations; 0: chosen by the data size
     bool keepTransparent = true;       // a PNG or GIF input's transparent colour is kept
     bool keepTimeStamps = false;       // OUTPUT_KEEP_TIME_STAMPS
@@ -119,16 +120,21 @@ public:
     void setProgress(ProgressSink* sink, volatile int16_t* cancelFlag);
 
     // Loading, each forgetting the image before. False when the input is
-    // not read as an image; report() then says why.
+    // not read as an image; report() then says why. With OPT_EXTENDED_SEARCH
+    // a 16-bit PNG whose samples do not all fit 8 bits loads with them, and
+    // they reach the engine (ConvertRequest::samples16); such an input is
+    // converted only with OPT_EXTENDED_SEARCH (otherwise Failed, NotAnImage).
     bool loadFile(const char* path, uint16_t options);
     // A file's content in memory; the bytes must stay valid until convert returns.
     bool loadMemory(const uint8_t* data, uint32_t size, uint16_t options);
     // A stream read whole (at most kMaxStreamInputBytes).
     bool loadStream(FILE* stream, uint16_t options);
     // An image the caller holds (which must outlive the conversion) with its
-    // transparent colour and the chunks to keep (may be null), from no file:
-    // the PNG is written whatever its size.
-    void useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks);
+    // transparent colour, the chunks to keep and the samples beyond 8 bits
+    // its load kept (both may be null, and must outlive it too), from no
+    // file: the PNG is written whatever its size.
+    void useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks,
+                  const ByteBuffer* wideSamples = nullptr);
 
     // Pixels of the loaded image (0 when nothing is loaded).
     int64_t pixelCount() const;
@@ -149,6 +155,8 @@ private:
     DibImage image_;
     const DibImage* source_ = nullptr;   // image_ or the caller's image
     AppendBuffer keptChunks_;            // the colour chunks a PNG keeps with the extended search
+    ByteBuffer wideSamples_;             // a 16-bit PNG's samples when they do not fit 8 bits (extended search)
+    const ByteBuffer* wide_ = nullptr;   // wideSamples_ or the caller's
     const AppendBuffer* chunks_ = nullptr;
     AppendBuffer inputBytes_;            // a stream's content, and the memory input when it came from one
     const uint8_t* memory_ = nullptr;    // the memory input, or null

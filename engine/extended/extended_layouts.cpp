@@ -14,6 +14,20 @@ uint8_t greenOf(uint32_t rgba) { return static_cast<uint8_t>(rgba >> 16); }
 uint8_t blueOf(uint32_t rgba) { return static_cast<uint8_t>(rgba >> 8); }
 uint8_t alphaOf(uint32_t rgba) { return static_cast<uint8_t>(rgba); }
 
+// The samples of a 16-bit pixel (wideSample).
+uint16_t wideRed(uint64_t sample) { return static_cast<uint16_t>(sample >> 48); }
+uint16_t wideGreen(uint64_t sample) { return static_cast<uint16_t>(sample >> 32); }
+uint16_t wideBlue(uint64_t sample) { return static_cast<uint16_t>(sample >> 16); }
+uint16_t wideAlpha(uint64_t sample) { return static_cast<uint16_t>(sample); }
+constexpr uint16_t kWideOpaque = 0xFFFF;
+
+// A 16-bit sample, most significant byte first.
+void putWide(uint8_t* out, uint16_t value)
+{
+    out[0] = static_cast<uint8_t>(value >> 8);
+    out[1] = static_cast<uint8_t>(value);
+}
+
 // Grey values a depth holds are the multiples of this step.
 uint32_t greyStep(int32_t depth)
 {
@@ -152,7 +166,92 @@ std::vector<uint32_t> neighbourOrder(const ColourFacts& facts, const ExactPictur
     return chain;
 }
 
+// analyseColours of a 16-bit picture: no palette, grey at 16 bits only.
+void analyseWideColours(const ExactPicture& picture, ColourFacts& facts)
+{
+    const size_t pixels = size_t(picture.width) * picture.height;
+    bool sawTransparent = false;
+    bool oneTransparentColour = true;
+    uint64_t transparent = 0;
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint64_t sample = wideSample(picture, i);
+        const uint16_t alpha = wideAlpha(sample);
+        if (alpha != kWideOpaque) {
+            facts.opaque = false;
+            if (alpha != 0)
+                facts.binaryAlpha = false;
+        }
+        if (alpha == 0) {
+            if (!sawTransparent) {
+                sawTransparent = true;
+                transparent = sample;
+            } else if (sample != transparent) {
+                oneTransparentColour = false;
+            }
+        }
+        if (wideRed(sample) != wideGreen(sample) || wideRed(sample) != wideBlue(sample))
+            facts.grey = false;
+    }
+    facts.greyDepth = facts.grey ? 16 : 0;
+    if (sawTransparent && oneTransparentColour && facts.binaryAlpha) {
+        // The key must not also be the colour of an opaque pixel.
+        const uint64_t opaqueTwin = transparent | kWideOpaque;
+        bool twin = false;
+        for (size_t i = 0; i < pixels && !twin; ++i)
+            twin = wideSample(picture, i) == opaqueTwin;
+        facts.keyUsable = !twin;
+        facts.wideKey = transparent;
+    }
+}
+
+// packLayout's rows of a 16-bit picture (rows zero-filled, stride checked).
+void packWideRows(const ExactPicture& picture, const Layout& layout, uint8_t* rows, uint32_t stride)
+{
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        uint8_t* out = rows + size_t(y) * stride + 1;
+        for (uint32_t x = 0; x < picture.width; ++x) {
+            const uint64_t sample = wideSample(picture, size_t(y) * picture.width + x);
+            switch (layout.kind) {
+            case LAYOUT_GREY:
+            case LAYOUT_GREY_KEY:
+                // The transparent pixels hold the key colour.
+                putWide(out, wideRed(sample));
+                out += 2;
+                break;
+            case LAYOUT_GREY_ALPHA:
+                putWide(out, wideRed(sample));
+                putWide(out + 2, wideAlpha(sample));
+                out += 4;
+                break;
+            case LAYOUT_RGB:
+            case LAYOUT_RGB_KEY:
+                putWide(out, wideRed(sample));
+                putWide(out + 2, wideGreen(sample));
+                putWide(out + 4, wideBlue(sample));
+                out += 6;
+                break;
+            default:
+                putWide(out, wideRed(sample));
+                putWide(out + 2, wideGreen(sample));
+                putWide(out + 4, wideBlue(sample));
+                putWide(out + 6, wideAlpha(sample));
+                out += 8;
+                break;
+            }
+        }
+    }
+}
+
 }   // namespace
+
+uint64_t wideSample(const ExactPicture& picture, size_t i)
+{
+    const uint8_t* bytes = picture.wide + i * 8;
+    uint64_t sample = 0;
+    for (int k = 0; k < 8; ++k)
+        sample = sample << 8 | bytes[k];
+    return picture.wideAlpha ? sample : sample | kWideOpaque;
+}
 
 bool exactPicture(const ConvertRequest& request, ExactPicture& picture)
 {
@@ -164,6 +263,18 @@ bool exactPicture(const ConvertRequest& request, ExactPicture& picture)
         return false;
     picture.width = static_cast<uint32_t>(request.width);
     picture.height = static_cast<uint32_t>(request.height);
+    picture.wide = nullptr;
+    picture.wideAlpha = false;
+    if (request.samples16) {
+        // Eight bytes a pixel must be one block too.
+        uint32_t wideBytes = 0;
+        if (!checkedMul(allBytes, 2, wideBytes))
+            return false;
+        picture.rgba.clear();
+        picture.wide = request.samples16;
+        picture.wideAlpha = request.hasAlpha || request.transparentColour != -1;
+        return true;
+    }
     try {
         picture.rgba.assign(allBytes / 4, 0);
     } catch (const std::bad_alloc&) {
@@ -191,6 +302,10 @@ bool exactPicture(const ConvertRequest& request, ExactPicture& picture)
 bool analyseColours(const ExactPicture& picture, ColourFacts& facts)
 {
     facts = ColourFacts();
+    if (picture.wide) {
+        analyseWideColours(picture, facts);
+        return true;
+    }
     const size_t pixels = picture.rgba.size();
     bool counting = true;
     // The table lives on the heap: it is larger than a small stack should hold.
@@ -268,10 +383,10 @@ uint32_t layoutBitsPerPixel(const Layout& layout)
     case LAYOUT_PALETTE:
     case LAYOUT_GREY:
     case LAYOUT_GREY_KEY: return static_cast<uint32_t>(layout.depth);
-    case LAYOUT_GREY_ALPHA: return 16;
+    case LAYOUT_GREY_ALPHA: return 2 * static_cast<uint32_t>(layout.depth);
     case LAYOUT_RGB:
-    case LAYOUT_RGB_KEY: return 24;
-    default: return 32;
+    case LAYOUT_RGB_KEY: return 3 * static_cast<uint32_t>(layout.depth);
+    default: return 4 * static_cast<uint32_t>(layout.depth);
     }
 }
 
@@ -355,12 +470,16 @@ bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts,
             addGrey(LAYOUT_GREY, facts.greyDepth);
         if (facts.grey && !facts.opaque && facts.keyUsable)
             addGrey(LAYOUT_GREY_KEY, facts.greyDepth);
+        // Samples of 16 bits stay 16 bits in every layout.
+        const int32_t sampleDepth = picture.wide ? 16 : 8;
         if (facts.grey && !facts.opaque) {
             Layout layout;
             layout.kind = LAYOUT_GREY_ALPHA;
+            layout.depth = sampleDepth;
             layouts.push_back(layout);
         }
         Layout truecolour;
+        truecolour.depth = sampleDepth;
         if (facts.opaque) {
             truecolour.kind = LAYOUT_RGB;
             layouts.push_back(truecolour);
@@ -389,6 +508,9 @@ bool packLayout(const ExactPicture& picture, const ColourFacts& facts, const Lay
         !checkedMul(stride, picture.height, imageBytes))
         return false;
     const bool palette = layout.kind == LAYOUT_PALETTE;
+    const bool wide = picture.wide != nullptr;
+    if (wide != (layout.depth == 16) || (wide && palette))
+        return false;
     if (palette && (facts.indices.size() != picture.rgba.size() ||
                     layout.palette.size() > (size_t(1) << layout.depth)))
         return false;
@@ -396,6 +518,10 @@ bool packLayout(const ExactPicture& picture, const ColourFacts& facts, const Lay
         rows.assign(imageBytes, 0);
     } catch (const std::bad_alloc&) {
         return false;
+    }
+    if (wide) {
+        packWideRows(picture, layout, rows.data(), stride);
+        return true;
     }
     const uint32_t step = greyStep(layout.depth);
     for (uint32_t y = 0; y < picture.height; ++y) {
@@ -462,10 +588,22 @@ void layoutChunks(const Layout& layout, const ColourFacts& facts, std::vector<ui
         break;
     }
     case LAYOUT_GREY_KEY:
+        if (layout.depth == 16) {
+            trns.resize(2);
+            putWide(trns.data(), wideRed(facts.wideKey));
+            break;
+        }
         trns.push_back(0);
         trns.push_back(static_cast<uint8_t>(redOf(facts.keyRgba) / greyStep(layout.depth)));
         break;
     case LAYOUT_RGB_KEY:
+        if (layout.depth == 16) {
+            trns.resize(6);
+            putWide(trns.data(), wideRed(facts.wideKey));
+            putWide(trns.data() + 2, wideGreen(facts.wideKey));
+            putWide(trns.data() + 4, wideBlue(facts.wideKey));
+            break;
+        }
         for (uint8_t sample : {redOf(facts.keyRgba), greenOf(facts.keyRgba), blueOf(facts.keyRgba)}) {
             trns.push_back(0);
             trns.push_back(sample);

@@ -30,6 +30,15 @@ const char* const kDeflateEncoderNames[kDeflateEncoderCount] = {
 
 namespace {
 
+ExtendedStageObserver stageObserver = nullptr;
+void* stageObserverContext = nullptr;
+
+void stageEnded(const char* stage)
+{
+    if (stageObserver)
+        stageObserver(stage, stageObserverContext);
+}
+
 // Every (layout, filter) pair is first screened at a fast zlib level; only
 // the best few (the finalists) are then ranked by libdeflate level 12, which
 // orders them as zopfli does where zlib level 9 does not. Layouts whose rows
@@ -37,8 +46,6 @@ namespace {
 constexpr uint64_t kLargeRowsBytes = 512u << 10;
 constexpr int kScreeningLevel = 6;
 constexpr int kLargeScreeningLevel = 4;
-constexpr size_t kFinalistCount = 6;
-constexpr size_t kLargeFinalistCount = 3;
 // The row-by-row plans (their row trials cost several compressions of the
 // image each) are made for the layouts of the best kCompressedPlanCount
 // screened pairs (1 when a layout's rows exceed kLargeRowsBytes), and never
@@ -56,16 +63,54 @@ constexpr uint64_t kHuffmanMaxBytes = 16u << 10;
 constexpr int32_t kMostZopfliIterations = 15;
 constexpr int32_t kLeastZopfliIterations = 5;
 constexpr uint64_t kFullIterationBytes = 192u << 10;
-// The probe that decides whether zopfli runs on data above kProbeBytes:
-// zopfli at kLeastZopfliIterations and libdeflate 12 on the middle
-// kProbeBytes of the data (in kProbeParts parts). zopfli runs when it saves
+// The probe that decides whether zopfli runs on photo-like data: data above
+// kProbeBytes whose libdeflate 12 stream is above kProbeRatioPerMille of it.
+// zopfli at kLeastZopfliIterations and libdeflate 12 run on the middle
+// kProbeBytes of the data (in kProbeParts parts); zopfli runs when it saves
 // at least kProbeGainPerMille of libdeflate's bytes there. One iteration is
 // no guide: on cargo-logo it lost 0.3% to libdeflate where 5 gained 0.5%;
-// plasma photos lose at 5. cargo-logo's probe saves 0.25%, its whole stream
-// 0.8%: the threshold stays low.
+// plasma photos (libdeflate keeps 57% of their data) lose at 5. Drawings
+// and screens keep under a third and gain from zopfli: they skip the probe.
 constexpr uint32_t kProbeBytes = 128u << 10;
 constexpr uint32_t kProbeParts = 2;
 constexpr uint32_t kProbeGainPerMille = 1;
+constexpr uint32_t kProbeRatioPerMille = 400;
+
+// What one level spends, indexed by level - 1. Levels share the stages; they
+// differ in which run, how many pairs reach each one and zopfli's effort.
+// Level 1: no row plans and no zopfli, zlib 9 beside libdeflate 12. Level 2:
+// zopfli on the leader, and on a close second where the data is small
+// enough that both run side by side. Level 3: more finalists, zopfli on up
+// to six close pairs at few iterations, then on the best of them at four
+// times level 2's.
+struct LevelPolicy {
+    bool rowPlans;               // FILTER_COMPRESSED and FILTER_LIBDEFLATE plans on the leading layouts
+    bool zlibFinalists;          // each finalist also by zlib level 9, which beats libdeflate 12 on some drawings
+    size_t finalists;            // pairs ranked by libdeflate 12
+    size_t largeFinalists;       // the same when the leading layout's rows exceed kLargeRowsBytes
+    size_t zopfliCandidates;     // pairs zopfli encodes (0: none), best libdeflate rank first
+    uint32_t closePerMille;      // a pair after the first only this close to the first's file...
+    uint64_t closeCandidateBytes;   // ... and with at most this much data
+    int32_t mostIterations;      // zopfli's iterations on data up to kFullIterationBytes
+    int32_t leastIterations;     // ... and at least, on more data
+    uint32_t zopfliPartBytes;    // zopfli's parts (zopfliBlockStarts) hold at least this
+    int32_t screenIterations;    // more than one pair: each first at this many (0: at their full count)
+};
+constexpr LevelPolicy kLevelPolicies[kMaxExtendedLevel] = {
+    {false, true, 3, 2, 0, 0, 0, 0, 0, 0, 0},
+    {true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0},
+    {true, false, 8, 4, 6, 30, UINT64_MAX, 4 * kMostZopfliIterations, 2 * kLeastZopfliIterations, 128u << 10,
+     kLeastZopfliIterations},
+};
+
+// most iterations up to kFullIterationBytes, fewer in proportion above, at least least.
+int32_t zopfliIterations(uint64_t dataBytes, int32_t most, int32_t least)
+{
+    if (dataBytes <= kFullIterationBytes)
+        return most;
+    const uint64_t iterations = most * kFullIterationBytes / dataBytes;
+    return iterations < uint64_t(least) ? least : static_cast<int32_t>(iterations);
+}
 
 struct Candidate {
     Layout layout;
@@ -88,9 +133,19 @@ struct Measured {
     std::vector<uint8_t> stream;  // kept for the optimal encoders only
 };
 
+// One pair's zopfli encoding: its filtered rows, the starts of its parts and the result.
+struct ZopfliTrial {
+    Measured result;
+    std::vector<uint8_t> input;
+    std::vector<uint32_t> starts;
+};
+
 class ExtendedSearch {
 public:
-    ExtendedSearch(const ConvertRequest& request, ExtendedChoice& choice) : request_(request), choice_(choice) {}
+    ExtendedSearch(const ConvertRequest& request, ExtendedChoice& choice)
+        : request_(request), choice_(choice), policy_(kLevelPolicies[requestedExtendedLevel(request) - 1])
+    {
+    }
 
     bool run(unsigned threads);
 
@@ -109,7 +164,7 @@ private:
     // The finalists' streams: libdeflate 12 for each pair, zlib's
     // Huffman-only strategy too for small rows.
     bool measureFinalists(const std::vector<std::pair<size_t, int32_t>>& pairs);
-    bool zopfliPays(const std::vector<uint8_t>& filtered);
+    bool zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateLength);
     bool sizeFile(Measured& m) const;
     // Sizes each trial's file as its task (group's i-th for trials[i]) ends;
     // false on a failure or a cancel.
@@ -118,11 +173,14 @@ private:
                                                       size_t count) const;
     bool rank();
     bool encodeBest();
+    // Encodes every trial with zopfli at its iterations and sizes its file.
+    bool runZopfli(std::vector<ZopfliTrial>& trials);
     bool better(const Measured& a, const Measured& b) const;
     bool choose(Measured& winner);
 
     const ConvertRequest& request_;
     ExtendedChoice& choice_;
+    const LevelPolicy& policy_;
     std::shared_ptr<WorkerPool> pool_;
     ExactPicture picture_;
     ColourFacts facts_;
@@ -224,6 +282,8 @@ bool ExtendedSearch::measureFinalists(const std::vector<std::pair<size_t, int32_
         trials.push_back({pair.first, pair.second, ENCODER_LIBDEFLATE, 0, 0, 0, 0, {}});
         if (candidates_[pair.first].rows.size() <= kHuffmanMaxBytes)
             trials.push_back({pair.first, pair.second, ENCODER_ZLIB_HUFFMAN, 0, 0, 0, 0, {}});
+        if (policy_.zlibFinalists)
+            trials.push_back({pair.first, pair.second, ENCODER_ZLIB, 0, 0, 0, 0, {}});
     }
     TaskGroup group(pool_.get());   // after trials: its end waits for the tasks writing them
     const std::atomic<bool>* stop = &group.stopping();
@@ -302,13 +362,15 @@ bool ExtendedSearch::rank()
         trials.push_back({pair.first, pair.second, ENCODER_ZLIB, 0, 0, 0, 0, {}});
     if (!plan(pairs) || !screen(trials))
         return false;
+    stageEnded("screening");
 
     // The row-by-row plans on the layouts of the best few.
     const std::vector<std::pair<size_t, int32_t>> leaders = bestPairs(screened_, screened_.size());
     const bool large = candidates_[leaders.front().first].rows.size() > kLargeRowsBytes;
     std::vector<size_t> layouts;
+    const size_t planLayouts = !policy_.rowPlans ? 0 : large ? 1 : kCompressedPlanCount;
     for (const auto& pair : leaders)
-        if (layouts.size() < (large ? 1 : kCompressedPlanCount) &&
+        if (layouts.size() < planLayouts &&
             std::find(layouts.begin(), layouts.end(), pair.first) == layouts.end())
             layouts.push_back(pair.first);
     pairs.clear();
@@ -325,17 +387,22 @@ bool ExtendedSearch::rank()
     pairs.insert(pairs.end(), libdeflatePlans.begin(), libdeflatePlans.end());
     if (!plan(pairs) || !screen(trials))
         return false;
+    stageEnded("row plans");
 
     // The finalists, and the libdeflate plans beside them.
     std::vector<std::pair<size_t, int32_t>> finalists =
-        bestPairs(screened_, large ? kLargeFinalistCount : kFinalistCount);
+        bestPairs(screened_, large ? policy_.largeFinalists : policy_.finalists);
     finalists.insert(finalists.end(), libdeflatePlans.begin(), libdeflatePlans.end());
-    return measureFinalists(finalists);
+    if (!measureFinalists(finalists))
+        return false;
+    stageEnded("finalists");
+    return true;
 }
 
-bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered)
+bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateLength)
 {
-    if (request_.extendedIterations > 0 || filtered.size() <= kProbeBytes)
+    if (request_.extendedIterations > 0 || filtered.size() <= kProbeBytes ||
+        uint64_t(libdeflateLength) * 1000 <= uint64_t(filtered.size()) * kProbeRatioPerMille)
         return true;
     const uint8_t* middle = filtered.data() + (filtered.size() - kProbeBytes) / 2;
     std::vector<uint8_t> zopfli, libdeflate;
@@ -348,34 +415,111 @@ bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered)
 
 bool ExtendedSearch::encodeBest()
 {
-    // zopfli, split over the cores, on the pair libdeflate ranked first.
-    const Measured* leader = nullptr;
-    for (const Measured& m : measured_)
-        if (m.encoder == ENCODER_LIBDEFLATE && (!leader || better(m, *leader)))
-            leader = &m;
-    if (!leader)
+    if (policy_.zopfliCandidates == 0)
         return true;
-    const Candidate& candidate = candidates_[leader->candidate];
-    std::vector<uint8_t> filtered;
-    if (!filterByPlan(candidate.packed, candidate.plans[leader->strategy], filtered))
+    // zopfli on the pairs libdeflate ranked first: the leader, and up to
+    // zopfliCandidates - 1 more whose files came close to it.
+    std::vector<const Measured*> ranked;
+    for (const Measured& m : measured_)
+        if (m.encoder == ENCODER_LIBDEFLATE)
+            ranked.push_back(&m);
+    if (ranked.empty())
+        return true;
+    std::sort(ranked.begin(), ranked.end(),
+              [this](const Measured* a, const Measured* b) { return better(*a, *b); });
+    const uint64_t closeEnough = uint64_t(ranked.front()->fileSize) * (1000 + policy_.closePerMille);
+    std::vector<ZopfliTrial> trials;
+    for (const Measured* ranking : ranked) {
+        if (trials.size() == policy_.zopfliCandidates)
+            break;
+        const Candidate& candidate = candidates_[ranking->candidate];
+        if (!trials.empty() && (uint64_t(ranking->fileSize) * 1000 > closeEnough ||
+                                candidate.rows.size() > policy_.closeCandidateBytes))
+            continue;
+        trials.emplace_back();
+        ZopfliTrial& trial = trials.back();
+        if (!filterByPlan(candidate.packed, candidate.plans[ranking->strategy], trial.input))
+            return false;
+        const uint32_t size = static_cast<uint32_t>(trial.input.size());
+        if (trials.size() == 1) {
+            // Photo-like data gains nothing from zopfli: the leader's probe decides for all.
+            const bool pays = zopfliPays(trial.input, ranking->length);
+            stageEnded("probe");
+            if (!step() || !pays)
+                return !cancelled();
+        }
+        if (!zopfliBlockStarts(trial.input.data(), size, policy_.zopfliPartBytes, trial.starts))
+            return false;
+        Measured& m = trial.result;
+        m.candidate = ranking->candidate;
+        m.strategy = ranking->strategy;
+        m.encoder = ENCODER_ZOPFLI;
+        m.iterations = request_.extendedIterations > 0
+                           ? request_.extendedIterations
+                           : zopfliIterations(size, policy_.mostIterations, policy_.leastIterations);
+        m.parts = static_cast<uint32_t>(trial.starts.size());
+    }
+    stageEnded("zopfli parts");
+    if (policy_.screenIterations > 0 && trials.size() > 1 && request_.extendedIterations == 0) {
+        // A round at few iterations picks the pair; the full count runs on it alone.
+        std::vector<int32_t> full;
+        for (ZopfliTrial& trial : trials) {
+            full.push_back(trial.result.iterations);
+            trial.result.iterations = std::min(trial.result.iterations, policy_.screenIterations);
+        }
+        if (!runZopfli(trials))
+            return false;
+        stageEnded("zopfli screening");
+        size_t first = 0;
+        for (size_t i = 1; i < trials.size(); ++i)
+            if (better(trials[i].result, trials[first].result))
+                first = i;
+        for (ZopfliTrial& trial : trials)
+            if (better(trial.result, best_))
+                best_ = trial.result;
+        ZopfliTrial chosen = std::move(trials[first]);
+        chosen.result.iterations = full[first];
+        chosen.result.stream.clear();
+        chosen.result.length = chosen.result.fileSize = 0;
+        trials.clear();
+        trials.push_back(std::move(chosen));
+    }
+    if (!runZopfli(trials))
         return false;
-    if (!step() || !zopfliPays(filtered))
-        return !cancelled();
-    Measured m;
-    m.candidate = leader->candidate;
-    m.strategy = leader->strategy;
-    m.encoder = ENCODER_ZOPFLI;
-    m.iterations = request_.extendedIterations > 0 ? request_.extendedIterations
-                                                    : automaticZopfliIterations(filtered.size());
-    m.parts = zopfliPartCount(filtered.size());
-    if (!step() || !zopfliEncodeParts(filtered.data(), static_cast<uint32_t>(filtered.size()), m.iterations,
-                                      m.parts, pool_.get(), m.stream))
-        return false;
-    m.length = static_cast<uint32_t>(m.stream.size());
-    if (!sizeFile(m) || !step())
-        return false;
-    if (better(m, best_))
-        best_ = std::move(m);
+    stageEnded("zopfli");
+    for (ZopfliTrial& trial : trials)
+        if (better(trial.result, best_))
+            best_ = std::move(trial.result);
+    return true;
+}
+
+bool ExtendedSearch::runZopfli(std::vector<ZopfliTrial>& trials)
+{
+    // Pairs of one part each run side by side, one per worker; others one
+    // after another, each split over the workers.
+    const bool sideBySide =
+        std::all_of(trials.begin(), trials.end(), [](const ZopfliTrial& t) { return t.starts.size() == 1; });
+    {
+        TaskGroup group(sideBySide ? pool_.get() : nullptr);
+        WorkerPool* partsPool = sideBySide ? nullptr : pool_.get();
+        for (ZopfliTrial& t : trials) {
+            ZopfliTrial* trial = &t;
+            group.submit([trial, partsPool] {
+                Measured& m = trial->result;
+                if (zopfliEncodeAt(trial->input.data(), static_cast<uint32_t>(trial->input.size()),
+                                   m.iterations, trial->starts, partsPool, m.stream))
+                    m.length = static_cast<uint32_t>(m.stream.size());
+            });
+        }
+        for (size_t i = 0; i < trials.size(); ++i) {
+            group.wait();
+            if (!step())
+                return false;
+        }
+    }
+    for (ZopfliTrial& trial : trials)
+        if (!sizeFile(trial.result))
+            return false;
     return true;
 }
 
@@ -408,8 +552,10 @@ bool ExtendedSearch::choose(Measured& winner)
 bool ExtendedSearch::run(unsigned threads)
 {
     choice_ = ExtendedChoice();
+    stageEnded("default search");
     if (!step() || !prepareCandidates())
         return false;
+    stageEnded("layouts");
     if (threads > 1)
         pool_ = sharedWorkerPool(threads);   // the default search's workers, or those of runs beside it
     bool ok = false;
@@ -428,12 +574,21 @@ bool ExtendedSearch::run(unsigned threads)
 
 }   // namespace
 
+void setExtendedStageObserver(ExtendedStageObserver observer, void* context)
+{
+    stageObserver = observer;
+    stageObserverContext = context;
+}
+
+int32_t requestedExtendedLevel(const ConvertRequest& request)
+{
+    const int32_t level = request.extendedLevel;
+    return level >= kMinExtendedLevel && level <= kMaxExtendedLevel ? level : kDefaultExtendedLevel;
+}
+
 int32_t automaticZopfliIterations(uint64_t dataBytes)
 {
-    if (dataBytes <= kFullIterationBytes)
-        return kMostZopfliIterations;
-    const uint64_t iterations = kMostZopfliIterations * kFullIterationBytes / dataBytes;
-    return iterations < kLeastZopfliIterations ? kLeastZopfliIterations : static_cast<int32_t>(iterations);
+    return zopfliIterations(dataBytes, kMostZopfliIterations, kLeastZopfliIterations);
 }
 
 PngFormat ExtendedChoice::format() const

@@ -1,17 +1,20 @@
 #pragma once
 // The extended search (OPT_EXTENDED_SEARCH), run by PngOptimizer::convert
-// after the default search:
+// after the default search (before none at level 1 on larger pictures; see
+// ExtendedLevel):
 //  1. every exact layout of the picture (extended_layouts.h), palettes in
 //     each PaletteOrder;
-//  2. for each, the row filters of every FilterStrategy (extended_filters.h);
+//  2. for each, the row filters of every FilterStrategy (extended_filters.h;
+//     the row-by-row plans from level 2 on);
 //  3. every (layout, filter) candidate screened by its zlib length at a fast
 //     level; the best few, and the libdeflate-scored plans
 //     (FILTER_LIBDEFLATE), ranked by libdeflate level 12 (small rows also by
-//     zlib's Huffman-only strategy);
-//  4. the pair libdeflate ranked first encoded by zopfli in parts, side by
-//     side on every core (zopfli_parts.h), when the request forces an
-//     iteration count, the data is small, or a probe on its middle shows
-//     zopfli gaining over libdeflate; the iterations fall as the data grows.
+//     zlib's Huffman-only strategy; at level 1 also by zlib level 9);
+//  4. from level 2 on, the pairs libdeflate ranked first (the leader, and
+//     close seconds as the level allows) encoded by zopfli, in parts cut at
+//     zopfli's own block boundaries side by side on every core
+//     (zopfli_parts.h), unless a probe on photo-like data shows zopfli
+//     gaining nothing over libdeflate; the iterations fall as the data grows.
 // The compressions of each stage run on the worker threads the conversion
 // was given (workerThreadCount); results and events do not depend on the
 // count: every choice (part counts included) follows from the data alone.
@@ -40,6 +43,13 @@ struct ExtendedChoice {
     // The file's format; it points into this choice.
     PngFormat format() const;
 };
+
+// Observes the stages of the extended search, for measurement only: called
+// on the converting thread as each stage ends, with the stage's name (a
+// string literal). Nothing the search chooses depends on it. Set it before
+// a conversion starts, not during; null (the default) observes nothing.
+using ExtendedStageObserver = void (*)(const char* stage, void* context);
+void setExtendedStageObserver(ExtendedStageObserver observer, void* context);
 
 // zopfli's iterations for `dataBytes` of filtered rows when the request asks
 // for none: 15 for small data, fewer as it grows, at least 5.

@@ -88,6 +88,49 @@ std::vector<uint8_t> encodePng(const RgbaImage& picture, bool withAlpha, int zli
     return out;
 }
 
+std::vector<uint8_t> encodePng16(const Rgba16Image& picture, uint8_t colourType, const uint16_t* key)
+{
+    // The channels of each colour type among red, green, blue, alpha.
+    std::vector<int> channels = {0};
+    if (colourType == 2)
+        channels = {0, 1, 2};
+    else if (colourType == 4)
+        channels = {0, 3};
+    else if (colourType == 6)
+        channels = {0, 1, 2, 3};
+    std::vector<uint8_t> raw;
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        raw.push_back(0);
+        for (uint32_t x = 0; x < picture.width; ++x)
+            for (int c : channels) {
+                const uint16_t sample = picture.samples[(size_t(y) * picture.width + x) * 4 + size_t(c)];
+                raw.push_back(uint8_t(sample >> 8));
+                raw.push_back(uint8_t(sample));
+            }
+    }
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 6) != Z_OK)
+        return {};
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> header;
+    appendBE32(header, picture.width);
+    appendBE32(header, picture.height);
+    header.insert(header.end(), {16, colourType, 0, 0, 0});
+    appendPngChunk(out, "IHDR", header);
+    if (key) {
+        std::vector<uint8_t> trns;
+        for (int c = 0; c < (colourType == 2 ? 3 : 1); ++c)
+            trns.insert(trns.end(), {uint8_t(key[c] >> 8), uint8_t(key[c])});
+        appendPngChunk(out, "tRNS", trns);
+    }
+    appendPngChunk(out, "IDAT", packed);
+    appendPngChunk(out, "IEND", {});
+    return out;
+}
+
 std::vector<uint8_t> encodeAnimatedPng(const RgbaImage& picture, int frames)
 {
     // Every frame the whole picture, its data a stored (level 0) zlib stream.

@@ -23,6 +23,13 @@ std::vector<uint8_t> encodeBmp24(const RgbaImage& picture);
 // can always make smaller). Empty if zlib fails.
 std::vector<uint8_t> encodePng(const RgbaImage& picture, bool withAlpha, int zlibLevel);
 
+// A 16-bit PNG of picture's samples in colour type 0 (grey: the red
+// samples), 2 (RGB), 4 (grey+alpha: red and alpha) or 6 (RGBA), every row
+// unfiltered, compressed at zlib's level 6, with a tRNS chunk of the 16-bit
+// samples of key (red for grey; red, green, blue for RGB) when key is not
+// null. Empty if zlib fails.
+std::vector<uint8_t> encodePng16(const Rgba16Image& picture, uint8_t colourType, const uint16_t* key = nullptr);
+
 // An animated PNG of `frames` frames (acTL, then fcTL with IDAT for the
 // first frame and fcTL with fdAT for the others), each the whole RGB picture
 // stored without compression, so any optimizer could shrink it.

@@ -99,7 +99,43 @@ bool decode(RgbaImage& out, Prepare prepare)
         [&](uint32_t y) { return &out.pixels[size_t(y) * out.width * 4]; });
 }
 
+// Decodes to 16-bit RGBA, each sample two bytes, most significant first.
+template <typename Prepare>
+bool decode16(uint32_t& width, uint32_t& height, std::vector<uint8_t>& bytes, Prepare prepare)
+{
+    return readRows(
+        prepare,
+        [&](png_structp png, png_infop info) {
+            png_set_expand(png);
+            png_set_expand_16(png);
+            png_set_gray_to_rgb(png);
+            png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
+            png_set_interlace_handling(png);
+            png_read_update_info(png, info);
+            width = png_get_image_width(png, info);
+            height = png_get_image_height(png, info);
+            if (png_get_rowbytes(png, info) != size_t(width) * 8)
+                png_error(png, "unexpected row size");
+            bytes.assign(size_t(width) * height * 8, 0);
+            return height;
+        },
+        [&](uint32_t y) { return &bytes[size_t(y) * width * 8]; });
+}
+
 }  // namespace
+
+bool decodePngBytesWithLibpng16(const std::vector<uint8_t>& bytes, Rgba16Image& out)
+{
+    MemoryReader reader{&bytes, 0};
+    std::vector<uint8_t> samples;
+    if (!decode16(out.width, out.height, samples,
+                  [&reader](png_structp png) { png_set_read_fn(png, &reader, readFromMemory); }))
+        return false;
+    out.samples.resize(samples.size() / 2);
+    for (size_t i = 0; i < out.samples.size(); ++i)
+        out.samples[i] = uint16_t(samples[2 * i] << 8 | samples[2 * i + 1]);
+    return true;
+}
 
 bool decodePngWithLibpng(const std::string& path, RgbaImage& out)
 {

@@ -51,6 +51,18 @@ bool dibFromRgba(const RgbaImage& rgba, DibImage& image, bool hasAlpha);
 bool decodePngWithLibpng(const std::string& path, RgbaImage& out);
 // The same for a PNG held in memory.
 bool decodePngBytesWithLibpng(const std::vector<uint8_t>& bytes, RgbaImage& out);
+// 16-bit RGBA samples, rows from the top, 4 values per pixel: red, green,
+// blue, alpha.
+struct Rgba16Image {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint16_t> samples;
+};
+// Decodes a PNG in memory with libpng to 16-bit RGBA: palettes expanded,
+// samples of fewer bits scaled up (8-bit v to v * 257), tRNS applied as alpha
+// 0 or 65535, grey turned into RGB, missing alpha 65535. False when libpng
+// refuses the file. Native builds only.
+bool decodePngBytesWithLibpng16(const std::vector<uint8_t>& bytes, Rgba16Image& out);
 // Whether every stored sample of a PNG in memory has equal high and low bytes,
 // as libpng decodes it without any transformation (true at depths up to 8).
 // False when libpng refuses the file.

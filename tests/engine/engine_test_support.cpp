@@ -207,12 +207,13 @@ uint32_t ScriptedOptimizer::measureScripted(void* self, const uint8_t* data, uin
 }
 
 void convertTo(const std::string& path, TestPicture& picture, int32_t transparent, bool hasAlpha,
-               uint16_t options, WrittenFile& out, uint32_t sizeToBeat)
+               uint16_t options, WrittenFile& out, uint32_t sizeToBeat, int32_t extendedLevel)
 {
     PngOptimizer optimizer;
     out.request = picture.request(transparent, hasAlpha);
     out.request.options = options;
     out.request.sizeToBeat = sizeToBeat;
+    out.request.extendedLevel = extendedLevel;
     volatile int16_t cancel = 0;
     out.log.attach(out.request, &cancel);
     out.result = optimizer.convert(path.c_str(), out.request);

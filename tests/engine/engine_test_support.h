@@ -94,7 +94,8 @@ struct WrittenFile {
 };
 
 void convertTo(const std::string& path, TestPicture& picture, int32_t transparent, bool hasAlpha,
-               uint16_t options, WrittenFile& out, uint32_t sizeToBeat = 0xFFFFFFFFu);
+               uint16_t options, WrittenFile& out, uint32_t sizeToBeat = 0xFFFFFFFFu,
+               int32_t extendedLevel = 0);
 
 // A picture cycling through `colours` distinct colours (salt shifts them).
 TestPicture cyclingPicture(int32_t width, int32_t height, int colours, uint32_t salt = 0);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "core/shared_flag.h"
 #include "engine/extended/extended_layouts.h"
@@ -137,11 +138,13 @@ const LayoutCase kLayoutCases[] = {
      }},
 };
 
-class ExtendedLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
+class ExtendedLayoutTest : public ::testing::TestWithParam<std::tuple<LayoutCase, int32_t>> {};
 
+// At every level.
 TEST_P(ExtendedLayoutTest, DecodesToThePictureAndBeatsOrMatchesTheDefault)
 {
-    const LayoutCase& c = GetParam();
+    const LayoutCase& c = std::get<0>(GetParam());
+    const int32_t level = std::get<1>(GetParam());
     TestPicture picture(c.width, c.height);
     c.paint(picture);
     TempDir dir;
@@ -149,7 +152,7 @@ TEST_P(ExtendedLayoutTest, DecodesToThePictureAndBeatsOrMatchesTheDefault)
     WrittenFile extended;
     convertTo(dir.file("plain.png"), picture, c.transparent, c.hasAlpha, 0, plain);
     convertTo(dir.file("extended.png"), picture, c.transparent, c.hasAlpha, OPT_EXTENDED_SEARCH,
-              extended);
+              extended, 0xFFFFFFFFu, level);
     ASSERT_EQ(plain.result, 1);
     ASSERT_EQ(extended.result, 1);
     EXPECT_EQ(extended.bytes.size(), extended.request.fileSize);
@@ -171,12 +174,14 @@ TEST_P(ExtendedLayoutTest, DecodesToThePictureAndBeatsOrMatchesTheDefault)
     EXPECT_TRUE(sameRgba(picture.expectedDecoded(c.transparent, c.hasAlpha), decoded));
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ExtendedLayoutTest, ::testing::ValuesIn(kLayoutCases),
-                         [](const ::testing::TestParamInfo<LayoutCase>& info) {
+INSTANTIATE_TEST_SUITE_P(Layouts, ExtendedLayoutTest,
+                         ::testing::Combine(::testing::ValuesIn(kLayoutCases),
+                                            ::testing::Range(kMinExtendedLevel, kMaxExtendedLevel + 1)),
+                         [](const ::testing::TestParamInfo<std::tuple<LayoutCase, int32_t>>& info) {
                              std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
+                             for (const char* p = std::get<0>(info.param).name; *p; ++p)
                                  name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
+                             return name + "_level" + std::to_string(std::get<1>(info.param));
                          });
 
 // Every layout exactLayouts offers for a picture, written plainly (rows
@@ -249,8 +254,8 @@ TEST(ExtendedSearchTest, TheDefaultSearchRunsFirstUnchanged)
     EXPECT_EQ(plain.request.encoder, 0);
 }
 
-// Every stage, zopfli in parts included, gives the same file for 1, 2 and 3
-// threads; zopfli's parts, when it wins, are those its data asks for.
+// Every stage at every level, zopfli in parts included, gives the same file
+// for 1, 2 and 3 threads.
 TEST(ExtendedSearchTest, SameFileForEveryThreadCount)
 {
     struct Case {
@@ -258,11 +263,16 @@ TEST(ExtendedSearchTest, SameFileForEveryThreadCount)
         int32_t width, height;
         bool gradient;        // a noisy gradient, else noise with alpha
         int32_t iterations;   // extendedIterations: 0 chooses by the data
-        int32_t parts;        // zopfli's parts when it wins
+        bool parts;           // zopfli, when it wins, runs in more than one part
+        int32_t level;
     };
-    // 448 x 400 RGB: 538,000 bytes of rows, two of zopfli's parts.
-    const Case cases[] = {{"noise", 96, 64, false, 0, 1}, {"gradient", 448, 400, true, 1, 2}};
+    // 448 x 400 RGB: 538,000 bytes of rows, more than one of zopfli's parts.
+    const Case cases[] = {{"noise", 96, 64, false, 0, false, EXTENDED_LEVEL_FAST},
+                          {"noise", 96, 64, false, 0, false, EXTENDED_LEVEL_BALANCED},
+                          {"noise", 96, 64, false, 0, false, EXTENDED_LEVEL_MAX},
+                          {"gradient", 448, 400, true, 1, true, EXTENDED_LEVEL_BALANCED}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
         TestPicture picture(c.width, c.height);
         if (c.gradient) {   // with a little noise, so that the better encoders matter
             for (int32_t y = 0; y < c.height; ++y)
@@ -277,11 +287,16 @@ TEST(ExtendedSearchTest, SameFileForEveryThreadCount)
             ThreadSetting setting(static_cast<unsigned>(threads));
             ConvertRequest request = picture.request(-1, !c.gradient);
             request.options = OPT_EXTENDED_SEARCH;
+            request.extendedLevel = c.level;
             request.extendedIterations = c.iterations;
             PngOptimizer optimizer;
             ASSERT_EQ(optimizer.convert(dir.file("out.png").c_str(), request), 1) << c.name;
             files[threads - 1] = readFileBytes(dir.file("out.png"));
-            EXPECT_EQ(request.encoderParts, request.encoder == ENCODER_ZOPFLI ? c.parts : 0) << c.name;
+            if (request.encoder == ENCODER_ZOPFLI) {
+                EXPECT_EQ(request.encoderParts > 1, c.parts) << c.name;
+            } else {
+                EXPECT_EQ(request.encoderParts, 0) << c.name;
+            }
         }
         EXPECT_EQ(files[0], files[1]) << c.name;
         EXPECT_EQ(files[0], files[2]) << c.name;

@@ -1,9 +1,11 @@
 // PNG reader with extended input on generated files: every colour type and
 // depth, interlaced or not, compared with libpng's decode of the same bytes;
-// 16-bit files with a sample of unequal bytes refused; the colour chunks kept.
+// 16-bit files with a sample of unequal bytes refused, or loaded with their
+// samples kept when the caller takes them; the colour chunks kept.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "core/byte_buffer.h"
@@ -147,6 +149,45 @@ Bytes pngOf(const Picture& p, bool interlaced, int trns)
     return repairPngCrcs(png);
 }
 
+// A 16-bit file loaded with its samples kept: exactly libpng's 16-bit
+// decode (a key's pixels alpha 0), the picture their high bytes, a key's
+// high bytes the transparent colour. wide: some sample has unequal bytes,
+// else nothing is kept and the picture is the 8-bit load's.
+void expectSamplesKept(const Bytes& file, bool wide)
+{
+    DibImage image;
+    int32_t transparentColour = -2;
+    ByteBuffer samples;
+    ASSERT_TRUE(loadImageMemory(image, file.data(), uint32_t(file.size()), transparentColour, ImageInput::Extended,
+                                nullptr, &samples));
+    const Loaded plain = loadPngBytesExtended(file);
+    if (!wide) {
+        EXPECT_EQ(samples.size, 0u);
+        EXPECT_EQ(rgbaFromDib(image).pixels, plain.image.pixels);
+        EXPECT_EQ(transparentColour, plain.transparentColour);
+        return;
+    }
+    Rgba16Image reference;
+    ASSERT_TRUE(decodePngBytesWithLibpng16(file, reference));
+    ASSERT_EQ(samples.size, reference.samples.size() * 2);
+    std::vector<uint16_t> kept;
+    for (uint32_t i = 0; i < samples.size; i += 2)
+        kept.push_back(uint16_t(samples.data[i] << 8 | samples.data[i + 1]));
+    EXPECT_EQ(kept, reference.samples);
+    const RgbaImage picture = rgbaFromDib(image);
+    bool keyed = false;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const bool alpha = i % 4 == 3;
+        keyed = keyed || (alpha && !image.hasAlpha && kept[i] == 0);
+        ASSERT_EQ(picture.pixels[i], alpha && !image.hasAlpha ? 255 : kept[i] >> 8) << "sample " << i;
+    }
+    if (keyed) {
+        const size_t at = size_t(std::find(kept.begin(), kept.end(), 0) - kept.begin()) - 3;   // a key pixel
+        EXPECT_EQ(transparentColour, int32_t(uint32_t(kept[at] >> 8) << 16 | uint32_t(kept[at + 1] >> 8) << 8 |
+                                             uint32_t(kept[at + 2] >> 8)));
+    }
+}
+
 class ExtendedInputCase : public ::testing::TestWithParam<Case> {};
 
 }  // namespace
@@ -169,11 +210,14 @@ TEST_P(ExtendedInputCase, LoadsLikeLibpngAndRefusesUnequalSixteenBitSamples)
             EXPECT_EQ(loadPngBytes(png).ok, plainKind) << "the default reader's files change";
 
             if (c.depth == 16) {
+                expectSamplesKept(png, false);
                 // One low byte off in the last pixel: no longer 8-bit values.
                 picture.samples.back() ^= 1;
-                const Loaded refused = loadPngBytesExtended(pngOf(picture, interlaced, c.trns));
+                const Bytes wideFile = pngOf(picture, interlaced, c.trns);
+                const Loaded refused = loadPngBytesExtended(wideFile);
                 EXPECT_FALSE(refused.ok);
                 EXPECT_EQ(refused.transparentColour, -2);
+                expectSamplesKept(wideFile, true);
             }
         }
     }

@@ -12,6 +12,7 @@
 #include "core/dib_image.h"
 #include "engine/png_optimizer.h"
 #include "fuzz/fuzz_checks.h"
+#include "tests/common/image_file_builders.h"
 #include "tests/image/bmp_test_encoder.h"
 #include "tests/readers/reader_test_support.h"
 #include "tests/regression/regression_support.h"
@@ -116,6 +117,30 @@ TEST(GeneratedInputs, PngOfEveryAcceptedKind)
                                  std::to_string(c.parts.depth) + ".png";
         const Bytes file = buildPng(c.parts);
         ASSERT_TRUE(loadPngBytes(file).ok) << name;
+        expectAllChecksPass("png", checkPngLoad, name, file);
+    }
+}
+
+// 16-bit files whose samples do not fit 8 bits, of every colour type the
+// extended input takes, keys included: refused by the default and extended
+// loads, loaded only with their samples kept (the loader check's part).
+TEST(GeneratedInputs, PngOfSixteenBitSamples)
+{
+    Rgba16Image picture{11, 6, {}};
+    std::mt19937 random(200);
+    for (size_t i = 0; i < size_t(picture.width) * picture.height * 4; ++i)
+        picture.samples.push_back(uint16_t(random() % 5 * 0x3001));   // few values: keys repeat
+    const uint16_t* key = picture.samples.data();   // pixel 0's colour
+    const struct {
+        const char* name;
+        uint8_t colourType;
+        bool keyed;
+    } cases[] = {{"grey", 0, false}, {"grey-trns", 0, true}, {"rgb-trns", 2, true},
+                 {"grey-alpha", 4, false}, {"rgba", 6, false}};
+    for (const auto& c : cases) {
+        const Bytes file = encodePng16(picture, c.colourType, c.keyed ? key : nullptr);
+        const std::string name = std::string("gen-wide-") + c.name + "-16.png";
+        ASSERT_FALSE(loadPngBytesExtended(file).ok) << name;
         expectAllChecksPass("png", checkPngLoad, name, file);
     }
 }
