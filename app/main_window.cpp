@@ -33,6 +33,9 @@ constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定で
 // The save dialog's filter: one pair, ended by the literal's own NUL.
 constexpr const char kSaveFilter[] = "PNGﾌｧｲﾙ(*.png)\0*.png\0";
 constexpr int kSettingsMenuPosition = 1;
+static_assert(IDM_EXTENDED_OFF == ID_MENU_EXTENDED_OFF && IDM_EXTENDED_LEVEL1 == ID_MENU_EXTENDED_OFF + 1 &&
+                  IDM_EXTENDED_LEVEL2 == ID_MENU_EXTENDED_OFF + 2 && IDM_EXTENDED_LEVEL3 == ID_MENU_EXTENDED_LAST,
+              "the submenu's items are the rules' commands");
 
 }  // namespace
 
@@ -82,7 +85,7 @@ void MainWindow::openImage(const char* givenPath)
     }
     // With the extended search on, the PNGs only it reads open too.
     if (!loadConversionInput(chosen.c_str(), conversionSettingsOf(appSettings.OptFlag, 0).options, image, transparentColour,
-                             colourChunks)) {
+                             colourChunks, &wideSamples)) {
         warningBox(kLoadFailedText);
         image.release();
         return;
@@ -107,6 +110,7 @@ void MainWindow::pasteClipboard(bool withAlpha)
     inputSize = kNoInputSize;
     transparentColour = -1;
     colourChunks.release();
+    wideSamples.release();
     refreshView();
 }
 
@@ -158,6 +162,7 @@ void MainWindow::convertImage(const char* outputPath)
     OutputDialog dialog;
     dialog.image = &image;
     dialog.keptChunks = &colourChunks;
+    dialog.wideSamples = &wideSamples;
     dialog.transparentColour =
         transparentColourForRun(isChecked(IDC_USE_TRANSPARENT) == BST_CHECKED, colourButton.colourRgb());
     dialog.outputPath = outputPath;
@@ -169,7 +174,7 @@ void MainWindow::convertImage(const char* outputPath)
     if (closeIfRequested())
         return;
     if (outcome == 1) {
-        facts.describeResult(inputSize, dialog.result);
+        facts.describeResult(inputSize, dialog.result, dialog.extendedChoice.c_str());
         showFactRows(ROW_OUTPUT_SIZE, ROW_OUTPUT_FORMAT);
     } else if (outcome == -1) {
         warningBox(kOutputFailedText);   // the dialog itself could not be shown
@@ -229,15 +234,17 @@ int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindow
 {
     if (isWindowMenu)
         return 0;
+    MenuRef popup;
+    popup.setHandle(menu);
     if (position == kSettingsMenuPosition) {
-        MenuRef settingsMenu;
-        settingsMenu.setHandle(menu);
         for (int i = 0; i < kOptionCommandCount; ++i) {
             const int id = optionCommandAt(i);
-            settingsMenu.checkItem(static_cast<UINT>(id), false,
-                                   (appSettings.OptFlag & optionBitOfCommand(id)) != 0);
+            popup.checkItem(static_cast<UINT>(id), false, (appSettings.OptFlag & optionBitOfCommand(id)) != 0);
         }
     }
+    // The extended search's submenu, wherever it is opened from (a popup without it is left alone).
+    popup.checkRadioItem(IDM_EXTENDED_OFF, IDM_EXTENDED_LEVEL3,
+                         static_cast<UINT>(extendedCommandOf(appSettings.OptFlag)));
     return 1;
 }
 
@@ -255,6 +262,10 @@ int MainWindow::onCommand(unsigned id, unsigned, HWND)
 {
     if (const uint16_t bit = optionBitOfCommand(static_cast<int>(id))) {
         appSettings.OptFlag ^= bit;
+        return 1;
+    }
+    if (const int32_t level = extendedLevelOfCommand(static_cast<int>(id)); level >= 0) {
+        appSettings.OptFlag = optFlagWithExtendedLevel(appSettings.OptFlag, level);
         return 1;
     }
     switch (id) {

@@ -25,6 +25,7 @@ public:
     DibImage image;                    // the current image; empty until a load succeeds
     int32_t transparentColour = -1;    // the colour the reader reported, or -1
     AppendBuffer colourChunks;         // a PNG's colour chunks, kept by the extended search
+    ByteBuffer wideSamples;            // a 16-bit PNG's samples beyond 8 bits, read by the extended search
     int32_t inputSize = kNoInputSize;  // bytes of the input file; -1 for clipboard input
     TextString path;                   // the input file as opened; empty for clipboard input
 

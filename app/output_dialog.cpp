@@ -127,7 +127,7 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
         ImageConversion conversion;
         conversion.setProgress(dialog, &dialog->cancelRequested);
         // The image is no file's content as it stands: the file is written whatever its size.
-        conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks);
+        conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks, dialog->wideSamples);
         ConversionOutput output;
         output.path = dialog->outputPath;
         ConversionSettings settings = conversionSettingsOf(appSettings.OptFlag, 0);
@@ -143,6 +143,9 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
             char extended[256] = "\r\n";
             if (formatExtendedReport(report.result, extended + 2, sizeof extended - 2) > 0)
                 dialog->appendLog(extended);
+            char choice[224] = "";
+            formatExtendedChoice(report.result, choice, sizeof choice);
+            dialog->extendedChoice.assign(choice);
         }
     }
     dialog->reportCompletion(window, ok != 0);

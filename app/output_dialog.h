@@ -6,14 +6,14 @@
 // 0 after a failed or stopped one.
 //
 // The caller builds the object on its stack, fills image, transparentColour
-// and outputPath, runs showModal and reads `result` after a result of 1.
-// Sharing between the two threads: the worker reads the inputs and writes
-// `result`, then records its outcome (its last use of the object) and posts
-// its message; the window thread reads `result` only after that message, and
-// the dialog cannot end before it (the stop button and stopAndEnd only set
-// cancelRequested), so the object outlives every use by the worker. The
-// destructor still joins the worker, so that no path can free the object
-// under it.
+// and outputPath, runs showModal and reads `result` and `extendedChoice`
+// after a result of 1. Sharing between the two threads: the worker reads the
+// inputs and writes `result` and `extendedChoice`, then records its outcome
+// (its last use of the object) and posts its message; the window thread reads
+// them only after that message, and the dialog cannot end before it (the
+// stop button and stopAndEnd only set cancelRequested), so the object
+// outlives every use by the worker. The destructor still joins the worker, so
+// that no path can free the object under it.
 
 #include <atomic>
 #include <cstdint>
@@ -21,6 +21,8 @@
 #include "app/closable_run.h"
 #include "app/logic/conversion_text.h"
 #include "app/logic/output_dialog_rules.h"
+#include "core/byte_buffer.h"
+#include "core/text_string.h"
 #include "framework/dialog_base.h"
 #include "services/progress_event.h"
 
@@ -44,9 +46,11 @@ public:
     volatile int16_t cancelRequested = 0;   // the conversion's cancel flag; set by the stop button
     const DibImage* image = nullptr;        // owned by the main window
     const AppendBuffer* keptChunks = nullptr;   // owned by the main window; may be null
+    const ByteBuffer* wideSamples = nullptr;    // the same
     int32_t transparentColour = -1;         // 0x00RRGGBB or -1
     const char* outputPath = nullptr;       // null: a test run that writes nothing
     ConversionResult result;                // valid after a result of 1
+    TextString extendedChoice;              // valid after a result of 1: formatExtendedChoice, or empty
 
     int onInitDialog(LRESULT& result) override;
     int onCommand(unsigned id, unsigned code, HWND control) override;

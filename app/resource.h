@@ -42,7 +42,11 @@
 #define IDM_ABOUT 40005
 #define IDM_NO_8BIT_COMPARE 40006
 #define IDM_CLOSE_OUTPUT_DIALOG 40007
-#define IDM_EXTENDED_SEARCH 40008
+// The radio items of the submenu "拡張探索(&X)": off, levels 1 to 3.
+#define IDM_EXTENDED_OFF 40010
+#define IDM_EXTENDED_LEVEL1 40011
+#define IDM_EXTENDED_LEVEL2 40012
+#define IDM_EXTENDED_LEVEL3 40013
 
 // Strings.
 #define IDS_OPEN_FILTER 20000

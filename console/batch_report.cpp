@@ -6,6 +6,7 @@
 
 #include "console/console_switches.h"
 #include "console/report_text.h"
+#include "services/conversion.h"
 #include "services/folder_text.h"
 #include "services/folder_walk.h"
 
@@ -94,6 +95,7 @@ void putEncoding(Json& object, const ConvertRequest& result)
 Json extendedOf(const ConvertRequest& result)
 {
     Json extended;
+    extended["level"] = requestedExtendedLevel(result);
     extended["layout"] = keyOf(kLayoutKeys, result.extendedLayout);
     if (result.extendedLayout != LAYOUT_DEFAULT) {
         extended["depth"] = result.extendedDepth;
@@ -150,8 +152,9 @@ std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool test
     if (!(report.notes & kConversionNotesWithoutSearch)) {
         // What the search found, also when it did not beat the input.
         object["best_bytes"] = report.result.fileSize;
-        // The default search's encoding, unless the extended search's file stands instead.
-        if (report.result.extendedLayout == LAYOUT_DEFAULT)
+        // The default search's encoding, unless the extended search's file stands
+        // instead or no default search ran (-x1).
+        if (report.result.extendedLayout == LAYOUT_DEFAULT && hasDefaultEncoding(report.result))
             putEncoding(object, report.result);
         if (report.result.options & OPT_EXTENDED_SEARCH)
             object["extended"] = extendedOf(report.result);

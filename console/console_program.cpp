@@ -16,10 +16,10 @@ void print(FILE* out, const char* text)
 
 const char kHelpText[] =
     "usage:\n"
-    "  tolvarinxc -i INPUT [-o OUTPUT] [-f] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json]\n"
+    "  tolvarinxc -i INPUT [-o OUTPUT] [-f] [-nf] [-nd] [-nc] [-ts] [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json]\n"
     "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-f] [-j N] [-nf] [-nd] [-nc]\n"
-    "             [-x [-xi N]] [-n] [-q] [--json]\n"
-    "  tolvarinxc [-j N] [-kt] [-f] [-nf] [-nd] [-nc] [-ts] [-x [-xi N]] [-n] [-q] [--json] FILE...\n"
+    "             [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json]\n"
+    "  tolvarinxc [-j N] [-kt] [-f] [-nf] [-nd] [-nc] [-ts] [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json] FILE...\n"
     "  tolvarinxc -h | --help | --version\n"
     "\n"
     "  -i path     the input image (BMP, PNG or GIF); - reads it from standard input\n"
@@ -41,8 +41,12 @@ const char kHelpText[] =
     "  -nd         no deflate-parameter trials: window bits 15, memory level 8\n"
     "  -nc         a palette of 16 colours or fewer is not also tried at 8 bits\n"
     "  -ts         outputs get their inputs' time stamps\n"
-    "  -x          extended search: more layouts, palette orders, filters and encoders\n"
-    "  -xi n       -x: zopfli iterations, 1 to 1000 (default: 15, fewer as the data grows, at least 5)\n"
+    "  -x          extended search: more layouts, palette orders, filters and encoders (as -x2)\n"
+    "  -x1         extended search level 1: fast, no zopfli (the default search on small images only)\n"
+    "  -x2         extended search level 2: the default search, then zopfli (the default -x)\n"
+    "  -x3         extended search level 3: max, zopfli on more candidates with more iterations, slowest\n"
+    "  -xi n       -x, -x2, -x3: zopfli iterations, 1 to 1000 (default: 15, fewer as the data grows,\n"
+    "              at least 5; -x3: 60, at least 10); -x1 ignores it\n"
     "  -n          test run: every search runs and is reported, no file is written\n"
     "  -q          quiet: only errors are printed\n"
     "  --json      one JSON object per file on a line of its own, then a summary object\n"
@@ -56,6 +60,8 @@ const char kHelpText[] =
     "  --version   the version\n";
 
 static_assert(kMaxExtendedIterations == 1000, "the help text names the bound of -xi");
+static_assert(kMinExtendedLevel == 1 && kMaxExtendedLevel == 3 && kDefaultExtendedLevel == 2,
+              "the help text names the levels of -x1 to -x3 and that of -x");
 
 }  // namespace
 
@@ -82,6 +88,7 @@ int runConsole(int argc, const char* commandLine, FILE* out, FILE* err)
         return CONSOLE_EXIT_SUCCESS;
     }
     const uint16_t runFlags = readFlagSwitches(scanner);
+    warnIgnoredSwitches(scanner, runFlags, err);
     SortedWords words;
     sortWords(scanner, words);
     if (isFileListLine(scanner, words))

@@ -8,8 +8,9 @@
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "console/standard_streams.h"
-#include "services/image_conversion.h"
+#include "services/conversion.h"
 #include "services/extended_report.h"
+#include "services/image_conversion.h"
 
 namespace {
 
@@ -39,16 +40,19 @@ const char kHardLinksKeptLine[] = "<ﾊｰﾄﾞﾘﾝｸ(別の名前)がある
 const char kOutputExistsLine[] = "<出力先に別のﾌｧｲﾙがあります: -fで置換>\n";
 const char kFirstFrameLine[] = "注意: ｱﾆﾒｰｼｮﾝGIFの1ﾌﾚｰﾑ目だけを出力しました(GIFはそのまま)\n";
 
-// The report of a converted image: sizes, the format found, the extended choice.
+// The report of a converted image: sizes, the format the default search found,
+// the extended choice.
 void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request, uint16_t notes)
 {
     print(out, "<result>\n");
     std::fprintf(out, "insize: %u\n", static_cast<unsigned>(inputSize));
     const int64_t change = static_cast<int64_t>(request.fileSize) - static_cast<int64_t>(inputSize);
     std::fprintf(out, "outsize: %u (%+d)\n", static_cast<unsigned>(request.fileSize), static_cast<int>(change));
-    std::fprintf(out, "出力形式: %dBIT filter %d zw %d zm %d\n", static_cast<int>(request.bitDepth),
-                 static_cast<int>(request.filter), static_cast<int>(request.windowBits),
-                 static_cast<int>(request.memLevel));
+    // Without a default search (-x1) its winner's line is left out.
+    if (hasDefaultEncoding(request))
+        std::fprintf(out, "出力形式: %dBIT filter %d zw %d zm %d\n", static_cast<int>(request.bitDepth),
+                     static_cast<int>(request.filter), static_cast<int>(request.windowBits),
+                     static_cast<int>(request.memLevel));
     char extended[256];
     if (formatExtendedReport(request, extended, sizeof extended) > 0)
         std::fprintf(out, "%s\n", extended);

@@ -10,13 +10,20 @@ const FlagSwitch kFlagSwitches[] = {
     {"nd", OPT_NO_DEFLATE_COMPARE},
     {"nc", OPT_NO_8BIT_COMPARE},
     {"ts", RUN_TIME_STAMPS},
-    {"x", OPT_EXTENDED_SEARCH},
     {"q", RUN_QUIET},
     {"n", RUN_TEST},
     {"-json", RUN_JSON},
     {"f", RUN_REPLACE},
 };
 const int kFlagSwitchCount = static_cast<int>(sizeof kFlagSwitches / sizeof kFlagSwitches[0]);
+
+const LevelSwitch kLevelSwitches[] = {
+    {"x", kDefaultExtendedLevel},
+    {"x1", EXTENDED_LEVEL_FAST},
+    {"x2", EXTENDED_LEVEL_BALANCED},
+    {"x3", EXTENDED_LEVEL_MAX},
+};
+const int kLevelSwitchCount = static_cast<int>(sizeof kLevelSwitches / sizeof kLevelSwitches[0]);
 
 const char* const kValueSwitches[] = {"i", "o", "d", "od", "t", "j", "xi"};
 const int kValueSwitchCount = static_cast<int>(sizeof kValueSwitches / sizeof kValueSwitches[0]);
@@ -34,13 +41,38 @@ bool isNamed(const std::string& word, const char* const* names, int count)
     return false;
 }
 
+// The level switch named name, or null.
+const LevelSwitch* levelSwitchNamed(const std::string& name)
+{
+    for (int i = 0; i < kLevelSwitchCount; ++i) {
+        if (name == kLevelSwitches[i].name)
+            return &kLevelSwitches[i];
+    }
+    return nullptr;
+}
+
 bool isKnownSwitch(const std::string& name)
 {
     for (int i = 0; i < kFlagSwitchCount; ++i) {
         if (name == kFlagSwitches[i].name)
             return true;
     }
-    return isNamed(name, kValueSwitches, kValueSwitchCount) || isNamed(name, kPlainSwitches, kPlainSwitchCount);
+    return levelSwitchNamed(name) || isNamed(name, kValueSwitches, kValueSwitchCount) ||
+           isNamed(name, kPlainSwitches, kPlainSwitchCount);
+}
+
+// The level switches of the line's switch words, in line order.
+std::vector<const LevelSwitch*> levelSwitchesOf(const CommandLineScanner& scanner)
+{
+    std::vector<CommandWord> words;
+    scanner.words(words);
+    std::vector<const LevelSwitch*> found;
+    for (const CommandWord& word : words) {
+        const LevelSwitch* level = word.isSwitch ? levelSwitchNamed(word.text) : nullptr;
+        if (level)
+            found.push_back(level);
+    }
+    return found;
 }
 
 }  // namespace
@@ -73,7 +105,21 @@ uint16_t readFlagSwitches(const CommandLineScanner& scanner)
         if (scanner.hasSwitch(kFlagSwitches[i].name))
             flags |= kFlagSwitches[i].flag;
     }
+    const std::vector<const LevelSwitch*> levels = levelSwitchesOf(scanner);
+    if (!levels.empty())
+        flags |= OPT_EXTENDED_SEARCH | static_cast<uint16_t>(levels.front()->level << kRunExtendedLevelShift);
     return flags;
+}
+
+std::vector<std::string> overruledLevelSwitches(const CommandLineScanner& scanner)
+{
+    const std::vector<const LevelSwitch*> levels = levelSwitchesOf(scanner);
+    std::vector<std::string> overruled;
+    for (const LevelSwitch* level : levels) {
+        if (level->level != levels.front()->level)
+            overruled.push_back(std::string("-") + level->name);
+    }
+    return overruled;
 }
 
 bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,
@@ -106,7 +152,9 @@ constexpr SettingFlag kRunFlagSettings[] = {
 
 ConversionSettings settingsOfRunFlags(uint16_t runFlags)
 {
-    return settingsOfFlags(runFlags, kRunFlagSettings);
+    ConversionSettings settings = settingsOfFlags(runFlags, kRunFlagSettings);
+    settings.extendedLevel = extendedLevelOfRunFlags(runFlags);
+    return settings;
 }
 
 bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out)

@@ -26,10 +26,22 @@ constexpr uint16_t RUN_QUIET = 0x200;         // "-q": only errors are printed
 constexpr uint16_t RUN_TEST = 0x400;          // "-n": every search runs, nothing is written
 constexpr uint16_t RUN_JSON = 0x800;          // "--json": one JSON object per file on the report stream
 constexpr uint16_t RUN_REPLACE = 0x1000;      // "-f": derived names replace other files, hard links split
-constexpr uint16_t kConsoleRunBits = RUN_TIME_STAMPS | RUN_QUIET | RUN_TEST | RUN_JSON | RUN_REPLACE;
+// The extended search's level ("-x1" to "-x3", "-x" as "-x2"): a field of
+// two bits, kMinExtendedLevel to kMaxExtendedLevel; 0 when no such switch is given.
+constexpr int kRunExtendedLevelShift = 13;
+constexpr uint16_t RUN_EXTENDED_LEVEL_MASK = 0x6000;
+static_assert(kMaxExtendedLevel << kRunExtendedLevelShift <= RUN_EXTENDED_LEVEL_MASK, "every level fits the field");
+constexpr uint16_t kConsoleRunBits = RUN_TIME_STAMPS | RUN_QUIET | RUN_TEST | RUN_JSON | RUN_REPLACE |
+                                     RUN_EXTENDED_LEVEL_MASK;
 static_assert((kConsoleRunBits & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
 
-// The switches without a value ("-nf", "-nd", "-nc", "-ts", "-x", "-q", "-n",
+// The level field of the run flags (0: no level switch given).
+constexpr int32_t extendedLevelOfRunFlags(uint16_t runFlags)
+{
+    return (runFlags & RUN_EXTENDED_LEVEL_MASK) >> kRunExtendedLevelShift;
+}
+
+// The switches without a value ("-nf", "-nd", "-nc", "-ts", "-q", "-n",
 // "--json", "-f") and their run flags.
 struct FlagSwitch {
     const char* name;
@@ -38,8 +50,22 @@ struct FlagSwitch {
 extern const FlagSwitch kFlagSwitches[];
 extern const int kFlagSwitchCount;
 
-// The run flags of the flag switches present.
+// The switches of the extended search ("-x", "-x1", "-x2", "-x3") and the
+// level each asks for.
+struct LevelSwitch {
+    const char* name;
+    int32_t level;
+};
+extern const LevelSwitch kLevelSwitches[];
+extern const int kLevelSwitchCount;
+
+// The run flags of the flag switches present; with a level switch also
+// OPT_EXTENDED_SEARCH and the level of the first level switch on the line.
 uint16_t readFlagSwitches(const CommandLineScanner& scanner);
+
+// The level switches on the line after the first that ask for another
+// level than it ("-x3" in "-x1 -x3"): those the run ignores.
+std::vector<std::string> overruledLevelSwitches(const CommandLineScanner& scanner);
 
 // The switches that take a value word (names without the switch character).
 extern const char* const kValueSwitches[];
@@ -60,8 +86,8 @@ void sortWords(const CommandLineScanner& scanner, SortedWords& sorted);
 
 // The conversion settings that runFlags ask for (the one mapping of the
 // console's vocabulary; kRunFlagSettings in the .cpp file): the engine's
-// option bits, time stamps, replacing, the test run. The transparent colour
-// and the iterations are the caller's to set.
+// option bits, the extended search's level, time stamps, replacing, the test
+// run. The transparent colour and the iterations are the caller's to set.
 ConversionSettings settingsOfRunFlags(uint16_t runFlags);
 
 // Reads the value of "-name" as a decimal number from lowest to highest into
@@ -73,4 +99,5 @@ bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long
 
 // readBoundedNumber of "-xi" (zopfli iterations of the extended search) from
 // 1 to kMaxExtendedIterations into iterations; 0 when the switch is absent.
+// The value is checked at every level; levels without zopfli do not use it.
 bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iterations, FILE* out);

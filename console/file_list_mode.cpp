@@ -1,5 +1,6 @@
 #include "console/file_list_mode.h"
 
+#include <string>
 #include <vector>
 
 #include "console/command_line_scanner.h"
@@ -67,6 +68,18 @@ void warnIgnoredWords(const SortedWords& words, FILE* err)
         for (const std::string& word : *list)
             std::fprintf(err, "tolvarinxc: ignored: %s\n", reportName(word.c_str()).c_str());
     }
+    std::fflush(err);
+}
+
+void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, FILE* err)
+{
+    std::vector<std::string> ignored = overruledLevelSwitches(scanner);
+    TextString iterations;
+    if ((runFlags & OPT_EXTENDED_SEARCH) && extendedLevelOfRunFlags(runFlags) == EXTENDED_LEVEL_FAST &&
+        scanner.hasSwitch("xi"))
+        ignored.push_back(scanner.find("xi", &iterations) ? "-xi " + std::string(iterations.c_str()) : "-xi");
+    for (const std::string& word : ignored)
+        std::fprintf(err, "tolvarinxc: ignored: %s\n", reportName(word.c_str()).c_str());
     std::fflush(err);
 }
 

@@ -4,8 +4,8 @@
 //
 // File-list mode ("tolvarinxc [switches] FILE..."): every file converts as
 // "-i FILE" would, on the folder mode's threads and with its report. It takes
-// the flag switches, "-j", "-xi" and "-kt" (a transparent colour is kept in
-// any case, as with "-i"); "-o", "-od", "-r" and "-t" are refused.
+// the flag and level switches, "-j", "-xi" and "-kt" (a transparent colour is
+// kept in any case, as with "-i"); "-o", "-od", "-r" and "-t" are refused.
 
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +24,11 @@ int runFileListMode(const CommandLineScanner& scanner, uint16_t runFlags, const 
 
 // Prints a warning to err for each word of words that the run ignores.
 void warnIgnoredWords(const SortedWords& words, FILE* err);
+
+// Prints a warning to err for each switch that runFlags (read from scanner)
+// leave without effect: a level switch after the first that asks for another
+// level, and "-xi" at a level that runs no zopfli ("-x1").
+void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, FILE* err);
 
 // The one-file mode ("-i"): the text report as it is, only its failures with
 // "-q", or the JSON report with "--json". Returns the exit status.

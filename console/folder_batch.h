@@ -31,7 +31,7 @@ class CommandLineScanner;
 
 // What every file of a run over many files gets, and how the run reports.
 struct BatchSettings {
-    ConversionSettings file;    // "-nf -nd -nc -x -xi", "-ts", "-kt", "-n", "-f"
+    ConversionSettings file;    // "-nf -nd -nc -x -x1 -x2 -x3 -xi", "-ts", "-kt", "-n", "-f"
     unsigned jobs = 1;          // files at once ("-j"), 1 to kMaxWorkers
     unsigned engineThreads = 0; // the engine's worker threads ("-j" given, no TOLVARINX_THREADS); 0: as set
     ReportStyle style = ReportStyle::Text;   // "-q", "--json"

@@ -144,3 +144,8 @@ DWORD MenuRef::checkItem(UINT item, bool byPosition, bool checked)
 {
     return CheckMenuItem(handle, item, (byPosition ? MF_BYPOSITION : MF_BYCOMMAND) | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
+
+bool MenuRef::checkRadioItem(UINT first, UINT last, UINT checked)
+{
+    return CheckMenuRadioItem(handle, first, last, checked, MF_BYCOMMAND) != FALSE;
+}

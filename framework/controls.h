@@ -69,4 +69,8 @@ public:
     // Checks or unchecks an item by command id or by position. The item's
     // previous check state, or -1 when there is no such item.
     DWORD checkItem(UINT item, bool byPosition, bool checked);
+    // Marks checked, one of the commands first to last (one group of one
+    // menu, found in a submenu too), with the radio mark and clears the others.
+    // False when they are not in the menu.
+    bool checkRadioItem(UINT first, UINT last, UINT checked);
 };

@@ -26,6 +26,14 @@ static_assert(TLVX_OPT_NO_8BIT_COMPARE == OPT_NO_8BIT_COMPARE, "option bit");
 static_assert(TLVX_OPT_EXTENDED_SEARCH == OPT_EXTENDED_SEARCH, "option bit");
 static_assert(TLVX_OPT_ALL == kConvertOptionBits, "every bit a request takes has a public name");
 static_assert(TLVX_MAX_EXTENDED_ITERATIONS == kMaxExtendedIterations, "one bound of the iterations");
+// The public levels are the engine's; the field holds every one of them and no option bit.
+static_assert(TLVX_EXTENDED_LEVEL_FAST == EXTENDED_LEVEL_FAST && TLVX_EXTENDED_LEVEL_BALANCED == EXTENDED_LEVEL_BALANCED &&
+                  TLVX_EXTENDED_LEVEL_MAX == EXTENDED_LEVEL_MAX && TLVX_EXTENDED_LEVEL_MAX == kMaxExtendedLevel &&
+                  TLVX_EXTENDED_LEVEL_FAST == kMinExtendedLevel,
+              "extended level");
+static_assert(TLVX_OPT_EXTENDED_LEVEL(kMaxExtendedLevel) == TLVX_OPT_EXTENDED_LEVEL_MASK &&
+                  (TLVX_OPT_EXTENDED_LEVEL_MASK & TLVX_OPT_ALL) == 0,
+              "the level field");
 // The caller's cancel flag is read as the engine reads its own.
 static_assert(std::is_same<decltype(tlvx_settings::cancel), decltype(ConvertRequest::cancelFlag)>::value,
               "cancel flag");
@@ -36,8 +44,8 @@ const tlvx_settings kDefaultSettings = {};
 
 bool validSettings(const tlvx_settings& settings)
 {
-    return (settings.options & ~TLVX_OPT_ALL) == 0 && settings.extended_iterations >= 0 &&
-           settings.extended_iterations <= kMaxExtendedIterations;
+    return (settings.options & ~(TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK)) == 0 &&
+           settings.extended_iterations >= 0 && settings.extended_iterations <= kMaxExtendedIterations;
 }
 
 // The caller's progress function, given the engine's numbers as they came.
@@ -103,7 +111,9 @@ tlvx_status convertCall(const tlvx_settings& settings, const ConversionOutput& o
     ImageConversion conversion;
     conversion.setProgress(&progress, settings.cancel);
     ConversionSettings chosen;
-    chosen.options = static_cast<uint16_t>(settings.options);
+    chosen.options = static_cast<uint16_t>(settings.options & TLVX_OPT_ALL);
+    chosen.extendedLevel =
+        static_cast<int32_t>((settings.options & TLVX_OPT_EXTENDED_LEVEL_MASK) >> TLVX_OPT_EXTENDED_LEVEL_SHIFT);
     chosen.extendedIterations = settings.extended_iterations;
     if (settings.cancel && loadSharedFlag(settings.cancel) != 0)
         return TLVX_ERROR_CANCELLED;

@@ -51,7 +51,21 @@ extern "C" {
                                             values and keeps a PNG's sRGB, gAMA, cHRM and iCCP */
 /* The most zopfli iterations tlvx_settings.extended_iterations takes. */
 #define TLVX_MAX_EXTENDED_ITERATIONS 1000
-#define TLVX_OPT_ALL 0xFu                /* every bit above; any other bit is an argument error */
+#define TLVX_OPT_ALL 0xFu                /* every bit above */
+
+/*
+ * The extended search's level, a field of two bits in tlvx_settings.options,
+ * read only with TLVX_OPT_EXTENDED_SEARCH: options |= TLVX_OPT_EXTENDED_LEVEL(n).
+ * 0 (none given) is the default, level 2. A value above 3 sets bits outside
+ * the field; every bit outside TLVX_OPT_ALL and TLVX_OPT_EXTENDED_LEVEL_MASK
+ * is an argument error.
+ */
+#define TLVX_EXTENDED_LEVEL_FAST 1     /* no zopfli, the default search on small images only: the fastest */
+#define TLVX_EXTENDED_LEVEL_BALANCED 2 /* the default search, then zopfli on the close candidates */
+#define TLVX_EXTENDED_LEVEL_MAX 3      /* zopfli on more candidates with more iterations: the slowest */
+#define TLVX_OPT_EXTENDED_LEVEL_SHIFT 4
+#define TLVX_OPT_EXTENDED_LEVEL_MASK 0x30u
+#define TLVX_OPT_EXTENDED_LEVEL(n) ((unsigned)(n) << TLVX_OPT_EXTENDED_LEVEL_SHIFT)
 
 typedef enum tlvx_status {
     TLVX_OK = 0,
@@ -88,9 +102,9 @@ typedef void (*tlvx_progress_fn)(int bit_depth, int window_bits, int mem_level, 
  * pointer: the default search, no progress, no cancel flag.
  */
 typedef struct tlvx_settings {
-    unsigned options;          /* TLVX_OPT_* bits */
-    int extended_iterations;   /* zopfli iterations of the extended search, 0 = chosen by the data size,
-                                  at most TLVX_MAX_EXTENDED_ITERATIONS */
+    unsigned options;          /* TLVX_OPT_* bits and TLVX_OPT_EXTENDED_LEVEL(n) */
+    int extended_iterations;   /* zopfli iterations of the extended search at levels 2 and 3, 0 = chosen
+                                  by the data size, at most TLVX_MAX_EXTENDED_ITERATIONS */
     tlvx_progress_fn progress; /* may be NULL */
     void* user_data;           /* passed to progress */
     /* May be NULL. Set *cancel non-zero from any thread, before or during
@@ -108,7 +122,8 @@ typedef struct tlvx_result {
     unsigned long input_bytes;   /* bytes of the input */
     unsigned long output_bytes;  /* bytes of the output (the input's when COPIED or KEPT) */
     unsigned long png_bytes;     /* bytes of the best PNG the optimizer found */
-    int bit_depth;               /* of that PNG: 1, 2, 4, 8, 24 or 32 */
+    /* The default search's choice; all four 0 where none ran (extended level 1 on a larger image). */
+    int bit_depth;               /* 1, 2, 4, 8, 24 or 32 */
     int filter;                  /* 0 none, 1 sub, 2 up, 3 average, 4 Paeth, 5 per row */
     int window_bits;
     int mem_level;

@@ -18,10 +18,30 @@ constexpr SettingFlag kDirFlagSettings[] = {
 
 }  // namespace
 
+int32_t extendedLevelOfOptFlag(uint16_t optFlag)
+{
+    if (!(optFlag & OPT_EXTENDED_SEARCH))
+        return 0;
+    const int32_t field = (optFlag & OPT_EXTENDED_LEVEL_MASK) >> kOptExtendedLevelShift;
+    return field == 0 ? kDefaultExtendedLevel : field;
+}
+
+uint16_t optFlagWithExtendedLevel(uint16_t optFlag, int32_t level)
+{
+    uint16_t flag = static_cast<uint16_t>(optFlag & ~(OPT_EXTENDED_SEARCH | OPT_EXTENDED_LEVEL_MASK));
+    if (level < kMinExtendedLevel || level > kMaxExtendedLevel)
+        return flag;
+    flag |= OPT_EXTENDED_SEARCH;
+    if (level != kDefaultExtendedLevel)
+        flag |= static_cast<uint16_t>(level << kOptExtendedLevelShift);
+    return flag;
+}
+
 ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag)
 {
     ConversionSettings settings = settingsOfFlags(dirFlag, kDirFlagSettings);
     settings.options = static_cast<uint16_t>(optFlag & kConvertOptionBits);
+    settings.extendedLevel = extendedLevelOfOptFlag(optFlag);
     return settings;
 }
 

@@ -14,14 +14,31 @@
 #include "services/image_conversion.h"
 
 // OptFlag bits. The low four are the engine's ConvertOptions bits OPT_* (the
-// three comparisons and the extended search, menu "拡張探索(&X)") and are the
-// only ones a conversion receives (conversionSettingsOf); other bits are
-// kept as read. A settings file written before the extended search existed
-// never has bit 0x8 set, so it loads with the search off.
+// three comparisons and the extended search, menu "拡張探索(&X)"); they and
+// the extended search's level are all a conversion receives
+// (conversionSettingsOf); other bits are kept as read. A settings file
+// written before the extended search existed never has bit 0x8 set, so it
+// loads with the search off.
 constexpr uint16_t OPT_OPEN_DIALOG_PREVIEW = 0x0100;   // the open-file dialog previews files
 constexpr uint16_t OPT_CLOSE_OUTPUT_DIALOG = 0x0200;   // the output dialog closes after success
-static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG) & kConvertOptionBits) == 0,
+// The extended search's level: a field of two bits, read only with
+// OPT_EXTENDED_SEARCH. 0 and 2 are level 2, so a file written before the
+// levels existed with the search on opens at level 2; optFlagWithExtendedLevel
+// stores level 2 as 0, and 0 with the search off.
+constexpr int kOptExtendedLevelShift = 10;
+constexpr uint16_t OPT_EXTENDED_LEVEL_MASK = 0x0C00;
+static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG | OPT_EXTENDED_LEVEL_MASK) & kConvertOptionBits) == 0,
               "the desktop's own OptFlag bits must lie outside the engine's");
+static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG) & OPT_EXTENDED_LEVEL_MASK) == 0 &&
+                  (kMaxExtendedLevel << kOptExtendedLevelShift) == OPT_EXTENDED_LEVEL_MASK,
+              "the level field holds every level and no other bit");
+
+// The extended search's level that optFlag asks for: 0 with the search off,
+// else kMinExtendedLevel to kMaxExtendedLevel.
+int32_t extendedLevelOfOptFlag(uint16_t optFlag);
+// optFlag with the extended search off (level 0) or on at level 1 to 3; its
+// other bits unchanged. Any other level is taken as off.
+uint16_t optFlagWithExtendedLevel(uint16_t optFlag, int32_t level);
 
 // DirFlag bits: the folder conversion's options.
 constexpr uint16_t DIR_SUBFOLDERS = 0x0001;
@@ -29,9 +46,9 @@ constexpr uint16_t DIR_KEEP_TIMESTAMP = 0x0002;
 constexpr uint16_t DIR_KEEP_TRANSPARENT = 0x0004;
 
 // The conversion settings of a run (the one mapping of the desktop's
-// vocabulary; a table in the .cpp file): OptFlag's engine bits, and the
-// folder run's DirFlag bits that are settings (time stamps, transparent
-// colour). Every other bit is not a setting.
+// vocabulary; a table in the .cpp file): OptFlag's engine bits and extended
+// level, and the folder run's DirFlag bits that are settings (time stamps,
+// transparent colour). Every other bit is not a setting.
 ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag);
 constexpr uint16_t DIR_BMP = 0x0040;
 constexpr uint16_t DIR_PNG = 0x0080;

@@ -40,6 +40,11 @@ void formatProgressPiece(TextString& out, const ProgressEvent& event)
 void formatResultBlock(TextString& out, const ConversionResult& result)
 {
     out.reserve(127);
+    if (!hasDefaultEncoding(result)) {
+        std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), "\r\n結果\r\n[ FileSize : %u Byte ]",
+                      result.fileSize);
+        return;
+    }
     std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()),
                   "\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", result.bitDepth,
                   filterDisplayName(result.filter), result.windowBits, result.memLevel,

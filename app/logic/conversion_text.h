@@ -17,5 +17,6 @@ class TextString;
 void formatProgressPiece(TextString& out, const ProgressEvent& event);
 
 // out = the block appended to the log after a successful run; it begins with
-// a line end and has none after its last line.
+// a line end and has none after its last line. The line of the default
+// search's encoding is left out when none ran (hasDefaultEncoding).
 void formatResultBlock(TextString& out, const ConversionResult& result);

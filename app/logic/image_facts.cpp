@@ -49,9 +49,12 @@ void ImageFacts::describeImage(const char* path, int32_t inputSize, int32_t widt
         values[row].clear();
 }
 
-void ImageFacts::describeResult(int32_t inputSize, const ConversionResult& result)
+void ImageFacts::describeResult(int32_t inputSize, const ConversionResult& result, const char* extendedChoice)
 {
     formatByteSize(values[ROW_OUTPUT_SIZE], result.fileSize);
     formatSizeChange(values[ROW_SIZE_CHANGE], inputSize, result.fileSize);
-    formatEncodingSummary(values[ROW_OUTPUT_FORMAT], result);
+    if (hasDefaultEncoding(result))
+        formatEncodingSummary(values[ROW_OUTPUT_FORMAT], result);
+    else
+        values[ROW_OUTPUT_FORMAT].assign(extendedChoice && *extendedChoice ? extendedChoice : kNoValue);
 }

@@ -34,8 +34,11 @@ struct ImageFacts {
     // path is the file as opened (ignored when inputSize is kNoInputSize).
     void describeImage(const char* path, int32_t inputSize, int32_t width, int32_t height,
                        bool hasAlpha);
-    // Rows 4 to 6 from a successful conversion of that image.
-    void describeResult(int32_t inputSize, const ConversionResult& result);
+    // Rows 4 to 6 from a successful conversion of that image. The format row
+    // is the default search's encoding; when none ran (hasDefaultEncoding),
+    // extendedChoice (the extended search's, formatExtendedChoice), or "----"
+    // when that is empty.
+    void describeResult(int32_t inputSize, const ConversionResult& result, const char* extendedChoice = "");
 };
 
 // out = "<n>Byte (<n/1024 with two decimals>KB)".

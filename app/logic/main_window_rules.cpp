@@ -49,7 +49,6 @@ constexpr OptionCommand kOptionCommands[kOptionCommandCount] = {
     {ID_MENU_NO_FILTER_COMPARE, OPT_NO_FILTER_COMPARE},
     {ID_MENU_NO_DEFLATE_COMPARE, OPT_NO_DEFLATE_COMPARE},
     {ID_MENU_NO_8BIT_COMPARE, OPT_NO_8BIT_COMPARE},
-    {ID_MENU_EXTENDED_SEARCH, OPT_EXTENDED_SEARCH},
     {ID_MENU_CLOSE_OUTPUT_DIALOG, OPT_CLOSE_OUTPUT_DIALOG},
 };
 
@@ -67,6 +66,20 @@ uint16_t optionBitOfCommand(int commandId)
 int optionCommandAt(int i)
 {
     return kOptionCommands[i].id;
+}
+
+static_assert(ID_MENU_EXTENDED_LAST - ID_MENU_EXTENDED_OFF == kMaxExtendedLevel, "an item for every level");
+
+int32_t extendedLevelOfCommand(int commandId)
+{
+    if (commandId < ID_MENU_EXTENDED_OFF || commandId > ID_MENU_EXTENDED_LAST)
+        return -1;
+    return commandId - ID_MENU_EXTENDED_OFF;
+}
+
+int extendedCommandOf(uint16_t optFlag)
+{
+    return ID_MENU_EXTENDED_OFF + extendedLevelOfOptFlag(optFlag);
 }
 
 bool pickerPixelAt(int32_t scrollX, int32_t scrollY, int32_t mx, int32_t my, int32_t imageWidth,

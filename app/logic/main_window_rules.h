@@ -1,8 +1,8 @@
 #pragma once
 // The main window's decisions that do not depend on the platform: where a save
 // goes, the state of the "透過色" check box and the swatch after a load, the
-// colour a conversion uses, the option commands of the menu, and the pixel
-// under a click in the magnified colour picker.
+// colour a conversion uses, the option commands of the menu and the extended
+// search's submenu, and the pixel under a click in the magnified colour picker.
 //
 // Pure functions; window thread.
 
@@ -41,12 +41,20 @@ constexpr int ID_MENU_NO_FILTER_COMPARE = 40003;
 constexpr int ID_MENU_NO_DEFLATE_COMPARE = 40004;
 constexpr int ID_MENU_NO_8BIT_COMPARE = 40006;
 constexpr int ID_MENU_CLOSE_OUTPUT_DIALOG = 40007;
-constexpr int ID_MENU_EXTENDED_SEARCH = 40008;
 // The OptFlag bit a menu command toggles, 0 for any other command.
 uint16_t optionBitOfCommand(int commandId);
 // Number of option commands, and the command at index i (menu order).
-constexpr int kOptionCommandCount = 5;
+constexpr int kOptionCommandCount = 4;
 int optionCommandAt(int i);
+
+// The radio items of the submenu "拡張探索(&X)", in menu order: off, then
+// level n (1 to 3) at ID_MENU_EXTENDED_OFF + n.
+constexpr int ID_MENU_EXTENDED_OFF = 40010;
+constexpr int ID_MENU_EXTENDED_LAST = 40013;
+// The level a submenu command chooses (0: off), -1 for any other command.
+int32_t extendedLevelOfCommand(int commandId);
+// The submenu command that OptFlag's level checks.
+int extendedCommandOf(uint16_t optFlag);
 
 // The colour picker shows the image at 400 percent.
 constexpr int32_t kPickerZoom = 4;

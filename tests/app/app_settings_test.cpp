@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/logic/app_settings.h"
+#include "app/logic/main_window_rules.h"
 #include "core/codepage.h"
 #include "core/file_handle.h"
 #include "tests/common/test_support.h"
@@ -253,4 +254,69 @@ TEST(AppSettingsRoundTrip, ExtendedSearchIsOptFlagBit8)
         EXPECT_EQ(loaded.OptFlag, settings.OptFlag);
     }
     EXPECT_EQ(readText(path), oldFile);
+}
+
+// Each item of the submenu "拡張探索(&X)", chosen from the default settings:
+// the level it sets, the OptFlag line the file keeps, the level and option
+// bit a conversion gets after the file is read back, and the item then
+// checked. Level 2 is stored as the bit alone, which is what a file from
+// before the levels holds with the search on: such a file opens at level 2.
+TEST(AppSettingsRoundTrip, ExtendedLevelMenuItemsAndTheirFile)
+{
+    struct Case {
+        int command;
+        int32_t level;
+        const char* optFlagLine;
+    };
+    const Case cases[] = {
+        {40010, 0, "\r\nOptFlag=256\r\n"},
+        {40011, 1, "\r\nOptFlag=1288\r\n"},
+        {40012, 2, "\r\nOptFlag=264\r\n"},
+        {40013, 3, "\r\nOptFlag=3336\r\n"},
+    };
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        ASSERT_EQ(extendedLevelOfCommand(c.command), c.level);
+        AppSettings settings;
+        settings.OptFlag = kDefaultOptFlag;
+        // Chosen twice, and over another level: the same flag.
+        const uint16_t chosen = optFlagWithExtendedLevel(kDefaultOptFlag, c.level);
+        EXPECT_EQ(optFlagWithExtendedLevel(chosen, c.level), chosen);
+        EXPECT_EQ(optFlagWithExtendedLevel(optFlagWithExtendedLevel(chosen, (c.level + 1) % 4), c.level), chosen);
+        settings.OptFlag = chosen;
+        ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, WindowPosition{}));
+        EXPECT_NE(readText(path).find(c.optFlagLine), std::string::npos) << readText(path);
+        AppSettings loaded;
+        loadSettingsFrom(path.c_str(), loaded);
+        EXPECT_EQ(extendedLevelOfOptFlag(loaded.OptFlag), c.level);
+        EXPECT_EQ(extendedCommandOf(loaded.OptFlag), c.command);
+        const ConversionSettings conversion = conversionSettingsOf(loaded.OptFlag, 0);
+        EXPECT_EQ((conversion.options & OPT_EXTENDED_SEARCH) != 0, c.level != 0);
+        EXPECT_EQ(conversion.extendedLevel, c.level);
+        EXPECT_EQ(loaded.OptFlag & ~(OPT_EXTENDED_SEARCH | OPT_EXTENDED_LEVEL_MASK), kDefaultOptFlag);
+    }
+    // Level bits without the search are no level; the other commands choose none.
+    EXPECT_EQ(extendedLevelOfOptFlag(uint16_t(kDefaultOptFlag | OPT_EXTENDED_LEVEL_MASK)), 0);
+    for (int other : {40008, 40009, 40014, 40003, 0})
+        EXPECT_EQ(extendedLevelOfCommand(other), -1) << other;
+}
+
+TEST(AppSettingsLoad, FileFromBeforeTheLevelsOpensAtLevelTwoOrOff)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    for (const auto& [optFlag, level] : {std::pair<const char*, int32_t>{"783", 2}, {"775", 0}, {"264", 2}}) {
+        const std::string file = std::string("[Tolvarinx3]\r\nWinX=10\r\nWinY=20\r\nOptFlag=") + optFlag +
+                                 "\r\nDirFlag=449\r\nOpenDir=C:\\in\r\nSaveDir=C:\\out\r\n";
+        ASSERT_TRUE(writeText(path, file));
+        AppSettings settings;
+        const WindowPosition position = loadSettingsFrom(path.c_str(), settings);
+        EXPECT_EQ(extendedLevelOfOptFlag(settings.OptFlag), level) << optFlag;
+        EXPECT_EQ(conversionSettingsOf(settings.OptFlag, settings.DirFlag).extendedLevel, level) << optFlag;
+        // Saved without a change, it is written back byte for byte.
+        ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, position));
+        EXPECT_EQ(readText(path), file);
+    }
 }

@@ -68,6 +68,9 @@ TEST(ConversionResultText, ResultBlock)
     EXPECT_STREQ(out.c_str(), "\r\n結果\r\n[ 8BIT 総和最小 zw 15 zm 9 ]\r\n[ FileSize : 12345 Byte ]");
     formatResultBlock(out, result(24, 0, 8, 4, 67));
     EXPECT_STREQ(out.c_str(), "\r\n結果\r\n[ 24BIT NONE zw 8 zm 4 ]\r\n[ FileSize : 67 Byte ]");
+    // No default search ran (extended level 1): its line is left out.
+    formatResultBlock(out, result(0, 0, 0, 0, 4321));
+    EXPECT_STREQ(out.c_str(), "\r\n結果\r\n[ FileSize : 4321 Byte ]");
 }
 
 TEST(ConversionResultText, EncodingSummaryNamesEveryFilter)

@@ -100,6 +100,24 @@ TEST(ImageFactsRows, ImageFromTheClipboard)
     EXPECT_STREQ(facts.values[ROW_OUTPUT_FORMAT].c_str(), "8BIT PAETH zw 13 zm 6");
 }
 
+// Without a default search (extended level 1) the format row shows the
+// extended search's choice, or "----" when there is none to show.
+TEST(ImageFactsRows, FormatRowWithoutTheDefaultSearch)
+{
+    ConversionResult none = sampleResult(700);
+    none.bitDepth = none.filter = none.windowBits = none.memLevel = 0;
+    ImageFacts facts;
+    facts.describeImage("a.bmp", 1000, 10, 10, false);
+    facts.describeResult(1000, none, "パレット 4ビット, 隣接順, PAETH, libdeflate 12, レベル1");
+    EXPECT_STREQ(facts.values[ROW_OUTPUT_FORMAT].c_str(), "パレット 4ビット, 隣接順, PAETH, libdeflate 12, レベル1");
+    EXPECT_STREQ(facts.values[ROW_OUTPUT_SIZE].c_str(), "700Byte (0.68KB)");
+    facts.describeResult(1000, none);
+    EXPECT_STREQ(facts.values[ROW_OUTPUT_FORMAT].c_str(), "----");
+    // With it, the default search's encoding, whatever choice is given.
+    facts.describeResult(1000, sampleResult(700), "既定, レベル2");
+    EXPECT_STREQ(facts.values[ROW_OUTPUT_FORMAT].c_str(), "8BIT PAETH zw 13 zm 6");
+}
+
 TEST(ImageFactsRows, ResultRowsLastUntilTheNextLoad)
 {
     ImageFacts facts;

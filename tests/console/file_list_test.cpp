@@ -17,6 +17,7 @@
 #include "console/console_program.h"
 #include "console/console_run.h"
 #include "console/report_text.h"
+#include "engine/png_optimizer.h"
 #include "tests/console/console_test_support.h"
 
 namespace fs = std::filesystem;
@@ -262,6 +263,7 @@ TEST_F(FileListTest, JsonReportParsesAndMatchesTheFiles)
             // The encoding described is the written file's: the default
             // search's, or the extended search's choice alone.
             const nlohmann::json& extended = object.at("extended");
+            EXPECT_EQ(extended.at("level").get<int>(), 2) << "-x is level 2";
             if (extended.at("layout") == "default")
                 EXPECT_GE(object.at("bit_depth").get<int>(), 1);
             else
@@ -346,6 +348,10 @@ TEST_F(FileListTest, CommandLinesPickTheirModeAndNameIgnoredWords)
         {{"-f", "-i", bmp, "new\nline", "-nd"}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: new\\nline\n"},
         {{"-f", "-d", dir.path(), "extra", "-nd", "-q"}, CONSOLE_EXIT_SUCCESS, "", "tolvarinxc: ignored: extra\n"},
         {{"--json", "-o", "x.png", bmp}, CONSOLE_EXIT_FAILURE, "", ""},
+        {{"-x1", "-x", "-x3", "-x1", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: -x\n"},
+        {{"-x1", "-xi", "4", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: -xi 4\n"},
+        {{"-x3", "-xi", "4", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", ""},
+        {{"-x2", "-x", "-f", "-n", "-q", bmp}, CONSOLE_EXIT_SUCCESS, "", ""},
         {{"-f", "-nd", "-i", tabbed}, CONSOLE_EXIT_SUCCESS, "input: " + reportName(tabbed.c_str()) + "\noutput: ", ""},
         {{"-f", "-nd", "-n", "-d", dir.path(), "-od", dir.file("out")}, CONSOLE_EXIT_SUCCESS, "a.bmp\t", ""},
     };
@@ -363,6 +369,54 @@ TEST_F(FileListTest, CommandLinesPickTheirModeAndNameIgnoredWords)
         }
     }
     EXPECT_FALSE(fs::exists(dir.file("out"))) << "a test run made the output folder";
+}
+
+// -x1 to -x3 and -x, one row each: the level in the text report and the JSON
+// report, the output the input's pixels, -x the same bytes as -x2, and -xi
+// ignored where no zopfli runs. The picture is large enough that -x1 runs no
+// default search: then neither report shows that search's encoding.
+TEST_F(FileListTest, EachExtendedLevelSwitchReachesBothReports)
+{
+    const RgbaImage picture = makeBandedImage(131, 128, 6);
+    ASSERT_GT(uint64_t(picture.width) * picture.height, kFastLevelDefaultSearchPixels);
+    const std::string bmp = dir.file("in.bmp");
+    ASSERT_TRUE(writeBmp24(bmp, picture));
+    struct Case {
+        const char* level;   // the switch
+        int number;          // its level
+    };
+    const Case cases[] = {{"-x1", 1}, {"-x2", 2}, {"-x3", 3}, {"-x", 2}};
+    std::map<int, std::vector<uint8_t>> written;   // by level
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        const std::string png = dir.file(std::string("out") + c.level + ".png");
+        const Captured text = runArgs({"-i", bmp, "-o", png, c.level, "-xi", "1"});
+        ASSERT_EQ(text.status, CONSOLE_EXIT_SUCCESS) << text.out;
+        const bool defaultSearch = c.number != 1;
+        EXPECT_NE(text.out.find("\n拡張探索: "), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(", レベル" + std::to_string(c.number) + "\n"), std::string::npos) << text.out;
+        EXPECT_EQ(text.out.find("\n出力形式: ") != std::string::npos, defaultSearch) << text.out;
+        EXPECT_EQ(text.err.find("tolvarinxc: ignored: -xi 1\n") != std::string::npos, !defaultSearch) << text.err;
+        RgbaImage decoded;
+        ASSERT_TRUE(decodeOutputPng(png, decoded));
+        EXPECT_EQ(decoded.width, picture.width);
+        EXPECT_TRUE(decoded.pixels == picture.pixels);
+        const std::vector<uint8_t> bytes = readFileBytes(png);
+        if (!written.emplace(c.number, bytes).second) {
+            EXPECT_TRUE(written.at(c.number) == bytes) << "another switch of the same level wrote other bytes";
+        }
+
+        const Captured json = runArgs({"--json", "-n", "-i", bmp, "-o", png, c.level, "-xi", "1"});
+        ASSERT_EQ(json.status, CONSOLE_EXIT_SUCCESS) << json.err;
+        const nlohmann::json object = nlohmann::json::parse(lines(json.out).at(0));
+        const nlohmann::json& extended = object.at("extended");
+        EXPECT_EQ(extended.at("level").get<int>(), c.number);
+        EXPECT_EQ(object.at("best_bytes").get<size_t>(), bytes.size());
+        EXPECT_EQ(object.contains("bit_depth"), extended.at("layout") == "default") << object;
+        if (!defaultSearch) {
+            EXPECT_NE(extended.at("layout"), "default");
+        }
+    }
 }
 
 // The text report's names, the UTF-8 check and base64, against hand-made answers.

@@ -11,7 +11,7 @@ help_switches="$("$program" --help | sed -n 's/^  \(-[^ ,]*\(, -[^ ,]*\)*\) .*/\
 # The manual page: the tag line after each .TP of the OPTIONS section, whose
 # words starting with \- are the spellings.
 man_switches="$(sed -n '/^\.SH OPTIONS/,/^\.SH /{/^\.TP/{n;p}}' "$page" |
-    grep -o '\\-\(\\-\)\?[a-z]\+' | sed 's/\\//g' | sort -u)"
+    grep -o '\\-\(\\-\)\?[a-z][a-z0-9]*' | sed 's/\\//g' | sort -u)"
 
 [ -n "$help_switches" ] || { echo "no switches found in --help"; exit 1; }
 [ -n "$man_switches" ] || { echo "no switches found in $page"; exit 1; }

@@ -175,7 +175,7 @@ constexpr int kMenuAbout = 40005;
 constexpr int kMenuNoFilterCompare = 40003;
 constexpr int kMenuNoDeflateCompare = 40004;
 constexpr int kMenuCloseOutputDialog = 40007;
-constexpr int kMenuExtendedSearch = 40008;
+constexpr int kMenuExtendedOff = 40010;   // then levels 1 to 3 at 40011 to 40013
 // Text of the message box's message (the platform's message-box template).
 constexpr int kMessageBoxTextId = 0xFFFF;
 

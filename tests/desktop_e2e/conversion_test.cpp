@@ -213,9 +213,6 @@ TEST_F(DesktopTest, UntickingCloseWhenFinishedDuringARunKeepsTheDialogAndTheSett
 
 TEST_F(DesktopTest, ExtendedSearchOpensWhatOnlyItReadsAndLogsItsWinner)
 {
-    // The extended search on (0x0008) in the settings, previews on.
-    const std::string ini = "[Tolvarinx3]\r\nOptFlag=264\r\n";
-    ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
     // An interlaced PNG: the default reader refuses it.
     const std::string path = work.file("interlaced.png");
     ASSERT_TRUE(writeFileBytes(path, readFileBytes(corpusPath("pngsuite/png/basi0g08.png"))));
@@ -224,15 +221,29 @@ TEST_F(DesktopTest, ExtendedSearchOpensWhatOnlyItReadsAndLogsItsWinner)
     AppendBuffer chunks;
     ASSERT_FALSE(loadConversionInput(path.c_str(), 0, image, transparent, chunks));
     ASSERT_TRUE(loadConversionInput(path.c_str(), OPT_EXTENDED_SEARCH, image, transparent, chunks));
-    const EngineRun expected = runEngine(image, transparent, 264, "", &chunks);
-    ASSERT_TRUE(expected.ok);
-    ASSERT_NE(expected.log.find("\r\n拡張探索: "), std::string::npos) << expected.log;
+    // The extended search on (0x0008) in the settings at each level (the field
+    // 0x0C00, 0 for level 2), previews on: the log names the level it ran at.
+    struct Level {
+        uint16_t optFlag;
+        int32_t level;
+    };
+    for (const Level& c : {Level{264, 2}, Level{1288, 1}, Level{3336, 3}}) {
+        SCOPED_TRACE(c.level);
+        const std::string ini = "[Tolvarinx3]\r\nOptFlag=" + std::to_string(c.optFlag) + "\r\n";
+        ASSERT_TRUE(writeFileBytes(install->settingsPath(), std::vector<uint8_t>(ini.begin(), ini.end())));
+        const EngineRun expected = runEngine(image, transparent, c.optFlag, "", &chunks, c.level);
+        ASSERT_TRUE(expected.ok);
+        ASSERT_NE(expected.log.find("\r\n拡張探索: "), std::string::npos) << expected.log;
+        ASSERT_NE(expected.log.find(", レベル" + std::to_string(c.level)), std::string::npos) << expected.log;
 
-    auto app = startApp(path);
-    ASSERT_TRUE(app);
-    ASSERT_EQ(waitForInfo(*app, kRowImageSize, "32 x 32"), "32 x 32");
-    HWND dialog = startConversion(*app, kIdTest);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(waitForSuccess(dialog), expected.log);
-    EXPECT_TRUE(closeOutputDialog(dialog));
+        auto app = startApp(path);
+        ASSERT_TRUE(app);
+        ASSERT_EQ(waitForInfo(*app, kRowImageSize, "32 x 32"), "32 x 32");
+        HWND dialog = startConversion(*app, kIdTest);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(waitForSuccess(dialog), expected.log);
+        EXPECT_TRUE(closeOutputDialog(dialog));
+        PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    }
 }

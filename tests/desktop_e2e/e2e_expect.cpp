@@ -61,12 +61,13 @@ uint32_t clampByte(int value)
 }  // namespace
 
 EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t optFlag, const std::string& outputPath,
-                    const AppendBuffer* keptChunks)
+                    const AppendBuffer* keptChunks, int32_t extendedLevel)
 {
     EngineRun run;
     volatile int16_t cancel = 0;
     ConvertRequest request;
     fillConvertRequest(request, image, transparentColour, optFlag, keptChunks);
+    request.extendedLevel = extendedLevel;
     request.callback = collectLog;
     request.userData = &run.log;
     request.cancelFlag = &cancel;
@@ -77,8 +78,12 @@ EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t o
     if (!run.ok)
         return run;
     static_cast<ConversionResult&>(run) = conversionResultOf(request);
-    run.log += formatted("\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", run.bitDepth,
-                         kFilterNames[run.filter], run.windowBits, run.memLevel, run.fileSize);
+    // Without a default search (bit depth 0) the block has no line of its encoding.
+    if (run.bitDepth == 0)
+        run.log += formatted("\r\n結果\r\n[ FileSize : %u Byte ]", run.fileSize);
+    else
+        run.log += formatted("\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", run.bitDepth,
+                             kFilterNames[run.filter], run.windowBits, run.memLevel, run.fileSize);
     char extended[256];
     if (formatExtendedReport(request, extended, sizeof extended) > 0)
         run.log += std::string("\r\n") + extended;

@@ -24,10 +24,12 @@ struct EngineRun : ConversionResult {
 };
 
 // Runs the optimizer as the output dialog does (every engine option bit of
-// optFlag, no size to beat) on image, keeping keptChunks. With outputPath it
-// writes there and reads the file back into `file`.
+// optFlag, the extended search at extendedLevel, no size to beat) on image,
+// keeping keptChunks. With outputPath it writes there and reads the file back
+// into `file`.
 EngineRun runEngine(const DibImage& image, int32_t transparentColour, uint16_t optFlag,
-                    const std::string& outputPath = "", const AppendBuffer* keptChunks = nullptr);
+                    const std::string& outputPath = "", const AppendBuffer* keptChunks = nullptr,
+                    int32_t extendedLevel = 0);
 
 // The main window's row texts.
 std::string byteSizeText(uint32_t bytes);                        // "%uByte (%.2fKB)"

@@ -188,28 +188,48 @@ TEST_F(DesktopTest, AboutBoxIsModalAndEndsWithEsc)
     EXPECT_EQ(findTopLevel(app->pid(), kDialogClass, kMainCaption), app->hwnd());
 }
 
-TEST_F(DesktopTest, ExtendedSearchMenuItemTogglesAndPersists)
+TEST_F(DesktopTest, ExtendedSearchSubmenuChoosesALevelThatPersists)
 {
-    // The item of the "設定(&O)" menu, as the program's resources hold it.
+    // The submenu of the "設定(&O)" menu and its radio items, as the
+    // program's resources hold them.
     HMODULE module = LoadLibraryExA(install->exePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(102));
     ASSERT_NE(menu, nullptr);
+    HMENU settings = GetSubMenu(menu, 1);
     char text[64] = {};
-    EXPECT_GT(GetMenuStringA(GetSubMenu(menu, 1), kMenuExtendedSearch, text, sizeof text, MF_BYCOMMAND), 0);
+    EXPECT_GT(GetMenuStringA(settings, 3, text, sizeof text, MF_BYPOSITION), 0);
     EXPECT_STREQ(text, "拡張探索(&X)");
+    HMENU levels = GetSubMenu(settings, 3);
+    ASSERT_NE(levels, nullptr);
+    struct Item {
+        int command;
+        const char* label;
+        const char* stored;   // OptFlag on the default 256 once chosen
+    };
+    const Item items[] = {
+        {kMenuExtendedOff, "なし", "\r\nOptFlag=256\r\n"},
+        {kMenuExtendedOff + 1, "レベル1 (高速)", "\r\nOptFlag=1288\r\n"},
+        {kMenuExtendedOff + 2, "レベル2 (標準)", "\r\nOptFlag=264\r\n"},
+        {kMenuExtendedOff + 3, "レベル3 (最大)", "\r\nOptFlag=3336\r\n"},
+    };
+    EXPECT_EQ(GetMenuItemCount(levels), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(static_cast<int>(GetMenuItemID(levels, i)), items[i].command);
+        EXPECT_GT(GetMenuStringA(levels, i, text, sizeof text, MF_BYPOSITION), 0);
+        EXPECT_STREQ(text, items[i].label);
+    }
     DestroyMenu(menu);
     FreeLibrary(module);
 
-    // Each start reads what the last close stored: the first toggle sets
-    // OptFlag bit 0x8 on the default 256, the second clears it again.
-    for (const char* stored : {"\r\nOptFlag=264\r\n", "\r\nOptFlag=256\r\n"}) {
+    // Each start reads what the last close stored: a level, another, then off.
+    for (const Item& item : {items[3], items[1], items[2], items[0]}) {
         auto app = startApp();
         ASSERT_TRUE(app);
-        postMenuCommand(app->hwnd(), kMenuExtendedSearch);
+        postMenuCommand(app->hwnd(), item.command);
         PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
         EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
         const std::vector<uint8_t> ini = readFileBytes(install->settingsPath());
-        EXPECT_NE(std::string(ini.begin(), ini.end()).find(stored), std::string::npos) << stored;
+        EXPECT_NE(std::string(ini.begin(), ini.end()).find(item.stored), std::string::npos) << item.label;
     }
 }

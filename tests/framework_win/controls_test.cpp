@@ -345,6 +345,32 @@ TEST(MenuRef, ChecksByCommandAndByPosition)
     DestroyMenu(menu);
 }
 
+TEST(MenuRef, RadioItemsOfASubmenuByCommand)
+{
+    HMENU menu = CreatePopupMenu();
+    HMENU group = CreatePopupMenu();
+    for (UINT id = 300; id <= 303; ++id)
+        AppendMenuA(group, MF_STRING, id, "level");
+    AppendMenuA(menu, MF_STRING, 100, "one");
+    AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(group), "levels");
+    MenuRef ref;
+    ref.setHandle(menu);
+    for (UINT checked : {302u, 300u}) {
+        ASSERT_TRUE(ref.checkRadioItem(300, 303, checked));
+        for (UINT id = 300; id <= 303; ++id) {
+            EXPECT_EQ((GetMenuState(group, id, MF_BYCOMMAND) & MF_CHECKED) != 0, id == checked) << id;
+        }
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE;
+        ASSERT_TRUE(GetMenuItemInfoA(group, checked, FALSE, &info));
+        EXPECT_TRUE(info.fType & MFT_RADIOCHECK);
+    }
+    EXPECT_FALSE(GetMenuState(menu, 100, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(ref.checkRadioItem(900, 903, 901));
+    DestroyMenu(menu);
+}
+
 TEST(FitRect, PlatformRectangle)
 {
     RECT r = {0, 0, 100, 50};

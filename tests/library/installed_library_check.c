@@ -10,7 +10,8 @@
 static const struct {
     unsigned width, height, colours, options; /* few colours give a palette */
 } kCases[] = {{1, 1, 1, 0}, {37, 23, 4096, 0}, {40, 16, 4, 0},
-              {64, 3, 300, TLVX_OPT_NO_FILTER_COMPARE | TLVX_OPT_NO_DEFLATE_COMPARE}};
+              {64, 3, 300, TLVX_OPT_NO_FILTER_COMPARE | TLVX_OPT_NO_DEFLATE_COMPARE},
+              {40, 16, 4, TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(TLVX_EXTENDED_LEVEL_FAST)}};
 
 static unsigned char channel(unsigned x, unsigned y, unsigned c, unsigned colours)
 {

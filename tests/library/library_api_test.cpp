@@ -87,7 +87,13 @@ TEST(LibraryApi, FailuresGiveTheirCodeAndNoOutput)
     const FailureCase cases[] = {
         {"empty input", {}, 0, 0, false, false, false, TLVX_ERROR_ARGUMENT},
         {"no output pointer", bmp, 0, 0, true, false, false, TLVX_ERROR_ARGUMENT},
-        {"unknown option bit", bmp, 0x10, 0, false, false, false, TLVX_ERROR_ARGUMENT},
+        {"unknown option bit", bmp, 0x40, 0, false, false, false, TLVX_ERROR_ARGUMENT},
+        {"level 4", bmp, TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(4), 0, false, false, false,
+         TLVX_ERROR_ARGUMENT},
+        {"level 7", bmp, TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(7), 0, false, false, false,
+         TLVX_ERROR_ARGUMENT},
+        {"level -1", bmp, TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(-1), 0, false, false, false,
+         TLVX_ERROR_ARGUMENT},
         {"negative iterations", bmp, TLVX_OPT_EXTENDED_SEARCH, -1, false, false, false, TLVX_ERROR_ARGUMENT},
         {"too many iterations", bmp, TLVX_OPT_EXTENDED_SEARCH, 1001, false, false, false, TLVX_ERROR_ARGUMENT},
         {"no known signature", {'J', 'U', 'N', 'K', 0, 1, 2, 3, 4}, 0, 0, false, false, false, TLVX_ERROR_READ},
@@ -170,6 +176,45 @@ TEST(LibraryApi, PngNotMadeSmallerIsCopiedOrKept)
     ASSERT_EQ(tlvx_convert_file(input.c_str(), input.c_str(), nullptr, &result), TLVX_OK);
     EXPECT_EQ(result.outcome, TLVX_OUTCOME_KEPT);
     EXPECT_TRUE(readFileBytes(input) == first.png);
+}
+
+// Each level of the extended search as option bits: the output the input's
+// pixels, level 0 the same bytes as level 2, and the default search's fields
+// of the result 0 where level 1 ran none (a picture above 16384 pixels).
+TEST(LibraryApi, ExtendedLevelsInTheOptionBits)
+{
+    const RgbaImage image = picture(130, 128, 6, false);
+    const std::vector<uint8_t> bmp = encodeBmp24(image);
+    struct Case {
+        unsigned level;        // TLVX_OPT_EXTENDED_LEVEL(level)
+        unsigned bits;         // the bits that gives
+        bool defaultSearch;    // the default search ran
+    };
+    const Case cases[] = {
+        {0, 0x00, true},
+        {TLVX_EXTENDED_LEVEL_FAST, 0x10, false},
+        {TLVX_EXTENDED_LEVEL_BALANCED, 0x20, true},
+        {TLVX_EXTENDED_LEVEL_MAX, 0x30, true},
+    };
+    std::vector<uint8_t> levelTwo;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        EXPECT_EQ(TLVX_OPT_EXTENDED_LEVEL(c.level), c.bits);
+        EXPECT_EQ(TLVX_OPT_EXTENDED_LEVEL(c.level) & ~TLVX_OPT_EXTENDED_LEVEL_MASK, 0u);
+        tlvx_settings settings = {};
+        settings.options = TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(c.level);
+        settings.extended_iterations = 1;
+        const Converted converted = convertMemory(bmp, &settings);
+        ASSERT_EQ(converted.status, TLVX_OK) << tlvx_status_text(converted.status);
+        expectSamePixels(converted.png, image);
+        EXPECT_EQ(converted.result.bit_depth != 0, c.defaultSearch);
+        EXPECT_EQ(converted.result.window_bits != 0, c.defaultSearch);
+        if (c.level == 0 || c.level == TLVX_EXTENDED_LEVEL_BALANCED) {
+            if (levelTwo.empty())
+                levelTwo = converted.png;
+            EXPECT_TRUE(converted.png == levelTwo) << "level 0 is level 2";
+        }
+    }
 }
 
 struct ThreadJob {
