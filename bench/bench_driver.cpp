@@ -2,7 +2,7 @@
 // cost, as one line of name=value figures for bench/run.
 //
 //   tolvarinx_bench [-threads N] [-nomemo] [-search] [-repeat R] [-options BITS]
-//                   [-iterations N] INPUT OUTPUT
+//                   [-level L] [-iterations N] INPUT OUTPUT
 //
 // -threads sets the conversion's worker threads (else TOLVARINX_THREADS
 // does, as for the console; 0 or neither: one per core); -nomemo measures every
@@ -10,9 +10,22 @@
 // search, through zlibTrialMeasure); -search runs the search alone, as a test
 // conversion that writes nothing; -repeat runs the conversion R times and
 // reports the fastest; -options passes option bits as the console's switches
-// would (0x8 the extended search, whose zopfli iterations -iterations sets).
-// Otherwise the output is always written, whatever its size. The line ends
-// with the extended search's choices (0 without it).
+// would (0x8 the extended search, whose zopfli iterations -iterations sets);
+// -level runs the extended search at effort level L (1 to 3, the option bit
+// 0x8 implied). Otherwise the output is always written, whatever its size.
+// The line ends with the extended search's choices (0 without it) and its
+// stages.
+//
+// CPU time: user plus system time of the whole process (every thread) over
+// the conversion, from getrusage, of the same run as the wall time.
+//
+// Stages: the extended search's stage observer records the steady clock as
+// each stage ends; stages=NAME:S,... gives each stage's seconds since the
+// previous stage ended (the first: since the conversion started, so at
+// levels that run the default search first it includes that search) in the
+// order they ended, stage_rest_s the seconds from the last stage to the end
+// of the conversion (writing the file); "-" for both when no stage was
+// reported.
 //
 // Time inside zlib: the link wraps deflateInit2_, deflate and deflateEnd, and
 // every call adds its duration to a total (all threads together). With one
@@ -32,12 +45,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <sys/resource.h>
 
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/image_loader.h"
 #include "engine/colour_analysis.h"
+#include "engine/extended/extended_search.h"
 #include "engine/png_optimizer.h"
 #include "services/worker_threads.h"
 
@@ -126,10 +143,56 @@ void countDoneEvents(int32_t bitDepth, int32_t, int32_t, int32_t, int32_t size, 
         ++doneEvents;
 }
 
+// User plus system seconds of the whole process so far, -1 when unknown.
+double processCpuSeconds()
+{
+    rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return -1;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The stage ends of one conversion, filled by recordStage on the converting
+// thread.
+struct StageLog {
+    Clock::time_point start;
+    std::vector<std::pair<std::string, int64_t>> ends;   // name, nanoseconds since start
+};
+
+void recordStage(const char* stage, void* context)
+{
+    StageLog& log = *static_cast<StageLog*>(context);
+    std::string name = stage ? stage : "?";
+    for (char& c : name)   // the name becomes one token of the output line
+        if (c == ' ' || c == ',' || c == ':' || c == '=' || c == '\t' || c == '\n')
+            c = '_';
+    log.ends.emplace_back(name, since(log.start));
+}
+
+// "NAME:S,NAME:S" of each stage's own seconds, and the seconds after the
+// last one; "-" and "-" when the log is empty.
+void formatStages(const StageLog& log, int64_t wall, std::string& stages, std::string& rest)
+{
+    stages = rest = "-";
+    if (log.ends.empty())
+        return;
+    stages.clear();
+    int64_t previous = 0;
+    char seconds[32];
+    for (const auto& end : log.ends) {
+        std::snprintf(seconds, sizeof seconds, "%.4f", (end.second - previous) / 1e9);
+        stages += (stages.empty() ? "" : ",") + end.first + ":" + seconds;
+        previous = end.second;
+    }
+    std::snprintf(seconds, sizeof seconds, "%.4f", (wall - previous) / 1e9);
+    rest = seconds;
+}
+
 int usage()
 {
     std::fputs("usage: tolvarinx_bench [-threads N] [-nomemo] [-search] [-repeat R] [-options BITS] "
-               "[-iterations N] INPUT OUTPUT\n", stderr);
+               "[-level L] [-iterations N] INPUT OUTPUT\n", stderr);
     return 2;
 }
 
@@ -143,6 +206,7 @@ int main(int argc, char** argv)
     int repeat = 1;
     uint16_t options = 0;
     int32_t iterations = 0;
+    int32_t level = 0;
     int arg = 1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
         const std::string name = argv[arg];
@@ -156,6 +220,10 @@ int main(int argc, char** argv)
             repeat = std::atoi(argv[++arg]);
         } else if (arg + 1 < argc && name == "-options") {
             options = static_cast<uint16_t>(std::strtoul(argv[++arg], nullptr, 0) & 0xF);
+        } else if (arg + 1 < argc && name == "-level") {
+            level = std::atoi(argv[++arg]);
+            if (level < kMinExtendedLevel || level > kMaxExtendedLevel)
+                return usage();
         } else if (arg + 1 < argc && name == "-iterations") {
             iterations = std::atoi(argv[++arg]);
         } else {
@@ -164,6 +232,8 @@ int main(int argc, char** argv)
     }
     if (argc - arg != 2 || repeat < 1)
         return usage();
+    if (level != 0)
+        options |= OPT_EXTENDED_SEARCH;
     const char* input = argv[arg];
     const char* output = argv[arg + 1];
     setWorkerThreadCount(threads ? parseWorkerThreads(threads) : workerThreadsFromEnvironment());
@@ -179,6 +249,7 @@ int main(int argc, char** argv)
     request.height = image.height;
     request.hasAlpha = image.hasAlpha;
     request.options = options;
+    request.extendedLevel = level;
     request.extendedIterations = iterations;
     request.callback = countDoneEvents;
 
@@ -196,6 +267,11 @@ int main(int argc, char** argv)
 
     int64_t bestWall = -1;
     int64_t bestZlib = 0;
+    double bestCpu = -1;
+    std::string stages = "-";
+    std::string stageRest = "-";
+    StageLog stageLog;
+    setExtendedStageObserver(recordStage, &stageLog);
     long peakKib = -1;
     int64_t streams = 0;
     int trials = 0;
@@ -210,9 +286,13 @@ int main(int argc, char** argv)
         const long residentBefore = measureMemory ? statusKib("VmRSS") : -1;
         zlibNanoseconds = 0;
         streamsStarted = 0;
+        stageLog.ends.clear();
+        const double cpuBefore = processCpuSeconds();
         const Clock::time_point start = Clock::now();
+        stageLog.start = start;
         const int result = optimizer.convert(searchOnly ? nullptr : output, request);
         const int64_t wall = since(start);
+        const double cpuAfter = processCpuSeconds();
         if (measureMemory && residentBefore >= 0) {
             const long peak = statusKib("VmHWM");
             peakKib = peak >= residentBefore ? peak - residentBefore : 0;
@@ -224,6 +304,8 @@ int main(int argc, char** argv)
         if (bestWall < 0 || wall < bestWall) {
             bestWall = wall;
             bestZlib = zlibNanoseconds;
+            bestCpu = cpuBefore >= 0 && cpuAfter >= cpuBefore ? cpuAfter - cpuBefore : -1;
+            formatStages(stageLog, wall, stages, stageRest);
         }
         streams = streamsStarted;
         trials = doneEvents;
@@ -231,13 +313,16 @@ int main(int argc, char** argv)
 
     std::printf("pixels=%" PRId64 " input_bytes=%u output_bytes=%u bit_depth=%d filter=%d "
                 "window_bits=%d mem_level=%d row_bytes=%" PRIu64 " packed_bytes=%" PRIu64
-                " wall_s=%.4f zlib_s=%.4f peak_kib=%ld trials=%d compressions=%" PRId64
-                " layout=%d depth=%d order=%d strategy=%d encoder=%d iterations=%d parts=%d\n",
+                " wall_s=%.4f zlib_s=%.4f cpu_s=%.4f peak_kib=%ld trials=%d compressions=%" PRId64
+                " level=%d layout=%d depth=%d order=%d strategy=%d encoder=%d iterations=%d parts=%d"
+                " stages=%s stage_rest_s=%s\n",
                 int64_t(image.width) * image.height, fileSizeByName(input), request.fileSize,
                 request.bitDepth, request.filter, request.windowBits, request.memLevel, rowBytes,
-                packedBytes, bestWall / 1e9, bestZlib / 1e9, peakKib, trials, streams,
+                packedBytes, bestWall / 1e9, bestZlib / 1e9, bestCpu, peakKib, trials, streams,
+                options & OPT_EXTENDED_SEARCH ? requestedExtendedLevel(request) : 0,
                 request.extendedLayout, request.extendedDepth, request.paletteOrder,
                 request.filterStrategy, request.encoder, request.encoderIterations,
-                request.encoderParts);
+                request.encoderParts, stages.c_str(), stageRest.c_str());
+    setExtendedStageObserver(nullptr, nullptr);
     return 0;
 }
