@@ -97,7 +97,7 @@ struct LevelPolicy {
     int32_t screenIterations;    // more than one pair: each first at this many (0: at their full count)
 };
 constexpr LevelPolicy kLevelPolicies[kMaxExtendedLevel] = {
-    {false, true, 3, 2, 0, 0, 0, 0, 0, 0, 0},
+    {false, true, 2, 1, 0, 0, 0, 0, 0, 0, 0},
     {true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0},
     {true, false, 8, 4, 6, 30, UINT64_MAX, 4 * kMostZopfliIterations, 2 * kLeastZopfliIterations, 128u << 10,
      kLeastZopfliIterations},

@@ -200,6 +200,8 @@ bool zopfliBlockStarts(const uint8_t* data, uint32_t size, uint32_t minPartBytes
         for (size_t i = 0; i < count && starts.size() < kMaxZopfliParts; ++i)
             if (points[i] >= uint64_t(starts.back()) + minPartBytes && points[i] + uint64_t(minPartBytes) <= size)
                 starts.push_back(static_cast<uint32_t>(points[i]));
+        if (starts.size() == 1 && size >= 2 * uint64_t(kZopfliPartBytes))
+            starts = equalStarts(size, zopfliPartCount(size));   // even statistics: any cut costs alike
     } catch (const std::bad_alloc&) {
         return false;
     }

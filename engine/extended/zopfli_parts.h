@@ -31,7 +31,9 @@ uint32_t zopfliPartStart(uint32_t size, uint32_t parts, uint32_t index);
 // between its first blocks (at most kMaxZopfliParts parts, each at least
 // minPartBytes but the last): parts that cost next to nothing in size, as
 // zopfli would end a block there anyway. starts[0] is 0; one start (one part)
-// when the data is small or has no such boundary. Depends on the data only.
+// when the data is small or has no such boundary, unless it holds at least
+// two kZopfliPartBytes: then zopfliPartCount's equal parts. Depends on the
+// data only.
 bool zopfliBlockStarts(const uint8_t* data, uint32_t size, uint32_t minPartBytes, std::vector<uint32_t>& starts);
 
 // The zlib stream of data in the parts that begin at starts (ascending, the
