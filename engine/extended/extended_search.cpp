@@ -82,7 +82,7 @@ constexpr uint32_t kProbeRatioPerMille = 400;
 // zopfli on the leader, and on a close second where the data is small
 // enough that both run side by side. Level 3: more finalists, zopfli on up
 // to six close pairs at few iterations, then on the best of them at four
-// times level 2's.
+// times level 2's, photos included.
 struct LevelPolicy {
     bool rowPlans;               // FILTER_COMPRESSED and FILTER_LIBDEFLATE plans on the leading layouts
     bool zlibFinalists;          // each finalist also by zlib level 9, which beats libdeflate 12 on some drawings
@@ -95,12 +95,13 @@ struct LevelPolicy {
     int32_t leastIterations;     // ... and at least, on more data
     uint32_t zopfliPartBytes;    // zopfli's parts (zopfliBlockStarts) hold at least this
     int32_t screenIterations;    // more than one pair: each first at this many (0: at their full count)
+    bool probe;                  // photo-like data runs zopfli only when a probe shows it gaining
 };
 constexpr LevelPolicy kLevelPolicies[kMaxExtendedLevel] = {
-    {false, true, 2, 1, 0, 0, 0, 0, 0, 0, 0},
-    {true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0},
+    {false, true, 2, 1, 0, 0, 0, 0, 0, 0, 0, false},
+    {true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0, true},
     {true, false, 8, 4, 6, 30, UINT64_MAX, 4 * kMostZopfliIterations, 2 * kLeastZopfliIterations, 128u << 10,
-     kLeastZopfliIterations},
+     kLeastZopfliIterations, false},
 };
 
 // most iterations up to kFullIterationBytes, fewer in proportion above, at least least.
@@ -401,7 +402,7 @@ bool ExtendedSearch::rank()
 
 bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateLength)
 {
-    if (request_.extendedIterations > 0 || filtered.size() <= kProbeBytes ||
+    if (!policy_.probe || request_.extendedIterations > 0 || filtered.size() <= kProbeBytes ||
         uint64_t(libdeflateLength) * 1000 <= uint64_t(filtered.size()) * kProbeRatioPerMille)
         return true;
     const uint8_t* middle = filtered.data() + (filtered.size() - kProbeBytes) / 2;
