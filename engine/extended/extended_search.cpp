@@ -42,10 +42,9 @@ void stageEnded(const char* stage)
 // Every (layout, filter) pair is first screened at a fast zlib level; only
 // the best few (the finalists) are then ranked by libdeflate level 12, which
 // orders them as zopfli does where zlib level 9 does not. Layouts whose rows
-// exceed kLargeRowsBytes get a faster screening and fewer finalists.
+// exceed kLargeRowsBytes get a faster screening and fewer finalists
+// (LevelPolicy).
 constexpr uint64_t kLargeRowsBytes = 512u << 10;
-constexpr int kScreeningLevel = 6;
-constexpr int kLargeScreeningLevel = 4;
 // The row-by-row plans (their row trials cost several compressions of the
 // image each) are made for the layouts of the best kCompressedPlanCount
 // screened pairs (1 when a layout's rows exceed kLargeRowsBytes), and never
@@ -63,27 +62,27 @@ constexpr uint64_t kHuffmanMaxBytes = 16u << 10;
 constexpr int32_t kMostZopfliIterations = 15;
 constexpr int32_t kLeastZopfliIterations = 5;
 constexpr uint64_t kFullIterationBytes = 192u << 10;
-// The probe that decides whether zopfli runs on photo-like data: data above
-// kProbeBytes whose libdeflate 12 stream is above kProbeRatioPerMille of it.
-// zopfli at kLeastZopfliIterations and libdeflate 12 run on the middle
-// kProbeBytes of the data (in kProbeParts parts); zopfli runs when it saves
+// The probe that decides whether zopfli runs on data above kProbeBytes:
+// zopfli at kLeastZopfliIterations and libdeflate 12 on the middle
+// kProbeBytes of the data (in kProbeParts parts). zopfli runs when it saves
 // at least kProbeGainPerMille of libdeflate's bytes there. One iteration is
 // no guide: on cargo-logo it lost 0.3% to libdeflate where 5 gained 0.5%;
-// plasma photos (libdeflate keeps 57% of their data) lose at 5. Drawings
-// and screens keep under a third and gain from zopfli: they skip the probe.
+// plasma photos lose at 5. How well libdeflate compresses is no guide
+// either: a blurred photo keeps 20% of its data, as drawings do, and loses.
 constexpr uint32_t kProbeBytes = 128u << 10;
 constexpr uint32_t kProbeParts = 2;
 constexpr uint32_t kProbeGainPerMille = 1;
-constexpr uint32_t kProbeRatioPerMille = 400;
 
 // What one level spends, indexed by level - 1. Levels share the stages; they
 // differ in which run, how many pairs reach each one and zopfli's effort.
-// Level 1: no row plans and no zopfli, zlib 9 beside libdeflate 12. Level 2:
-// zopfli on the leader, and on a close second where the data is small
-// enough that both run side by side. Level 3: more finalists, zopfli on up
+// Level 1: the screening at zlib level 3, no row plans, no zopfli, zlib 9
+// beside libdeflate 12. Level 2: zopfli on the leader, and on a close second
+// where the data is small enough that both run side by side. Level 3: more finalists, zopfli on up
 // to six close pairs at few iterations, then on the best of them at four
 // times level 2's, photos included.
 struct LevelPolicy {
+    int screeningLevel;          // zlib's level for the screening
+    int largeScreeningLevel;     // the same for rows above kLargeRowsBytes
     bool rowPlans;               // FILTER_COMPRESSED and FILTER_LIBDEFLATE plans on the leading layouts
     bool zlibFinalists;          // each finalist also by zlib level 9, which beats libdeflate 12 on some drawings
     size_t finalists;            // pairs ranked by libdeflate 12
@@ -95,13 +94,13 @@ struct LevelPolicy {
     int32_t leastIterations;     // ... and at least, on more data
     uint32_t zopfliPartBytes;    // zopfli's parts (zopfliBlockStarts) hold at least this
     int32_t screenIterations;    // more than one pair: each first at this many (0: at their full count)
-    bool probe;                  // photo-like data runs zopfli only when a probe shows it gaining
+    bool probe;                  // data above kProbeBytes runs zopfli only when a probe shows it gaining
 };
 constexpr LevelPolicy kLevelPolicies[kMaxExtendedLevel] = {
-    {false, true, 2, 1, 0, 0, 0, 0, 0, 0, 0, false},
-    {true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0, true},
-    {true, false, 8, 4, 6, 30, UINT64_MAX, 4 * kMostZopfliIterations, 2 * kLeastZopfliIterations, 128u << 10,
-     kLeastZopfliIterations, false},
+    {3, 3, false, true, 2, 1, 0, 0, 0, 0, 0, 0, 0, false},
+    {6, 4, true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0, true},
+    {6, 4, true, false, 8, 4, 6, 30, UINT64_MAX, 4 * kMostZopfliIterations, 2 * kLeastZopfliIterations,
+     128u << 10, kLeastZopfliIterations, false},
 };
 
 // most iterations up to kFullIterationBytes, fewer in proportion above, at least least.
@@ -165,7 +164,7 @@ private:
     // The finalists' streams: libdeflate 12 for each pair, zlib's
     // Huffman-only strategy too for small rows.
     bool measureFinalists(const std::vector<std::pair<size_t, int32_t>>& pairs);
-    bool zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateLength);
+    bool zopfliPays(const std::vector<uint8_t>& filtered);
     bool sizeFile(Measured& m) const;
     // Sizes each trial's file as its task (group's i-th for trials[i]) ends;
     // false on a failure or a cancel.
@@ -264,7 +263,7 @@ bool ExtendedSearch::screen(std::vector<Measured>& trials)
     for (Measured& m : trials) {
         Measured* trial = &m;
         const Candidate* candidate = &candidates_[m.candidate];
-        const int level = candidate->rows.size() > kLargeRowsBytes ? kLargeScreeningLevel : kScreeningLevel;
+        const int level = candidate->rows.size() > kLargeRowsBytes ? policy_.largeScreeningLevel : policy_.screeningLevel;
         group.submit([trial, candidate, stop, level] {
             trial->length = zlibPlannedLength(candidate->packed, candidate->plans[trial->strategy],
                                               trial->encoder, level, *stop);
@@ -400,10 +399,9 @@ bool ExtendedSearch::rank()
     return true;
 }
 
-bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateLength)
+bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered)
 {
-    if (!policy_.probe || request_.extendedIterations > 0 || filtered.size() <= kProbeBytes ||
-        uint64_t(libdeflateLength) * 1000 <= uint64_t(filtered.size()) * kProbeRatioPerMille)
+    if (!policy_.probe || request_.extendedIterations > 0 || filtered.size() <= kProbeBytes)
         return true;
     const uint8_t* middle = filtered.data() + (filtered.size() - kProbeBytes) / 2;
     std::vector<uint8_t> zopfli, libdeflate;
@@ -443,8 +441,8 @@ bool ExtendedSearch::encodeBest()
             return false;
         const uint32_t size = static_cast<uint32_t>(trial.input.size());
         if (trials.size() == 1) {
-            // Photo-like data gains nothing from zopfli: the leader's probe decides for all.
-            const bool pays = zopfliPays(trial.input, ranking->length);
+            // Photos gain nothing from zopfli: the leader's probe decides for all.
+            const bool pays = zopfliPays(trial.input);
             stageEnded("probe");
             if (!step() || !pays)
                 return !cancelled();

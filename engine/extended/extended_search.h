@@ -13,9 +13,9 @@
 //  4. from level 2 on, the pairs libdeflate ranked first (the leader, and
 //     close seconds as the level allows) encoded by zopfli, in parts cut at
 //     zopfli's own block boundaries side by side on every core
-//     (zopfli_parts.h), unless at level 2 a probe on photo-like data shows
-//     zopfli gaining nothing over libdeflate; the iterations fall as the
-//     data grows.
+//     (zopfli_parts.h), unless at level 2 a probe on the data's middle
+//     shows zopfli gaining nothing over libdeflate (photos); the iterations
+//     fall as the data grows.
 // The compressions of each stage run on the worker threads the conversion
 // was given (workerThreadCount); results and events do not depend on the
 // count: every choice (part counts included) follows from the data alone.
