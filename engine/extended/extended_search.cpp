@@ -45,6 +45,12 @@ void stageEnded(const char* stage)
 // exceed kLargeRowsBytes get a faster screening and fewer finalists
 // (LevelPolicy).
 constexpr uint64_t kLargeRowsBytes = 512u << 10;
+// Rows up to kSmallRowsBytes are screened at kSmallRowsScreeningLevel at
+// every level: it costs milliseconds there, and zlib's faster levels
+// misrank noise (at level 3 a 40 x 40 black-and-white picture missed its
+// 1-bit grey layout).
+constexpr uint64_t kSmallRowsBytes = 64u << 10;
+constexpr int kSmallRowsScreeningLevel = 6;
 // The row-by-row plans (their row trials cost several compressions of the
 // image each) are made for the layouts of the best kCompressedPlanCount
 // screened pairs (1 when a layout's rows exceed kLargeRowsBytes), and never
@@ -81,7 +87,7 @@ constexpr uint32_t kProbeGainPerMille = 1;
 // to six close pairs at few iterations, then on the best of them at four
 // times level 2's, photos included.
 struct LevelPolicy {
-    int screeningLevel;          // zlib's level for the screening
+    int screeningLevel;          // zlib's level for the screening of rows above kSmallRowsBytes
     int largeScreeningLevel;     // the same for rows above kLargeRowsBytes
     bool rowPlans;               // FILTER_COMPRESSED and FILTER_LIBDEFLATE plans on the leading layouts
     bool zlibFinalists;          // each finalist also by zlib level 9, which beats libdeflate 12 on some drawings
@@ -263,7 +269,10 @@ bool ExtendedSearch::screen(std::vector<Measured>& trials)
     for (Measured& m : trials) {
         Measured* trial = &m;
         const Candidate* candidate = &candidates_[m.candidate];
-        const int level = candidate->rows.size() > kLargeRowsBytes ? policy_.largeScreeningLevel : policy_.screeningLevel;
+        const uint64_t rows = candidate->rows.size();
+        const int level = rows > kLargeRowsBytes     ? policy_.largeScreeningLevel
+                          : rows > kSmallRowsBytes ? policy_.screeningLevel
+                                                   : kSmallRowsScreeningLevel;
         group.submit([trial, candidate, stop, level] {
             trial->length = zlibPlannedLength(candidate->packed, candidate->plans[trial->strategy],
                                               trial->encoder, level, *stop);
