@@ -246,8 +246,10 @@ std::string checkOptionsReader(const std::string& line)
     FILE* out = discardStream();
     if (out == nullptr)
         return "cannot open /dev/null";
+    // The line as a program gets it: its own name first.
+    const std::string programLine = "tolvarinxc " + line;
     CommandLineScanner scanner;
-    scanner.setup('-', line.c_str());
+    scanner.setup('-', programLine.c_str());
     ConsoleOptions options;
     if (!readConsoleOptions(scanner, options, out))
         return std::string();
