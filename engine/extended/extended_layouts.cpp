@@ -166,41 +166,58 @@ std::vector<uint32_t> neighbourOrder(const ColourFacts& facts, const ExactPictur
     return chain;
 }
 
-// analyseColours of a 16-bit picture: no palette, grey at 16 bits only.
-void analyseWideColours(const ExactPicture& picture, ColourFacts& facts)
-{
-    const size_t pixels = size_t(picture.width) * picture.height;
+// What the alpha of the pixels seen so far says: opaque, alpha only 0 or
+// opaque, and whether every transparent pixel has one value (Value: the
+// pixel at 8 or 16 bits a sample).
+template <typename Value>
+struct AlphaWatch {
     bool sawTransparent = false;
     bool oneTransparentColour = true;
-    uint64_t transparent = 0;
-    for (size_t i = 0; i < pixels; ++i) {
-        const uint64_t sample = wideSample(picture, i);
-        const uint16_t alpha = wideAlpha(sample);
-        if (alpha != kWideOpaque) {
+    Value transparent = 0;
+
+    void note(ColourFacts& facts, uint32_t alpha, uint32_t opaqueAlpha, Value value)
+    {
+        if (alpha != opaqueAlpha) {
             facts.opaque = false;
             if (alpha != 0)
                 facts.binaryAlpha = false;
         }
-        if (alpha == 0) {
-            if (!sawTransparent) {
-                sawTransparent = true;
-                transparent = sample;
-            } else if (sample != transparent) {
-                oneTransparentColour = false;
-            }
+        if (alpha != 0)
+            return;
+        if (!sawTransparent) {
+            sawTransparent = true;
+            transparent = value;
+        } else if (value != transparent) {
+            oneTransparentColour = false;
         }
+    }
+    // Every transparent pixel fully so and of one value: a key may stand for them.
+    bool keyPossible(const ColourFacts& facts) const
+    {
+        return sawTransparent && oneTransparentColour && facts.binaryAlpha;
+    }
+};
+
+// analyseColours of a 16-bit picture: no palette, grey at 16 bits only.
+void analyseWideColours(const ExactPicture& picture, ColourFacts& facts)
+{
+    const size_t pixels = size_t(picture.width) * picture.height;
+    AlphaWatch<uint64_t> watch;
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint64_t sample = wideSample(picture, i);
+        watch.note(facts, wideAlpha(sample), kWideOpaque, sample);
         if (wideRed(sample) != wideGreen(sample) || wideRed(sample) != wideBlue(sample))
             facts.grey = false;
     }
     facts.greyDepth = facts.grey ? 16 : 0;
-    if (sawTransparent && oneTransparentColour && facts.binaryAlpha) {
+    if (watch.keyPossible(facts)) {
         // The key must not also be the colour of an opaque pixel.
-        const uint64_t opaqueTwin = transparent | kWideOpaque;
+        const uint64_t opaqueTwin = watch.transparent | kWideOpaque;
         bool twin = false;
         for (size_t i = 0; i < pixels && !twin; ++i)
             twin = wideSample(picture, i) == opaqueTwin;
         facts.keyUsable = !twin;
-        facts.wideKey = transparent;
+        facts.wideKey = watch.transparent;
     }
 }
 
@@ -312,27 +329,12 @@ bool analyseColours(const ExactPicture& picture, ColourFacts& facts)
     std::unique_ptr<ColourTable> table(new (std::nothrow) ColourTable);
     if (!table)
         return false;
-    bool sawTransparent = false;
-    uint32_t transparentRgba = 0;
-    bool oneTransparentColour = true;
+    AlphaWatch<uint32_t> watch;
     try {
         facts.indices.resize(pixels);
         for (size_t i = 0; i < pixels; ++i) {
             const uint32_t value = picture.rgba[i];
-            const uint8_t alpha = alphaOf(value);
-            if (alpha != 255) {
-                facts.opaque = false;
-                if (alpha != 0)
-                    facts.binaryAlpha = false;
-            }
-            if (alpha == 0) {
-                if (!sawTransparent) {
-                    sawTransparent = true;
-                    transparentRgba = value;
-                } else if (value != transparentRgba) {
-                    oneTransparentColour = false;
-                }
-            }
+            watch.note(facts, alphaOf(value), 255, value);
             const uint8_t r = redOf(value);
             if (facts.grey) {
                 if (r != greenOf(value) || r != blueOf(value))
@@ -365,14 +367,14 @@ bool analyseColours(const ExactPicture& picture, ColourFacts& facts)
     }
     if (!facts.grey)
         facts.greyDepth = 0;
-    if (sawTransparent && oneTransparentColour && facts.binaryAlpha) {
+    if (watch.keyPossible(facts)) {
         // The key must not also be the colour of an opaque pixel.
-        const uint32_t opaqueTwin = transparentRgba | 0xFF;
+        const uint32_t opaqueTwin = watch.transparent | 0xFF;
         bool twin = false;
         for (size_t i = 0; i < pixels && !twin; ++i)
             twin = picture.rgba[i] == opaqueTwin;
         facts.keyUsable = !twin;
-        facts.keyRgba = transparentRgba;
+        facts.keyRgba = watch.transparent;
     }
     return true;
 }
