@@ -6,6 +6,7 @@
 #include "app/logic/app_settings.h"
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
+#include "core/path_text.h"
 #include "core/shared_flag.h"
 #include "services/folder_text.h"
 
@@ -122,7 +123,7 @@ unsigned __stdcall FolderProgressDialog::folderWorker(void* argument)
 
 int FolderProgressDialog::ProgressView::insertTopRow(const char* name)
 {
-    dialog_.resultsList_.insertItem(0, name, -1, 0);
+    dialog_.resultsList_.insertItem(0, displayPath(name).c_str(), -1, 0);
     return dialog_.resultsList_.itemCount();
 }
 

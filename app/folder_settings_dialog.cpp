@@ -1,16 +1,20 @@
 #include "app/folder_settings_dialog.h"
 
 #include "app/file_drop.h"
+
+#include <vector>
+
 #include "app/logic/app_settings.h"
 #include "app/logic/drop_rules.h"
 #include "app/logic/folder_dialog_ids.h"
 #include "app/logic/folder_settings_rules.h"
 #include "framework/helpers.h"
+#include "core/path_text.h"
 #include "framework/shell_dialogs.h"
 
 namespace {
 
-// Room for a folder typed or dropped: longer than any path the ANSI file
+// Room for a folder typed or dropped: longer than any path the file
 // functions accept, so what is checked is what is used.
 constexpr int kFolderTextCapacity = kDroppedPathCapacity;
 
@@ -24,7 +28,7 @@ int FolderEdit::onDropFiles(HDROP drop)
         return 1;
     switch (decideFolderDrop(path)) {
     case FolderDropAction::SetText:
-        setText(path);
+        setPath(path);
         break;
     case FolderDropAction::WarnNotFolder:
         warningBox(kDroppedNotFolderText);
@@ -33,6 +37,26 @@ int FolderEdit::onDropFiles(HDROP drop)
         break;
     }
     return 1;
+}
+
+void FolderEdit::setPath(const char* path)
+{
+    path_ = path;
+    shown_ = displayPath(path);
+    setText(shown_.c_str());
+}
+
+void FolderEdit::getPath(TextString& out) const
+{
+    const int length = GetWindowTextLengthA(hwnd);
+    std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1, 0);
+    GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
+    std::string path;
+    if (!shown_.empty() && shown_ == text.data())
+        path = path_;
+    else if (!pathFromSystemText(text.data(), path))
+        path.clear();
+    out.assign(path.c_str());
 }
 
 int FolderSettingsDialog::onInitDialog(LRESULT& result)
@@ -74,7 +98,7 @@ int FolderSettingsDialog::onCommand(unsigned id, unsigned, HWND)
 bool FolderSettingsDialog::validateFolder(int index)
 {
     TextString text(kFolderTextCapacity);
-    itemText(IDC_FOLDER_INPUT + index, text);
+    (index == 0 ? inputEdit_ : outputEdit_).getPath(text);
     const FolderProblem problem = checkFolderPath(text.c_str());
     if (problem == FolderProblem::None)
         return true;
@@ -100,17 +124,18 @@ bool FolderSettingsDialog::startCheck()
         return false;
     }
     inputFolder.reserve(kFolderTextCapacity);
-    itemText(IDC_FOLDER_INPUT, inputFolder);
+    inputEdit_.getPath(inputFolder);
     outputFolder.reserve(kFolderTextCapacity);
-    itemText(sameAsInput ? IDC_FOLDER_INPUT : IDC_FOLDER_OUTPUT, outputFolder);
+    (sameAsInput ? inputEdit_ : outputEdit_).getPath(outputFolder);
     return true;
 }
 
 void FolderSettingsDialog::browse(int editId)
 {
+    FolderEdit& edit = editId == IDC_FOLDER_INPUT ? inputEdit_ : outputEdit_;
     TextString initial(kFolderTextCapacity);
-    itemText(editId, initial);
+    edit.getPath(initial);
     TextString chosen(kFolderTextCapacity);
     if (browseFolder(hwnd, kFolderBrowseTitle, initial.c_str(), chosen, true))
-        setItemText(editId, chosen.c_str());
+        edit.setPath(chosen.c_str());
 }

@@ -8,16 +8,29 @@
 //
 // Window thread only.
 
+#include <string>
+
 #include "core/text_string.h"
 #include "framework/control_window.h"
 #include "framework/dialog_base.h"
 
 struct AppSettings;
 
-// An edit box of the dialog that takes a folder dropped on it.
+// An edit box of the dialog that takes a folder dropped on it. The box shows
+// a folder in the code page (path_text.h); the folder it was given stays
+// behind it, so a name the code page lacks comes back whole while the box
+// still shows what was put there. Text typed into it is taken as typed.
 class FolderEdit : public ControlWindow {
 public:
     int onDropFiles(HDROP drop) override;
+    // Shows path (UTF-8) and keeps it.
+    void setPath(const char* path);
+    // out = the folder the box names (UTF-8).
+    void getPath(TextString& out) const;
+
+private:
+    std::string path_;    // the folder last given to the box
+    std::string shown_;   // the box's text for it
 };
 
 class FolderSettingsDialog : public DialogBase {

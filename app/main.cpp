@@ -4,9 +4,12 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <string>
+
 #include "app/colour_picker_window.h"
 #include "app/logic/app_settings.h"
 #include "app/main_window.h"
+#include "core/wide_path_win32.h"
 #include "engine/png_optimizer.h"
 #include "framework/application.h"
 #include "services/worker_threads.h"
@@ -16,9 +19,30 @@ namespace {
 Application application;
 MainWindow mainWindow;
 
+// The command line after the program's name (quoted or not) and the blanks
+// that follow it, as UTF-8: the path of an image to open, or empty.
+std::string commandLineTail()
+{
+    const wchar_t* p = GetCommandLineW();
+    if (p == nullptr)
+        return std::string();
+    if (*p == L'"') {
+        for (++p; *p != 0 && *p != L'"'; ++p) {
+        }
+        if (*p == L'"')
+            ++p;
+    } else {
+        while (*p > L' ')
+            ++p;
+    }
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    return pathOfWide(p);
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     if (!application.startUp("*Tolvarinx*", true))
         return 0;
@@ -30,8 +54,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
         return 0;
     mainWindow.restorePosition(position.x, position.y, kNoWindowPosition);
     mainWindow.show(SW_SHOWNORMAL);
-    if (commandLine && commandLine[0])
-        mainWindow.openImage(commandLine);
+    const std::string imagePath = commandLineTail();
+    if (!imagePath.empty())
+        mainWindow.openImage(imagePath.c_str());
     const bool comReady = SUCCEEDED(CoInitialize(nullptr));
     const int exitCode = application.runMessageLoop(mainWindow.hwnd);
     if (comReady)

@@ -10,9 +10,10 @@
 class PreviewPane;
 class TextString;
 
-// Shows the dialog. filter is the "name\0pattern\0...\0\0" list; path holds
-// the proposed name on entry (its whole buffer is offered to the dialog) and
-// the chosen file on return. pane is the template's preview, attached while
+// Shows the dialog (the UTF-16 one, so every name can be chosen). filter is
+// the "name\0pattern\0...\0\0" list in the code page; path (UTF-8) holds the
+// proposed name on entry (as many UTF-16 units as its buffer has bytes are
+// offered to the dialog) and the chosen file on return. pane is the template's preview, attached while
 // the dialog runs. True when the user chose a file.
 bool chooseOpenFile(HWND owner, const char* filter, const char* defaultExtension, const char* initialFolder,
                     TextString& path, PreviewPane& pane);

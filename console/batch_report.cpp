@@ -38,7 +38,7 @@ const char* keyOf(const char* const (&keys)[Count], int32_t value)
 void putName(Json& object, const char* key, const char* name)
 {
     std::string utf8;
-    const bool valid = systemTextToUtf8(name, utf8);
+    const bool valid = nameToUtf8(name, utf8);
     object[key] = utf8;
     if (!valid)
         object[std::string(key) + "_base64"] = base64(name);

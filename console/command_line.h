@@ -8,6 +8,7 @@
 // quotes. Other characters are kept as they are (the scanner knows no escapes).
 void joinCommandLine(TextString& line, int argc, const char* const* argv);
 
-// The program's own command line, its name first and quotes kept. Windows
-// hands it over whole; elsewhere it is joined from argv as above.
+// The program's own command line, its name first and quotes kept, as UTF-8
+// (POSIX: the bytes as given). Windows hands it over whole; elsewhere it is
+// joined from argv as above.
 void rawCommandLine(TextString& line, int argc, const char* const* argv);

@@ -7,6 +7,7 @@
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/file_handle.h"
+#include "core/path_text.h"
 #include "console/standard_streams.h"
 #include "services/conversion.h"
 #include "services/extended_report.h"
@@ -148,7 +149,7 @@ int runStreamConversion(const ConsoleOptions& options, FILE* out)
     DotPrinter dots(report);
     ImageConversion conversion;
     conversion.setProgress(&dots, nullptr);
-    FILE* input = namesStandardStream(options.inputPath) ? stdin : std::fopen(options.inputPath.c_str(), "rb");
+    FILE* input = namesStandardStream(options.inputPath) ? stdin : openInputFile(options.inputPath.c_str());
     const bool loaded = input && conversion.loadStream(input, settings.options);
     if (input && input != stdin)
         std::fclose(input);
@@ -188,7 +189,7 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
         return false;
     }
     if (requireInput && !namesStandardStream(options.inputPath) && !fileExists(options.inputPath.c_str())) {
-        print(out, options.inputPath.c_str());
+        print(out, displayPath(options.inputPath.c_str()).c_str());
         print(out, " が存在しません");
         std::fflush(out);
         return false;

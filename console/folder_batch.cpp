@@ -17,6 +17,7 @@
 #include "core/file_handle.h"
 #include "core/folder_file_list.h"
 #include "core/folder_scan.h"
+#include "core/path_text.h"
 #include "engine/trial_runner.h"
 #include "engine/worker_pool.h"
 #include "services/folder_text.h"
@@ -298,7 +299,7 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
     }
     normaliseRoot(options.inputRoot);
     if (!isDirectory(options.inputRoot.c_str())) {
-        printLine(out, options.inputRoot.c_str(),
+        printLine(out, displayPath(options.inputRoot.c_str()).c_str(),
                   fileExists(options.inputRoot.c_str()) ? " がﾌｫﾙﾀﾞではありません" : " が存在しません");
         return false;
     }
@@ -449,11 +450,11 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
     // With the JSON report the report stream carries nothing but JSON.
     FILE* messages = options.style == ReportStyle::Json ? stderr : out;
     if (walk.separateOutput() && !testRun && !fileExists(outputRoot) && !createFolder(outputRoot)) {
-        printLine(messages, outputRoot, " を作成できません");
+        printLine(messages, displayPath(outputRoot).c_str(), " を作成できません");
         return CONSOLE_EXIT_FAILURE;
     }
     if (!missingInTestRun && !isDirectory(outputRoot)) {
-        printLine(messages, outputRoot, " がﾌｫﾙﾀﾞではありません");
+        printLine(messages, displayPath(outputRoot).c_str(), " がﾌｫﾙﾀﾞではありません");
         return CONSOLE_EXIT_FAILURE;
     }
 

@@ -4,3 +4,8 @@ void useBinaryStandardStreams()
 {
     // POSIX streams carry bytes as they are.
 }
+
+FILE* openInputFile(const char* path)
+{
+    return std::fopen(path, "rb");
+}

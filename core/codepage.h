@@ -1,10 +1,11 @@
 #pragma once
-// Character stepping in the system code page.
+// Character stepping over the programs' 8-bit text.
 //
-// Every scan over 8-bit text steps by whole characters so that the trail byte
-// of a double-byte character is never taken for '\\', '/', '.' or '"'.
-// The platform's rule is UTF-8 on POSIX and CharNextA (Shift-JIS on Japanese
-// systems) on Windows. Tests may swap the rule with ScopedCharStepper.
+// Every scan over 8-bit text steps by whole characters so that a byte inside
+// a multi-byte character is never taken for '\\', '/', '.' or '"'. Paths and
+// command lines are UTF-8 on every system (path_text.h), so the platform's
+// rule is UTF-8 on POSIX and Windows alike. Tests may swap the rule with
+// ScopedCharStepper.
 
 // Returns the address of the character after the one at p; p itself when *p is 0.
 using CharStepper = const char* (*)(const char* p);

@@ -1,10 +1,10 @@
 #include "core/codepage.h"
 
-#include <windows.h>
-
 const char kPathSeparator = '\\';
 
+// Paths are UTF-8 here as on POSIX (path_text.h): the code page's own texts
+// are never scanned by character.
 const char* platformNextChar(const char* p)
 {
-    return *p ? CharNextA(p) : p;
+    return utf8NextChar(p);
 }

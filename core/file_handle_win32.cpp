@@ -1,10 +1,12 @@
-// FileHandle and the path helpers on Win32 file handles (ANSI paths in the system code page).
+// FileHandle and the path helpers on Win32 file handles (UTF-8 paths, the W functions).
 
 #include "core/file_handle.h"
 
 #include <windows.h>
 
 #include <string>
+
+#include "core/wide_path_win32.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ FileTime fromNative(const FILETIME& t)
 
 intptr_t openNative(const char* path, DWORD access, DWORD share, DWORD disposition)
 {
-    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(widePath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
 }
 
@@ -154,19 +156,23 @@ bool FileHandle::flush()
 
 bool fileExists(const char* path)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isDirectory(const char* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 uint32_t fileSizeByName(const char* path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
+    const std::wstring wide = widePath(path);
+    // A wildcard would report another file's size.
+    if (wide.find_first_of(L"*?") != std::wstring::npos)
+        return 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     FindClose(search);
@@ -175,12 +181,12 @@ uint32_t fileSizeByName(const char* path)
 
 bool isSameFile(const char* pathA, const char* pathB)
 {
-    HANDLE ha = CreateFileA(pathA, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE ha = CreateFileW(widePath(pathA).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (ha == INVALID_HANDLE_VALUE)
         return false;
-    HANDLE hb = CreateFileA(pathB, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE hb = CreateFileW(widePath(pathB).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (hb == INVALID_HANDLE_VALUE) {
         CloseHandle(ha);
         return false;
@@ -196,7 +202,7 @@ bool isSameFile(const char* pathA, const char* pathB)
 
 bool deleteFile(const char* path)
 {
-    return DeleteFileA(path) != 0;
+    return DeleteFileW(widePath(path).c_str()) != 0;
 }
 
 namespace {
@@ -208,19 +214,6 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HI
 // Attributes the new file takes from the replaced one whatever ReplaceFileW did.
 constexpr DWORD kCarriedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr int kBackupNameAttempts = 100;
-
-// The code-page path in UTF-16; empty when it does not convert.
-std::wstring widePath(const char* path)
-{
-    const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-    if (length <= 1)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, &wide[0], length) != length)
-        return std::wstring();
-    wide.resize(static_cast<size_t>(length) - 1);
-    return wide;
-}
 
 bool existsW(const std::wstring& path)
 {
@@ -274,9 +267,11 @@ bool replaceKeepingIdentity(const std::wstring& source, const std::wstring& targ
     return false;
 }
 
-bool moveReplacing(const char* source, const char* target)
+bool moveReplacing(const std::wstring& source, const std::wstring& target)
 {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (source.empty() || target.empty())
+        return false;
+    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace
@@ -287,13 +282,13 @@ bool replaceFileWith(const char* source, const char* target)
     const std::wstring wideTarget = widePath(target);
     const DWORD original = wideTarget.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wideTarget.c_str());
     if (wideSource.empty() || original == INVALID_FILE_ATTRIBUTES || (original & FILE_ATTRIBUTE_DIRECTORY))
-        return moveReplacing(source, target);
+        return moveReplacing(wideSource, wideTarget);
     // Neither call replaces a read-only file: the flag is lifted meanwhile and
     // set again on whichever file the name holds afterwards.
     const bool readOnly = (original & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && !setAttributesW(wideTarget, original & ~FILE_ATTRIBUTE_READONLY))
         return false;
-    if (!replaceKeepingIdentity(wideSource, wideTarget) && !moveReplacing(source, target)) {
+    if (!replaceKeepingIdentity(wideSource, wideTarget) && !moveReplacing(wideSource, wideTarget)) {
         if (readOnly)
             setAttributesW(wideTarget, original);
         return false;

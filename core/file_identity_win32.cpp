@@ -8,6 +8,7 @@
 
 #include "core/file_handle.h"
 #include "core/text_string.h"
+#include "core/wide_path_win32.h"
 
 bool resolveWriteTarget(const char* path, TextString& out)
 {
@@ -27,7 +28,10 @@ bool copyFileIdentity(const char*, FileHandle&)
 
 TargetState replacementTarget(const char* path)
 {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+    std::wstring wide;
+    if (!widePathOf(path, wide))
+        return TargetState::Unknown;
+    if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES)
         return TargetState::Exists;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetState::Missing
@@ -36,8 +40,8 @@ TargetState replacementTarget(const char* path)
 
 uint32_t fileLinkCount(const char* path)
 {
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(widePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : kUnknownLinkCount;
     BY_HANDLE_FILE_INFORMATION info;

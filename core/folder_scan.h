@@ -2,7 +2,7 @@
 // The file-system pieces of the folder conversion that differ by platform:
 // listing a folder's entries and creating one folder level.
 //
-// Paths are 8-bit text in the system code page. Used by one thread at a time;
+// Paths are UTF-8 text (path_text.h). Used by one thread at a time;
 // nothing here keeps state between calls.
 
 // One entry of a folder listing. name is the bare entry name and stays valid

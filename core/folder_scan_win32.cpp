@@ -1,17 +1,19 @@
 // Folder listing and creation with the Win32 find and directory functions
-// (ANSI paths in the system code page).
+// (the W functions; names converted to and from UTF-8).
 
 #include "core/folder_scan.h"
 
 #include <windows.h>
 
-#include "core/text_string.h"
+#include <string>
+
+#include "core/wide_path_win32.h"
 
 namespace {
 
 class FindHandle {
 public:
-    FindHandle(const char* pattern, WIN32_FIND_DATAA& found) : handle_(FindFirstFileA(pattern, &found)) {}
+    FindHandle(const wchar_t* pattern, WIN32_FIND_DATAW& found) : handle_(FindFirstFileW(pattern, &found)) {}
     ~FindHandle()
     {
         if (handle_ != INVALID_HANDLE_VALUE)
@@ -21,7 +23,7 @@ public:
     FindHandle& operator=(const FindHandle&) = delete;
 
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool next(WIN32_FIND_DATAA& found) { return FindNextFileA(handle_, &found) != FALSE; }
+    bool next(WIN32_FIND_DATAW& found) { return FindNextFileW(handle_, &found) != FALSE; }
 
 private:
     HANDLE handle_;
@@ -31,14 +33,17 @@ private:
 
 bool forEachFolderEntry(const char* folder, FolderEntryVisitor visit, void* userData)
 {
-    TextString pattern(folder);
-    pattern.append("\\*");
-    WIN32_FIND_DATAA found;
+    std::wstring pattern;
+    if (!widePathOf(folder, pattern))
+        return false;
+    pattern += L"\\*";
+    WIN32_FIND_DATAW found;
     FindHandle search(pattern.c_str(), found);
     if (!search.isOpen())
         return false;
     do {
-        const FolderEntry item{found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+        const std::string name = pathOfWide(found.cFileName);
+        const FolderEntry item{name.c_str(), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
         if (!visit(item, userData))
             return false;
     } while (search.next(found));
@@ -47,5 +52,6 @@ bool forEachFolderEntry(const char* folder, FolderEntryVisitor visit, void* user
 
 bool createFolder(const char* path)
 {
-    return CreateDirectoryA(path, nullptr) != FALSE;
+    std::wstring wide;
+    return widePathOf(path, wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }

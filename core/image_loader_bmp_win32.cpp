@@ -6,10 +6,14 @@
 #include <windows.h>
 
 #include "core/dib_image.h"
+#include "core/wide_path_win32.h"
 
 bool loadBmpFile(DibImage& image, const char* path, int32_t& transparentColour)
 {
-    HANDLE loaded = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    std::wstring wide;
+    if (!widePathOf(path, wide))
+        return false;
+    HANDLE loaded = LoadImageW(nullptr, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     if (loaded == nullptr)
         return false;
     const bool copied = image.copyFromBitmap(loaded);

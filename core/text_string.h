@@ -1,6 +1,7 @@
 #pragma once
-// TextString: an owned, growable, NUL-terminated 8-bit string in the system
-// code page, with the path operations of the programs.
+// TextString: an owned, growable, NUL-terminated 8-bit string with the path
+// operations of the programs. Paths are UTF-8 on every system (path_text.h);
+// string resources are texts of the system code page.
 //
 // The buffer holds capacity + 1 bytes and the byte at index capacity is always
 // 0. Capacities are rounded (see reserve). Scans step by whole characters
@@ -44,7 +45,9 @@ public:
     void substring(TextString& out, int start, int count) const;
     void clear();
     bool isEmpty() const { return text_[0] == 0; }
-    // Case-insensitive and case-sensitive comparisons in the user's locale: 0 when equal.
+    // Case-insensitive and case-sensitive comparisons of paths: 0 when equal.
+    // Windows compares the UTF-16 names ordinally (ignoring case as the file
+    // system does); POSIX compares bytes (strcasecmp ignores ASCII case).
     int compareNoCase(const char* text) const;
     int compare(const char* text) const;
 

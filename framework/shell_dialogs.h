@@ -1,13 +1,15 @@
 #pragma once
 // The platform's save-file dialog and folder browser. Both are modal, run on
 // the user-interface thread, and write the caller's string only after a
-// choice: on cancel or failure the string is left as it was.
+// choice: on cancel or failure the string is left as it was. Paths (the
+// folders, file) are UTF-8 (path_text.h); filter and title are texts of the
+// code page. Both dialogs are the UTF-16 ones, so every name can be chosen.
 
 #include <windows.h>
 
 class TextString;
 
-// Shows the save-file dialog (the 76-byte OPENFILENAMEA layout, platform
+// Shows the save-file dialog (the OPENFILENAMEW layout of version 4, platform
 // title). filter is the usual "name\0pattern\0...\0\0" list. The initial
 // content of file is the proposed name; with intoFileName the chosen full
 // path is returned in file, otherwise only the chosen name without its folder.

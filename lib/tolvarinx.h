@@ -159,8 +159,9 @@ TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlv
  * names replaced and stays a link. An input that is an animated PNG is
  * never cut to one frame: it comes out as COPIED or KEPT, unchanged; an
  * input file with other names (hard links) converted onto itself is KEPT
- * unchanged. An animated GIF gives a PNG of its first frame. Paths are in
- * the system's encoding. settings and result may be NULL.
+ * unchanged. An animated GIF gives a PNG of its first frame. Paths are
+ * UTF-8 on Windows (any name the system has) and bytes as given elsewhere.
+ * settings and result may be NULL.
  */
 TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, const tlvx_settings* settings,
                                tlvx_result* result);

@@ -80,6 +80,69 @@ for input in "$@"; do
     rm -f "$work/linux/pipe.png" "$work/windows/pipe.png"
 done
 
+# Names in and outside code page 932 over every way a name reaches the
+# program: -i/-o, files as arguments, -d -r into another folder. The outputs
+# must be the Linux build's byte for byte, --json must carry the same UTF-8
+# names, and the text report shows each character the code page lacks as
+# its stand-in (the table's second column) and every other one as itself.
+names=("café" "图片" "사진" "🎨" "日本語")
+shown=("caf<U+00E9>" "<U+56FE>片" "<U+C0AC><U+C9C4>" "<U+1F3A8>" "日本語")
+as_shown() {  # the Linux report with the names as the code page shows them
+    local text
+    text="$(cat "$1")"
+    for i in "${!names[@]}"; do
+        text="${text//${names[$i]}/${shown[$i]}}"
+    done
+    printf '%s\n' "$text"
+}
+run_named() {  # name, arguments...: both builds in $work/<side>/names
+    local name="$1"
+    shift
+    (cd "$work/linux/names" && "$linux_exe" "$@" >"../../$name.linux.txt" 2>&1)
+    local linux_status=$?
+    (cd "$work/windows/names" && "$here/wine-run.sh" "$windows_exe" "$@" >"../../$name.windows.txt" 2>/dev/null)
+    local windows_status=$?
+    [ "$linux_status" = "$windows_status" ] || fail "$name: exit code $windows_status under Wine, $linux_status on Linux"
+}
+for side in linux windows; do
+    mkdir -p "$work/$side/names/in/sub"
+    for name in "${names[@]}"; do
+        cp "$1" "$work/$side/names/$name.bmp"
+        cp "$1" "$work/$side/names/in/$name.bmp"
+        mkdir -p "$work/$side/names/in/sub/$name"
+        cp "${@: -1}" "$work/$side/names/in/sub/$name/$name.gif"
+    done
+done
+for i in "${!names[@]}"; do
+    name="${names[$i]}"
+    run_named "name-$i" -i "$name.bmp" -o "$name-out.png"
+    if ! as_shown "$work/name-$i.linux.txt" | cmp -s - <(as_linux_text "$work/name-$i.windows.txt"); then
+        fail "-i $name: the reports differ"
+        diff <(as_shown "$work/name-$i.linux.txt") <(as_linux_text "$work/name-$i.windows.txt") | head -10
+    fi
+done
+run_named names-list -f "${names[@]/%/.bmp}"
+run_named names-folder -d in -r -od "out-$(printf '%s' "${names[@]}")"
+run_named names-json --json -d in -r -od json
+for run in names-list names-folder; do
+    # The folder run's names below the root use each system's separator.
+    if ! as_shown "$work/$run.linux.txt" | sort | cmp -s - <(as_linux_text "$work/$run.windows.txt" | tr '\\' / | sort); then
+        fail "$run: the reports differ"
+        diff <(as_shown "$work/$run.linux.txt" | sort) <(as_linux_text "$work/$run.windows.txt" | tr '\\' / | sort) | head -10
+    fi
+done
+if ! sort "$work/names-json.linux.txt" | cmp -s - <(tr -d '\r' <"$work/names-json.windows.txt" | sed 's|\\\\|/|g' | sort); then
+    fail "--json: the names or results differ"
+    diff <(sort "$work/names-json.linux.txt") <(tr -d '\r' <"$work/names-json.windows.txt" | sed 's|\\\\|/|g' | sort) | head -10
+fi
+outputs="$(cd "$work/linux/names" && find . -name '*.png' | sort)"
+[ "$(printf '%s\n' "$outputs" | wc -l)" -eq 30 ] || fail "names: the Linux build wrote $(printf '%s\n' "$outputs" | wc -l) PNGs, not 30"
+[ "$outputs" = "$(cd "$work/windows/names" && find . -name '*.png' | sort)" ] || fail "names: the output trees differ"
+while IFS= read -r file; do
+    cmp -s "$work/linux/names/$file" "$work/windows/names/$file" || fail "names: $file differs between Wine and Linux"
+done <<<"$outputs"
+echo "names: $(printf '%s\n' "$outputs" | wc -l) outputs under names in and outside the code page compared"
+
 # A Japanese message: it must reach the console in Shift-JIS.
 run_both missing -i "ない.bmp"
 expected="$(printf '%s' 'が存在しません' | iconv -f UTF-8 -t CP932)"

@@ -1,6 +1,9 @@
 #include "app/logic/app_settings.h"
 
+#include <string>
+
 #include "app/logic/settings_file.h"
+#include "core/path_text.h"
 #include "core/replacing_file.h"
 
 AppSettings appSettings;
@@ -15,6 +18,79 @@ constexpr SettingFlag kDirFlagSettings[] = {
     {DIR_KEEP_TIMESTAMP, &ConversionSettings::keepTimeStamps},
     {DIR_KEEP_TRANSPARENT, &ConversionSettings::keepTransparent},
 };
+
+// A folder's key for its UTF-8 bytes, beside the key of its code-page text.
+constexpr const char* kUtf8KeySuffix = "Utf8";
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Reads folder key: the UTF-8 key when it holds a well-formed escaped path,
+// else the code-page key (as an older program wrote it) converted.
+void getFolder(const SettingsFile& file, const char* key, TextString& out)
+{
+    out.reserve(kFolderReserve);
+    const char* escaped = file.findValue((std::string(key) + kUtf8KeySuffix).c_str());
+    if (escaped) {
+        std::string path;
+        bool valid = true;
+        for (const char* p = escaped; *p != 0; ++p) {
+            if (*p != '%') {
+                path += *p;
+                continue;
+            }
+            const int high = hexValue(p[1]);
+            const int low = high < 0 ? -1 : hexValue(p[2]);
+            valid = low >= 0 && (high | low) != 0;
+            if (!valid)
+                break;
+            path += static_cast<char>(high * 16 + low);
+            p += 2;
+        }
+        std::u16string units;
+        if (valid && utf16FromUtf8(path.c_str(), units)) {
+            out.assign(path.c_str());
+            return;
+        }
+    }
+    std::string path;
+    const char* text = file.findValue(key);
+    out.assign(text && pathFromSystemText(text, path) ? path.c_str() : "");
+}
+
+// Writes folder key as code-page text and, when that text does not give the
+// folder back exactly, its UTF-8 bytes escaped too ('%' and every byte outside
+// '!' to '~' as "%XX"), so the file stays readable by every program version.
+bool writeFolder(FileHandle& file, const char* key, const char* folder)
+{
+    const std::string shown = displayPath(folder);
+    std::string back;
+    if (!file.writeKeyText(key, shown.c_str()))
+        return false;
+    if (pathFromSystemText(shown.c_str(), back) && back == folder)
+        return true;
+    std::string escaped;
+    for (const char* p = folder; *p != 0; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte > 0x20 && byte < 0x7F && byte != '%') {
+            escaped += *p;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            escaped += '%';
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 15];
+        }
+    }
+    return file.writeKeyText((std::string(key) + kUtf8KeySuffix).c_str(), escaped.c_str());
+}
 
 }  // namespace
 
@@ -62,10 +138,8 @@ WindowPosition loadSettingsFrom(const char* path, AppSettings& settings)
     position.y = file.getInt("WinY", kNoWindowPosition);
     settings.OptFlag = static_cast<uint16_t>(file.getInt("OptFlag", kDefaultOptFlag));
     settings.DirFlag = static_cast<uint16_t>(file.getInt("DirFlag", kDefaultDirFlag));
-    settings.OpenDir.reserve(kFolderReserve);
-    file.getString("OpenDir", settings.OpenDir, "");
-    settings.SaveDir.reserve(kFolderReserve);
-    file.getString("SaveDir", settings.SaveDir, "");
+    getFolder(file, "OpenDir", settings.OpenDir);
+    getFolder(file, "SaveDir", settings.SaveDir);
     return position;
 }
 
@@ -77,8 +151,8 @@ bool saveSettingsTo(const char* path, const AppSettings& settings, WindowPositio
         return file.writeText("[Tolvarinx3]\r\n") && file.writeKeyInt("WinX", position.x) &&
                file.writeKeyInt("WinY", position.y) && file.writeKeyInt("OptFlag", settings.OptFlag) &&
                file.writeKeyInt("DirFlag", settings.DirFlag) &&
-               file.writeKeyText("OpenDir", settings.OpenDir.c_str()) &&
-               file.writeKeyText("SaveDir", settings.SaveDir.c_str());
+               writeFolder(file, "OpenDir", settings.OpenDir.c_str()) &&
+               writeFolder(file, "SaveDir", settings.SaveDir.c_str());
     });
 }
 

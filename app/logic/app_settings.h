@@ -87,7 +87,11 @@ void settingsPath(TextString& out);
 // default. Returns the stored window position.
 WindowPosition loadSettingsFrom(const char* path, AppSettings& settings);
 
-// Writes the seven lines of the settings file. The file is replaced only when
+// Writes the seven lines of the settings file, and for a folder (OpenDir,
+// SaveDir) whose code-page text is not the folder itself (a name the code
+// page lacks) a line "<key>Utf8=" with its UTF-8 bytes escaped, which
+// loadSettingsFrom prefers; a file without it (an older program's) reads as
+// before. Folders are UTF-8 in memory. The file is replaced only when
 // it was written completely, so a failed write keeps the previous settings.
 // False (nothing changed) when path is empty or the file cannot be written.
 bool saveSettingsTo(const char* path, const AppSettings& settings, WindowPosition position);

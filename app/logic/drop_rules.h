@@ -1,6 +1,6 @@
 #pragma once
 // Taking the first path of a file drop whole or not at all. The platform's
-// drop query copies a path into a fixed buffer and cuts what does not fit; a
+// drop query copies a path (UTF-8) into a fixed buffer and cuts what does not fit; a
 // cut path names another file or folder (or none), so a path longer than the
 // buffer holds is refused, with the caller's warning, rather than used.
 //

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/path_text.h"
+
 const char* const kInfoRowLabels[kInfoRowCount] = {
     "ﾌｧｲﾙ名", "画像ｻｲｽﾞ", "ｱﾙﾌｧ有無", "入力ｻｲｽﾞ", "出力ｻｲｽﾞ", "増減ｻｲｽﾞ", "出力形式",
 };
@@ -36,7 +38,7 @@ void formatSizeChange(TextString& out, int32_t inputSize, uint32_t outputSize)
 void ImageFacts::describeImage(const char* path, int32_t inputSize, int32_t width, int32_t height,
                                bool hasAlpha)
 {
-    values[ROW_FILE_NAME].assign(inputSize == kNoInputSize ? kClipboardName : path);
+    values[ROW_FILE_NAME].assign(inputSize == kNoInputSize ? kClipboardName : displayPath(path).c_str());
     values[ROW_IMAGE_SIZE].reserve(63);
     std::snprintf(values[ROW_IMAGE_SIZE].buffer(),
                   static_cast<size_t>(values[ROW_IMAGE_SIZE].bufferSize()), "%d x %d", width, height);

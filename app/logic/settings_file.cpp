@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstring>
 
-#include "core/codepage.h"
 #include "core/file_handle.h"
 #include "core/size_limits.h"
 #include "core/text_string.h"
@@ -78,7 +77,7 @@ bool SettingsFile::split()
             ++count;
             p += end;
         } else {
-            p = nextChar(p);
+            ++p;
         }
     }
     uint32_t tableBytes = 0;
@@ -98,7 +97,7 @@ bool SettingsFile::split()
             p += end;
             lineStart = p;
         } else {
-            p = const_cast<char*>(nextChar(p));
+            ++p;
         }
     }
     table[n++] = lineStart;

@@ -2,9 +2,10 @@
 // SettingsFile: a small reader for KEY=value files with [Section] headers.
 //
 // The whole file is read into `text` and split into lines in place. Rules:
-// - A line ends at CR LF, a lone CR or a lone LF; the text is stepped by whole
-//   characters of the system code page, so a trail byte is never taken for a
-//   line end. The first NUL byte ends the text.
+// - A line ends at CR LF, a lone CR or a lone LF. Neither byte is ever part of
+//   a multi-byte character (UTF-8, or a double-byte code page, whose trail
+//   bytes are 0x40 or above), so the text is stepped by bytes. The first NUL
+//   byte ends the text.
 // - A section header is a line "[name]" (bytes after the "]" are ignored); the
 //   first one with the wanted name is the section. Its lines run up to the next
 //   line that starts with "[".

@@ -7,6 +7,7 @@
 #include "app/logic/main_window_rules.h"
 #include "core/codepage.h"
 #include "core/file_handle.h"
+#include "core/path_text.h"
 #include "tests/common/test_support.h"
 
 namespace {
@@ -318,5 +319,40 @@ TEST(AppSettingsLoad, FileFromBeforeTheLevelsOpensAtLevelTwoOrOff)
         // Saved without a change, it is written back byte for byte.
         ASSERT_TRUE(saveSettingsTo(path.c_str(), settings, position));
         EXPECT_EQ(readText(path), file);
+    }
+}
+
+// Folders under names of every kind survive a restart; the file keeps the
+// code-page line an older program reads (its shown form), and without the
+// UTF-8 line (an older program's file) the code-page line is what loads.
+TEST(AppSettingsRoundTrip, FoldersOfEveryNameSurviveARestart)
+{
+    TempDir dir;
+    const std::string path = dir.file("Tolvarinx.ini");
+    for (const char* folder : {u8"C:\\café", u8"C:\\图片", u8"C:\\사진 %41", u8"C:\\🎨", u8"C:\\日本語", "C:\\x"}) {
+        AppSettings saved;
+        saved.OpenDir.assign(folder);
+        saved.SaveDir.assign(folder);
+        ASSERT_TRUE(saveSettingsTo(path.c_str(), saved, WindowPosition{}));
+        const std::string text = readText(path);
+        AppSettings loaded;
+        loadSettingsFrom(path.c_str(), loaded);
+        EXPECT_STREQ(loaded.OpenDir.c_str(), folder);
+        EXPECT_STREQ(loaded.SaveDir.c_str(), folder);
+        EXPECT_NE(text.find("\r\nOpenDir=" + displayPath(folder) + "\r\n"), std::string::npos) << text;
+
+        std::string older;   // the file without its UTF-8 lines
+        for (size_t start = 0, end; start < text.size(); start = end + 2) {
+            end = text.find("\r\n", start);
+            const std::string line = text.substr(start, end - start);
+            if (line.find("DirUtf8=") == std::string::npos)
+                older += line + "\r\n";
+        }
+        std::string expected;
+        ASSERT_TRUE(pathFromSystemText(displayPath(folder).c_str(), expected));
+        ASSERT_TRUE(writeText(path, older + "OpenDirUtf8=%E5%9B\r\n"));   // a cut escape is no folder
+        loadSettingsFrom(path.c_str(), loaded);
+        EXPECT_EQ(loaded.OpenDir.c_str(), expected);
+        EXPECT_EQ(expected == folder, text.find("Utf8=") == std::string::npos) << text;
     }
 }

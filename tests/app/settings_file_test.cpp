@@ -61,25 +61,20 @@ TEST(SettingsFileLines, TextEndsAtFirstNul)
     EXPECT_EQ(file.getInt("WinY", -10000), -10000);
 }
 
-TEST(SettingsFileLines, TrailByteIsNeverALineEnd)
+TEST(SettingsFileLines, LineEndsSplitWhateverTheCharacterRule)
 {
-    // In code page 932 the pair 0x81 0x0D is one character, so the 0x0D inside
-    // it must not split the line; the UTF-8 rule sees a lone CR there.
-    const std::string text = "[Tolvarinx3]\r\nOpenDir=a\x81\x0D" "b\r\nSaveDir=c\r\n";
-    {
-        ScopedCharStepper stepper(cp932NextChar);
-        SettingsFile file;
-        loadSection(file, text);
-        EXPECT_EQ(file.lineCount, 4);
-        EXPECT_EQ(valueOf(file, "OpenDir"), "a\x81\x0D" "b");
-        EXPECT_EQ(valueOf(file, "SaveDir"), "c");
-    }
-    {
-        ScopedCharStepper stepper(utf8NextChar);
+    // A code-page 932 character (0xE0 0x40) and a UTF-8 one (0xE6 0x96 0x87)
+    // right before a CR: a step by either rule's lead byte would swallow the
+    // line end, so the split takes line ends by bytes under every rule.
+    const std::string text = "[Tolvarinx3]\r\nOpenDir=a\xE0\x40\r\nSaveDir=\xE6\x96\x87\r\nWinX=1\n";
+    for (CharStepper rule : {cp932NextChar, utf8NextChar}) {
+        ScopedCharStepper stepper(rule);
         SettingsFile file;
         loadSection(file, text);
         EXPECT_EQ(file.lineCount, 5);
-        EXPECT_EQ(valueOf(file, "OpenDir"), "a\x81");
+        EXPECT_EQ(valueOf(file, "OpenDir"), "a\xE0\x40");
+        EXPECT_EQ(valueOf(file, "SaveDir"), "\xE6\x96\x87");
+        EXPECT_EQ(file.getInt("WinX", 0), 1);
     }
 }
 

@@ -17,7 +17,7 @@ TempDir::TempDir()
         fs::path candidate = fs::temp_directory_path() / ("tolvarinx-test-" + std::to_string(random()));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
-            path_ = candidate.string();
+            path_ = candidate.u8string();
             return;
         }
     }
@@ -29,25 +29,25 @@ TempDir::~TempDir()
         return;
     std::error_code error;
     // Read-only folders made by a test would stop the removal.
-    for (auto& entry : fs::recursive_directory_iterator(path_, error))
+    for (auto& entry : fs::recursive_directory_iterator(fs::u8path(path_), error))
         fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
-    fs::remove_all(path_, error);
+    fs::remove_all(fs::u8path(path_), error);
 }
 
 std::string TempDir::file(const std::string& name) const
 {
-    return (fs::path(path_) / name).string();
+    return (fs::u8path(path_) / fs::u8path(name)).u8string();
 }
 
 std::vector<uint8_t> readFileBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fs::u8path(path), std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
@@ -56,10 +56,10 @@ std::vector<std::string> listFiles(const std::string& folder, const std::string&
 {
     std::vector<std::string> names;
     std::error_code error;
-    for (auto& entry : fs::directory_iterator(folder, error)) {
+    for (auto& entry : fs::directory_iterator(fs::u8path(folder), error)) {
         if (!entry.is_regular_file())
             continue;
-        std::string name = entry.path().filename().string();
+        std::string name = entry.path().filename().u8string();
         if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
             names.push_back(name);
     }
@@ -71,7 +71,7 @@ size_t countEntries(const std::string& folder)
 {
     std::error_code error;
     size_t count = 0;
-    for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator(); ++it)
+    for (auto it = fs::directory_iterator(fs::u8path(folder), error); !error && it != fs::directory_iterator(); ++it)
         ++count;
     return count;
 }

@@ -72,11 +72,12 @@ std::vector<std::string> lines(const std::string& text)
 }
 
 
-// Names only one platform's file system takes: on Windows, names of the ANSI
-// code page (these literals are compiled into it; 表 ends in the byte of a
-// backslash); elsewhere a tab, a line feed and bytes that are not UTF-8.
+// Names only one platform's file system takes: on Windows, names in and
+// outside the code page (UTF-8 as the programs hold them; 表 ends in the byte
+// of a backslash in code page 932); elsewhere a tab, a line feed and bytes
+// that are not UTF-8.
 #ifdef _WIN32
-const char* const kOddNames[] = {"表.bmp", "日本語.png", "ｶﾅ.bmp"};
+const char* const kOddNames[] = {u8"表.bmp", u8"日本語.png", u8"ｶﾅ.bmp", u8"图片.bmp", u8"🎨.png"};
 #else
 const char* const kOddNames[] = {"tab\there.bmp", "line\nfeed.png", "bad\xff\xfename.bmp"};
 #endif
@@ -124,7 +125,7 @@ std::string namedFile(const nlohmann::json& object, const std::string& key, cons
     const bool inBase64 = object.contains(key + "_base64");
     for (const std::string& name : candidates) {
         std::string utf8;
-        const bool valid = systemTextToUtf8(name.c_str(), utf8);
+        const bool valid = nameToUtf8(name.c_str(), utf8);
         if (inBase64 ? object.at(key + "_base64") == base64(folder + "/" + name) : valid && utf8 == tail)
             return name;
     }
@@ -428,22 +429,18 @@ TEST(ReportText, NamesChecksAndBase64)
     } names[] = {{"plain\\name.png", "plain\\name.png"}, {"a\tb", "a\\tb"}, {"x\\y\nz\r", "x\\\\y\\nz\\r"}, {"", ""}};
     for (const auto& c : names)
         EXPECT_EQ(reportName(c.name), c.shown);
-    // Texts of the system code page and their UTF-8 ("" when invalid).
+    // Names (UTF-8 on every system) and their UTF-8 ("" when malformed).
     const struct {
         const char* text;
         const char* utf8;
     } texts[] = {
         {"ascii", "ascii"},
-#ifdef _WIN32
-        {"\x82\xa0", "\xe3\x81\x82"}, {"\x95\x5c", "\xe8\xa1\xa8"}, {"\xb6", "\xef\xbd\xb6"}, {"a\x82", ""},
-#else
         {"\xe3\x81\x82", "\xe3\x81\x82"}, {"\xc3", ""}, {"\xc0\xaf", ""}, {"\xed\xa0\x80", ""},
         {"\xf4\x90\x80\x80", ""}, {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"}, {"\xff", ""},
-#endif
     };
     std::string utf8;
     for (const auto& c : texts) {
-        EXPECT_EQ(systemTextToUtf8(c.text, utf8), *c.utf8 != 0) << c.text;
+        EXPECT_EQ(nameToUtf8(c.text, utf8), *c.utf8 != 0) << c.text;
         if (*c.utf8 != 0) {
             EXPECT_EQ(utf8, c.utf8);
         }

@@ -282,6 +282,16 @@ bool emptyClipboard()
     return clipboard.open() && EmptyClipboard();
 }
 
+std::wstring wideOfUtf8(const std::string& text)
+{
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units > 0 ? units : 1), L'\0');
+    if (units > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], units);
+    wide.pop_back();
+    return wide;
+}
+
 bool postDroppedFiles(HANDLE process, HWND window, const std::vector<std::string>& paths, POINT at)
 {
     std::vector<uint8_t> block(sizeof(DROPFILES));
@@ -289,10 +299,13 @@ bool postDroppedFiles(HANDLE process, HWND window, const std::vector<std::string
     drop->pFiles = sizeof(DROPFILES);
     drop->pt = at;
     drop->fNC = FALSE;
-    drop->fWide = FALSE;
-    for (const std::string& path : paths)
-        block.insert(block.end(), path.c_str(), path.c_str() + path.size() + 1);
-    block.push_back(0);
+    drop->fWide = TRUE;
+    for (const std::string& path : paths) {
+        const std::wstring wide = wideOfUtf8(path);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(wide.c_str());
+        block.insert(block.end(), bytes, bytes + (wide.size() + 1) * sizeof(wchar_t));
+    }
+    block.insert(block.end(), sizeof(wchar_t), 0);
     // A fixed memory block is its own handle: GlobalLock gives it back as it is.
     void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT, PAGE_READWRITE);
     if (!remote)
@@ -329,15 +342,15 @@ std::string AppInstall::settingsPath() const
 
 DWORD AppInstall::start(const std::string& commandLineTail)
 {
-    std::string commandLine = "\"" + exe_ + "\"";
+    std::wstring commandLine = L"\"" + wideOfUtf8(exe_) + L"\"";
     if (!commandLineTail.empty())
-        commandLine += " " + commandLineTail;
-    STARTUPINFOA startup = {};
+        commandLine += L" " + wideOfUtf8(commandLineTail);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    const std::string folder = exe_.substr(0, exe_.rfind('\\'));
-    if (!CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info))
+    const std::wstring folder = wideOfUtf8(exe_.substr(0, exe_.rfind('\\')));
+    if (!CreateProcessW(wideOfUtf8(exe_).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info))
         return 0;
     CloseHandle(info.hThread);
     children_.push_back({info.dwProcessId, info.hProcess});

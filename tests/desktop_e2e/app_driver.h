@@ -81,10 +81,14 @@ constexpr int64_t kCheckerDark = 0xD0D0D0;
 bool putClipboardDib(int width, int height, int bitCount, const std::vector<uint32_t>& pixels);
 bool emptyClipboard();
 
+// text (UTF-8) in UTF-16.
+std::wstring wideOfUtf8(const std::string& text);
+
 // Posts WM_DROPFILES to a window of another process, as the shell does after
-// a drag from the file manager: the drop block (DROPFILES with ANSI paths) is
-// made in that process's memory, where the program's drop functions read it.
-// The block stays there; it is a few hundred bytes per drop.
+// a drag from the file manager: the drop block (DROPFILES with UTF-16 paths,
+// given here in UTF-8) is made in that process's memory, where the program's
+// drop functions read it. The block stays there; it is a few hundred bytes
+// per drop.
 bool postDroppedFiles(HANDLE process, HWND window, const std::vector<std::string>& paths, POINT at);
 
 // A copy of Tolvarinx.exe in a folder of its own (so that its settings file

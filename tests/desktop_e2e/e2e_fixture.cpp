@@ -80,7 +80,8 @@ void DesktopTest::chooseFileName(HWND fileDialog, const std::string& path)
 {
     HWND field = fileNameField(fileDialog);
     ASSERT_NE(field, nullptr) << "the file dialog has no name field";
-    SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, nullptr);
+    const std::wstring wide = wideOfUtf8(path);
+    SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_NORMAL, 5000, nullptr);
     postButtonCommand(fileDialog, IDOK);
     EXPECT_TRUE(waitGone(fileDialog)) << "the file dialog did not accept " << path;
 }

@@ -8,6 +8,7 @@
 #include <dlgs.h>
 
 #include "core/image_loader.h"
+#include "core/path_text.h"
 #include "tests/desktop_e2e/e2e_expect.h"
 #include "tests/desktop_e2e/e2e_fixture.h"
 #include "tests/readers/reader_test_support.h"
@@ -221,4 +222,59 @@ TEST_F(DesktopTest, OpenDialogPreviewsTheSelectionAndRemembersItsFolder)
     const std::string text(written.begin(), written.end());
     EXPECT_NE(text.find("\r\nOptFlag=0\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nOpenDir=" + work.path() + "\r\n"), std::string::npos) << text;
+}
+
+// Names in and outside the code page, each in a folder of its own name: the
+// open dialog takes the file and the folder is remembered across a restart
+// (a bare name then opens from it), "名前を付けて保存" writes the engine's
+// file under such a name, and a drop of that file loads it. The file-name
+// row shows what the code page lacks as stand-ins.
+TEST_F(DesktopTest, NamesOutsideTheCodePageOpenSaveDropAndSurviveARestart)
+{
+    const char* const names[] = {u8"café", u8"图片", u8"사진", u8"🎨", u8"日本語"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(CreateDirectoryW(wideOfUtf8(work.file(name)).c_str(), nullptr));
+        const std::string path = work.file(std::string(name) + "\\" + name + ".bmp");
+        const std::string target = work.file(std::string(name) + "\\" + name + "-out.png");
+        const Picture picture = patternPicture(26, 18, 23);
+        ASSERT_TRUE(writeBmp24(path, picture));
+        DibImage image;
+        ASSERT_TRUE(toDib(picture, false, image));
+        const EngineRun expected = runEngine(image, -1, kDefaultOptFlag, work.file("expected.png"));
+        ASSERT_TRUE(expected.ok);
+
+        auto app = startApp();
+        ASSERT_TRUE(app);
+        postButtonCommand(app->hwnd(), kIdOpenFile);
+        HWND open = waitForOtherDialog(app->pid(), {app->hwnd()}, cmb1);
+        ASSERT_NE(open, nullptr) << "no open-file dialog";
+        chooseFileName(open, path);
+        EXPECT_EQ(waitForInfo(*app, kRowFileName, displayPath(path.c_str())), displayPath(path.c_str()));
+        EXPECT_EQ(app->infoValue(kRowImageSize), "26 x 18");
+        postButtonCommand(app->hwnd(), kIdSaveAs);
+        HWND saveDialog = waitForSaveDialog(*app);
+        ASSERT_NE(saveDialog, nullptr) << "no save dialog";
+        chooseFileName(saveDialog, target);
+        HWND dialog = waitForTopLevel(app->pid(), kDialogClass, kOutputCaption);
+        ASSERT_NE(dialog, nullptr) << "no output dialog";
+        EXPECT_EQ(waitForSuccess(dialog), expected.log);
+        EXPECT_TRUE(closeOutputDialog(dialog));
+        EXPECT_EQ(readFileBytes(target), expected.file);
+        PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+
+        app = startApp();
+        ASSERT_TRUE(app);
+        postButtonCommand(app->hwnd(), kIdOpenFile);
+        open = waitForOtherDialog(app->pid(), {app->hwnd()}, cmb1);
+        ASSERT_NE(open, nullptr) << "no open-file dialog after the restart";
+        chooseFileName(open, std::string(name) + ".bmp");
+        EXPECT_EQ(waitForInfo(*app, kRowFileName, displayPath(path.c_str())), displayPath(path.c_str()));
+        ASSERT_TRUE(postDroppedFiles(install->processHandle(app->pid()), app->hwnd(), {target}, {20, 20}));
+        EXPECT_EQ(waitForInfo(*app, kRowFileName, displayPath(target.c_str())), displayPath(target.c_str()));
+        EXPECT_EQ(app->infoValue(kRowInputSize), byteSizeText(static_cast<uint32_t>(expected.file.size())));
+        PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+    }
 }

@@ -19,6 +19,8 @@
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/folder_file_list.h"
+#include "core/folder_scan.h"
+#include "core/path_text.h"
 #include "core/image_loader.h"
 #include "services/folder_text.h"
 #include "tests/app/folder_test_support.h"
@@ -675,4 +677,46 @@ TEST(FolderDialogs, EmptyFolderEndsWithTheZeroSummary)
     EXPECT_EQ(seen.rangeHigh, 0);
     EXPECT_EQ(seen.status, "処理 0 ｴﾗｰ 0 / 総増減 +0.00KB");
     EXPECT_EQ(countEntries(in), 1u);
+}
+
+// Folders named in and outside the code page, dropped on the fields: the
+// fields show them with stand-ins, the run takes the real folders and the
+// results list shows the file's name as the code page can.
+TEST(FolderDialogs, DroppedFoldersOfEveryNameConvertIntoTheRealFolder)
+{
+    for (const char* name : {u8"café", u8"图片", u8"사진", u8"🎨", u8"日本語"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string in = joined(dir.path(), std::string(name) + "-in");
+        const std::string out = joined(dir.path(), std::string(name) + "-out");
+        ASSERT_TRUE(createFolder(in.c_str()) && createFolder(out.c_str()));
+        const std::string file = std::string(name) + ".bmp";
+        ASSERT_TRUE(writeFileBytes(joined(in, file), encodeBmp24(testPicture(12, 9, 40, 6))));
+        AppSettings settings;
+        std::string shownIn, shownOut;
+        Finished seen;
+        UiScript script;
+        script.then("drop the folders", onSettings([&](HWND d) {
+                  dropPath(GetDlgItem(d, IDC_FOLDER_INPUT), in);
+                  dropPath(GetDlgItem(d, IDC_FOLDER_OUTPUT), out);
+              }))
+            .then("start", [&] {
+                HWND d = findDialog(kSettingsCaption);
+                if (!d || dialogItemText(d, IDC_FOLDER_OUTPUT).empty())
+                    return false;
+                shownIn = dialogItemText(d, IDC_FOLDER_INPUT);
+                shownOut = dialogItemText(d, IDC_FOLDER_OUTPUT);
+                setCheck(d, IDC_FOLDER_TYPE_BMP, true);
+                clickButton(d, IDOK);
+                return true;
+            })
+            .then("run", waitForEnd(seen))
+            .then("closed", progressClosed());
+        ASSERT_TRUE(script.run([&] { convertFolder(nullptr, settings); })) << script.failedStep;
+        EXPECT_EQ(shownIn, displayPath(in.c_str()));
+        EXPECT_EQ(shownOut, displayPath(out.c_str()));
+        ASSERT_EQ(seen.rows.size(), 1u);
+        EXPECT_EQ(seen.rows[0][FOLDER_COLUMN_NAME], displayPath(file.c_str()));
+        expectSamePixels(joined(in, file), joined(out, std::string(name) + ".png"), false);
+    }
 }

@@ -140,12 +140,15 @@ void setCheck(HWND dialog, int id, bool checked)
 
 void dropPath(HWND window, const std::string& path)
 {
-    const size_t bytes = sizeof(DROPFILES) + path.size() + 2;
+    // UTF-16 paths, as the shell drops them; the block ends in two NULs (GHND zeroes it).
+    const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), static_cast<int>(path.size()), nullptr, 0);
+    const size_t bytes = sizeof(DROPFILES) + (static_cast<size_t>(units) + 2) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GHND, bytes);
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), path.c_str(), path.size());
+    drop->fWide = TRUE;
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), static_cast<int>(path.size()),
+                        reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES)), units);
     GlobalUnlock(memory);
     PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }

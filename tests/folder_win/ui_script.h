@@ -51,7 +51,7 @@ void typeInto(HWND dialog, int id, const std::string& text);
 void setCheck(HWND dialog, int id, bool checked);
 // Drops path on window as the shell does (WM_DROPFILES with a fresh drop
 // handle that the receiver releases).
-void dropPath(HWND window, const std::string& path);
+void dropPath(HWND window, const std::string& path);   // path in UTF-8
 // Every row of a report list view, each with `columns` cells.
 std::vector<std::vector<std::string>> listRows(HWND list, int columns);
 // Saves what window shows on the screen as a PNG file at path.
