@@ -4,11 +4,10 @@
 
 #include "core/dib_image.h"
 #include "core/file_handle.h"
+#include "core/gif_lzw.h"
 #include "core/size_limits.h"
 
 namespace {
-
-constexpr int kMaxCodes = 4096;
 
 uint32_t readLE16(const uint8_t* p)
 {
@@ -26,188 +25,6 @@ int32_t entryColour(const GifInfo& info, uint32_t index)
 {
     const uint8_t* entry = info.palette.data + index * 3;
     return int32_t((uint32_t(entry[0]) << 16) | (uint32_t(entry[1]) << 8) | entry[2]);
-}
-
-// Where the first image lies on the screen and how its rows are ordered.
-struct ImagePlacement {
-    int32_t left;
-    int32_t top;
-    int32_t width;
-    int32_t height;
-    bool interlaced;
-};
-
-// Decodes the LZW data of one image (minimum code size byte, then sub-blocks)
-// into the screen raster. Reads only within [data, data + size).
-class LzwDecoder {
-public:
-    LzwDecoder(const uint8_t* data, uint32_t size, uint32_t position, const ImagePlacement& placement,
-               uint8_t* raster, int32_t screenWidth, int32_t screenHeight)
-        : data_(data), size_(size), position_(position), placement_(placement), raster_(raster),
-          screenWidth_(screenWidth), screenHeight_(screenHeight), pass_(placement.interlaced ? 1 : 0)
-    {
-    }
-
-    // True when the image is complete or an end code is met.
-    bool decode();
-
-private:
-    bool nextDataByte(uint8_t& byte);
-    bool readCode(uint32_t& code);
-    // Stores one pixel and advances; true when the image is complete.
-    bool put(uint8_t index);
-
-    const uint8_t* data_;
-    uint32_t size_;
-    uint32_t position_;
-    ImagePlacement placement_;
-    uint8_t* raster_;
-    int32_t screenWidth_;
-    int32_t screenHeight_;
-
-    uint32_t codeSize_ = 0;
-    uint32_t reservoir_ = 0;      // unused bits of the bytes read so far, lowest first
-    uint32_t reservoirBits_ = 0;
-    uint32_t blockLeft_ = 0;      // data bytes left in the current sub-block
-    int32_t x_ = 0;
-    int32_t y_ = 0;
-    int pass_;
-
-    uint8_t suffix_[kMaxCodes] = {};
-    uint16_t prefix_[kMaxCodes] = {};
-    uint8_t stack_[kMaxCodes] = {};
-};
-
-bool LzwDecoder::nextDataByte(uint8_t& byte)
-{
-    if (blockLeft_ == 0) {
-        // A size byte of 0 here does not end the data: the byte after it is
-        // taken as data and the one after that as the next size byte.
-        if (position_ >= size_)
-            return false;
-        blockLeft_ = data_[position_++];
-    }
-    if (position_ >= size_)
-        return false;
-    byte = data_[position_++];
-    if (blockLeft_ > 0)
-        --blockLeft_;
-    return true;
-}
-
-bool LzwDecoder::readCode(uint32_t& code)
-{
-    while (reservoirBits_ < codeSize_) {
-        uint8_t byte = 0;
-        if (!nextDataByte(byte))
-            return false;
-        reservoir_ |= uint32_t(byte) << reservoirBits_;
-        reservoirBits_ += 8;
-    }
-    code = reservoir_ & ((1u << codeSize_) - 1);
-    reservoir_ >>= codeSize_;
-    reservoirBits_ -= codeSize_;
-    return true;
-}
-
-bool LzwDecoder::put(uint8_t index)
-{
-    static const int kStep[5] = {1, 8, 8, 4, 2};
-    static const int kFirstRow[5] = {0, 0, 4, 2, 1};
-    if (x_ < placement_.width && y_ < placement_.height) {
-        const int32_t sx = placement_.left + x_;
-        const int32_t sy = placement_.top + y_;
-        if (sx < screenWidth_ && sy < screenHeight_)
-            raster_[size_t(sy) * size_t(screenWidth_) + size_t(sx)] = index;
-    }
-    if (++x_ < placement_.width)
-        return false;
-    x_ = 0;
-    y_ += kStep[pass_];
-    if (y_ < placement_.height)
-        return false;
-    if (pass_ == 0 || pass_ == 4)
-        return true;
-    do {
-        ++pass_;
-    } while (pass_ <= 4 && kFirstRow[pass_] >= placement_.height);
-    if (pass_ > 4)
-        return true;
-    y_ = kFirstRow[pass_];
-    return false;
-}
-
-bool LzwDecoder::decode()
-{
-    if (position_ >= size_)
-        return false;
-    const uint32_t minCodeSize = data_[position_++];
-    if (minCodeSize < 2 || minCodeSize > 9)
-        return false;
-    const uint32_t clearCode = 1u << minCodeSize;
-    const uint32_t endCode = clearCode + 1;
-    const uint32_t firstFree = clearCode + 2;
-    uint32_t nextCode = firstFree;
-    codeSize_ = minCodeSize + 1;
-    uint32_t limit = 1u << codeSize_;
-    uint32_t previous = 0;
-    uint8_t firstChar = 0;
-
-    for (;;) {
-        uint32_t code = 0;
-        if (!readCode(code))
-            return false;
-        if (code == endCode)
-            return true;
-        if (code == clearCode) {
-            nextCode = firstFree;
-            codeSize_ = minCodeSize + 1;
-            limit = 1u << codeSize_;
-            do {
-                if (!readCode(code))
-                    return false;
-            } while (code == clearCode);
-            if (code == endCode)
-                return true;
-            if (code >= nextCode)
-                code = 0;
-            previous = code;
-            firstChar = uint8_t(code);
-            if (put(firstChar))
-                return true;
-            continue;
-        }
-
-        int depth = 0;
-        uint32_t current = code;
-        if (code >= nextCode) {
-            stack_[depth++] = firstChar;
-            current = previous;
-        }
-        // Corrupt data can chain entries into a loop; the stack bounds the walk.
-        while (current >= firstFree) {
-            if (depth >= kMaxCodes - 1)
-                return false;
-            stack_[depth++] = suffix_[current];
-            current = prefix_[current];
-        }
-        const uint8_t root = uint8_t(current);
-        stack_[depth++] = root;
-        if (nextCode < limit) {
-            suffix_[nextCode] = root;
-            prefix_[nextCode] = uint16_t(previous);
-            ++nextCode;
-            previous = code;
-            firstChar = root;
-        }
-        if (nextCode >= limit && codeSize_ < 12) {
-            limit <<= 1;
-            ++codeSize_;
-        }
-        while (depth > 0)
-            if (put(stack_[--depth]))
-                return true;
-    }
 }
 
 }  // namespace
@@ -264,7 +81,7 @@ bool GifReader::readImage(GifInfo& info)
     if (!available(9))
         return false;
     const uint8_t* descriptor = bytes_ + position_;
-    ImagePlacement placement;
+    GifPlacement placement;
     placement.left = int32_t(readLE16(descriptor));
     placement.top = int32_t(readLE16(descriptor + 2));
     placement.width = int32_t(readLE16(descriptor + 4));
@@ -280,8 +97,8 @@ bool GifReader::readImage(GifInfo& info)
         return false;
     std::memset(info.indices.data, info.backgroundIndex, pixelCount);
 
-    LzwDecoder decoder(bytes_, size_, position_, placement, info.indices.data, info.screenWidth,
-                       info.screenHeight);
+    GifLzwDecoder decoder(bytes_, size_, position_, placement, info.indices.data, info.screenWidth,
+                          info.screenHeight);
     const bool ok = decoder.decode();
     return ok;
 }

@@ -29,6 +29,13 @@ std::string checkPngLoad(const uint8_t* data, size_t size);
 std::string checkGifLoad(const uint8_t* data, size_t size);
 std::string checkBmpLoad(const uint8_t* data, size_t size);
 
+// The animated PNG and GIF readers: a refused file leaves no animation; an
+// accepted one has frames of width * height pixels inside the canvas, at most
+// kMaxAnimationPixels in all, and agrees with the animation probe and with
+// the still readers' picture of the default image (PNG) or the opaque pixels
+// of the first image (GIF).
+std::string checkAnimationRead(const uint8_t* data, size_t size);
+
 // A small image made from the bytes (layout in image_checks.cpp) converted through
 // the optimizer to a file: the conversion succeeds, reports consistent results
 // and events, writes exactly the predicted number of bytes, leaves no

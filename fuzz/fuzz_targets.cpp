@@ -6,6 +6,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"png", checkPngLoad},
     {"gif", checkGifLoad},
     {"bmp", checkBmpLoad},
+    {"animation", checkAnimationRead},
     {"convert", checkConversion},
     {"settings", checkSettingsParser},
     {"cmdline", checkCommandLineScanner},

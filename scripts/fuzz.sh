@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzing with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer:
-# the PNG, GIF and BMP readers, the whole conversion of small images, the
-# settings file parser and the console's command-line scanner (fuzz/).
+# the PNG, GIF and BMP readers, the animated PNG and GIF readers, the whole
+# conversion of small images, the settings file parser and the console's
+# command-line scanner (fuzz/).
 #
 #   bash scripts/fuzz.sh [SECONDS]
 #       Runs every target for SECONDS (default 60) from its committed corpus
@@ -29,7 +30,7 @@ if [ "${1:-}" = "--refresh" ]; then
     shift
 fi
 seconds="${1:-$([ "$refresh" = 1 ] && echo 600 || echo 60)}"
-targets="${TOLVARINX_FUZZ_TARGETS:-png gif bmp convert settings cmdline}"
+targets="${TOLVARINX_FUZZ_TARGETS:-png gif bmp animation convert settings cmdline}"
 parallel="${TOLVARINX_FUZZ_JOBS:-2}"
 build="$root/build/fuzz"
 
@@ -47,9 +48,10 @@ trap 'rm -rf "$work"' EXIT
 # Seeds beyond the committed corpus, for --refresh.
 collect_seeds() {
     local seeds="$work/seeds"
-    mkdir -p "$seeds"/{png,gif,bmp,convert,settings,cmdline}
+    mkdir -p "$seeds"/{png,gif,bmp,animation,convert,settings,cmdline}
     cp "$corpus_root"/pngsuite/png/*.png "$seeds/png/"
     cp "$corpus_root"/gifsuite/gifs/*.gif "$seeds/gif/"
+    cp "$corpus_root"/gifsuite/gifs/*.gif "$seeds/animation/"
     cp "$corpus_root"/pngsuite/bmp/*.bmp "$seeds/bmp/"
     echo "== Generated seeds (regression suite, sanitize build)"
     cmake --preset sanitize >/dev/null
