@@ -26,8 +26,6 @@ constexpr int kPathCapacity = kDroppedPathCapacity;
 constexpr int kLabelColumnWidth = 70;
 constexpr int kValueColumnWidth = 250;
 constexpr const char* kLoadFailedText = "読み込みに失敗";
-// An animated PNG would become one frame: it is not opened, so nothing can cut it.
-constexpr const char* kAnimatedPngText = "ｱﾆﾒｰｼｮﾝPNGは1ﾌﾚｰﾑだけになるため開きません";
 constexpr const char* kAnimatedGifText = "ｱﾆﾒｰｼｮﾝGIFです: 1ﾌﾚｰﾑ目だけをPNGにします(GIFはそのまま)";
 constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定できません";
 // The save dialog's filter: one pair, ended by the literal's own NUL.
@@ -78,22 +76,22 @@ void MainWindow::openImage(const char* givenPath)
         appSettings.OpenDir.assign(chosen.c_str());
         appSettings.OpenDir.truncateToFolder();
     }
-    const Animation animation = probeAnimationFile(chosen.c_str());
-    if (animation == Animation::AnimatedPng) {
-        warningBox(kAnimatedPngText);
-        return;
-    }
-    // With the extended search on, the PNGs only it reads open too.
-    if (!loadConversionInput(chosen.c_str(), conversionSettingsOf(appSettings.OptFlag, 0).options, image, transparentColour,
-                             colourChunks, &wideSamples)) {
+    const Animation opened = probeAnimationFile(chosen.c_str());
+    // With the extended search on, the PNGs only it reads open too; an
+    // animated PNG's default image always (its frames are read from the file).
+    uint16_t options = conversionSettingsOf(appSettings.OptFlag, 0).options;
+    if (opened == Animation::AnimatedPng)
+        options |= OPT_EXTENDED_SEARCH;
+    if (!loadConversionInput(chosen.c_str(), options, image, transparentColour, colourChunks, &wideSamples)) {
         warningBox(kLoadFailedText);
         image.release();
         return;
     }
     path.assign(chosen.c_str());
+    animation = opened;
     inputSize = static_cast<int32_t>(fileSizeByName(path.c_str()));
     refreshView();
-    if (animation == Animation::AnimatedGif)
+    if (animation == Animation::AnimatedGif && !(appSettings.OptFlag & OPT_ANIMATE_GIF))
         warningBox(kAnimatedGifText);
 }
 
@@ -107,6 +105,7 @@ void MainWindow::pasteClipboard(bool withAlpha)
         return;
     }
     path.clear();
+    animation = Animation::None;
     inputSize = kNoInputSize;
     transparentColour = -1;
     colourChunks.release();
@@ -166,6 +165,9 @@ void MainWindow::convertImage(const char* outputPath)
     dialog.transparentColour =
         transparentColourForRun(isChecked(IDC_USE_TRANSPARENT) == BST_CHECKED, colourButton.colourRgb());
     dialog.outputPath = outputPath;
+    const bool whole = animation == Animation::AnimatedPng ||
+                       (animation == Animation::AnimatedGif && (appSettings.OptFlag & OPT_ANIMATE_GIF));
+    dialog.animationPath = whole ? path.c_str() : nullptr;
     INT_PTR outcome;
     {
         const ActiveRunScope scope(&activeRun_, dialog);

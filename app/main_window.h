@@ -10,6 +10,7 @@
 #include "app/colour_picker_window.h"
 #include "app/logic/image_facts.h"
 #include "app/preview_pane.h"
+#include "core/animation_probe.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/text_string.h"
@@ -28,6 +29,10 @@ public:
     ByteBuffer wideSamples;            // a 16-bit PNG's samples beyond 8 bits, read by the extended search
     int32_t inputSize = kNoInputSize;  // bytes of the input file; -1 for clipboard input
     TextString path;                   // the input file as opened; empty for clipboard input
+    // What the opened file holds: an animation is converted from the file,
+    // every frame (a GIF's only with the menu item), the preview showing its
+    // default image or first frame.
+    Animation animation = Animation::None;
 
     // Creates the (hidden) window with its icons and controls. False when the
     // dialog cannot be created.

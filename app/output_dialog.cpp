@@ -126,14 +126,20 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
         PngOptimizer optimizer;
         ImageConversion conversion;
         conversion.setProgress(dialog, &dialog->cancelRequested);
-        // The image is no file's content as it stands: the file is written whatever its size.
-        conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks, dialog->wideSamples);
         ConversionOutput output;
         output.path = dialog->outputPath;
         ConversionSettings settings = conversionSettingsOf(appSettings.OptFlag, 0);
         settings.keepTransparent = true;   // the colour the picker chose, or the file's
-        const ConversionReport& report = conversion.convert(optimizer, output, settings);
-        ok = report.status == ConversionStatus::Converted;
+        // The image is no file's content as it stands: the file is written
+        // whatever its size. An animation is converted from its file.
+        bool loaded = true;
+        if (dialog->animationPath)
+            loaded = conversion.loadFile(dialog->animationPath, settings.options);
+        else
+            conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks, dialog->wideSamples);
+        const ConversionReport& report =
+            loaded ? conversion.convert(optimizer, output, settings) : conversion.report();
+        ok = loaded && report.status == ConversionStatus::Converted;
         if (ok) {
             ConversionResult& result = dialog->result;
             result = conversionResultOf(report.result);
@@ -141,7 +147,8 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
             formatResultBlock(block, result);
             dialog->appendLog(block.c_str());
             char extended[256] = "\r\n";
-            if (formatExtendedReport(report.result, extended + 2, sizeof extended - 2) > 0)
+            if (formatAnimationReport(report.result, extended + 2, sizeof extended - 2) > 0 ||
+                formatExtendedReport(report.result, extended + 2, sizeof extended - 2) > 0)
                 dialog->appendLog(extended);
             char choice[224] = "";
             formatExtendedChoice(report.result, choice, sizeof choice);

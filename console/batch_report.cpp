@@ -76,6 +76,8 @@ FailureWords failureWords(const ConversionReport& report)
         return {"output error: the input could not be copied to the output", "copy_failed"};
     case ConversionCause::OutputExists:
         return {"output exists: another file has the output's name (-f replaces it)", "output_exists"};
+    case ConversionCause::BadAnimation:
+        return {"animation error: the animation is damaged; the file is left as it is", "bad_animation"};
     case ConversionCause::SharedOutput:
         return {"output name shared: another input of this run derives the same output name (-f allows it)",
                 "shared_output"};
@@ -158,6 +160,8 @@ std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool test
             putEncoding(object, report.result);
         if (report.result.options & OPT_EXTENDED_SEARCH)
             object["extended"] = extendedOf(report.result);
+        if (report.result.frames > 0)
+            object["frames"] = report.result.frames;
     }
     object["test_run"] = testRun;
     return line(object);

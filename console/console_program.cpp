@@ -47,6 +47,8 @@ const char kHelpText[] =
     "  -x3         extended search level 3: max, zopfli on more candidates with more iterations, slowest\n"
     "  -xi n       -x, -x2, -x3: zopfli iterations, 1 to 1000 (default: 15, fewer as the data grows,\n"
     "              at least 5; -x3: 60, at least 10); -x1 ignores it\n"
+    "  -a          an animated GIF becomes an animated PNG of every frame (without -a:\n"
+    "              a PNG of its first frame)\n"
     "  -n          test run: every search runs and is reported, no file is written\n"
     "  -q          quiet: only errors are printed\n"
     "  --json      one JSON object per file on a line of its own, then a summary object\n"
@@ -54,8 +56,9 @@ const char kHelpText[] =
     "\n"
     "A replaced file keeps its mode, owner, group and extended attributes; a symbolic\n"
     "link has the file it names replaced and stays a link (-d converts linked files\n"
-    "too, but does not enter linked folders). An animated PNG is left as it is (or\n"
-    "copied unchanged); an animated GIF gives a PNG of its first frame.\n"
+    "too, but does not enter linked folders). An animated PNG is optimized frame by\n"
+    "frame and stays animated (one that is damaged is left as it is, with an error);\n"
+    "an animated GIF gives a PNG of its first frame, or with -a an animated PNG.\n"
     "  -h, --help  this text\n"
     "  --version   the version\n";
 

@@ -55,7 +55,8 @@ void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request, u
                      static_cast<int>(request.filter), static_cast<int>(request.windowBits),
                      static_cast<int>(request.memLevel));
     char extended[256];
-    if (formatExtendedReport(request, extended, sizeof extended) > 0)
+    if (formatAnimationReport(request, extended, sizeof extended) > 0 ||
+        formatExtendedReport(request, extended, sizeof extended) > 0)
         std::fprintf(out, "%s\n", extended);
     if (notes & CONVERSION_NOTE_FIRST_FRAME)
         print(out, kFirstFrameLine);
@@ -127,6 +128,8 @@ int earlyFailure(FILE* out, const ConversionReport& report)
 {
     if (report.cause == ConversionCause::OutputExists || report.cause == ConversionCause::SharedOutput)
         return fail(out, kOutputExistsLine);
+    if (report.cause == ConversionCause::BadAnimation)
+        return fail(out, "<ｱﾆﾒｰｼｮﾝが壊れているため変更なし>\n");
     if (report.failed() && report.cause != ConversionCause::CopyFailed)
         return fail(out, "<出力エラー>\n");
     return -1;

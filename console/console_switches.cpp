@@ -14,6 +14,7 @@ const FlagSwitch kFlagSwitches[] = {
     {"n", RUN_TEST},
     {"-json", RUN_JSON},
     {"f", RUN_REPLACE},
+    {"a", RUN_ANIMATE_GIF},
 };
 const int kFlagSwitchCount = static_cast<int>(sizeof kFlagSwitches / sizeof kFlagSwitches[0]);
 
@@ -146,6 +147,7 @@ constexpr SettingFlag kRunFlagSettings[] = {
     {RUN_TIME_STAMPS, &ConversionSettings::keepTimeStamps},
     {RUN_REPLACE, &ConversionSettings::replaceExisting},
     {RUN_TEST, &ConversionSettings::testRun},
+    {RUN_ANIMATE_GIF, &ConversionSettings::animateGif},
 };
 
 }  // namespace

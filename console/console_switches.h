@@ -31,8 +31,9 @@ constexpr uint16_t RUN_REPLACE = 0x1000;      // "-f": derived names replace oth
 constexpr int kRunExtendedLevelShift = 13;
 constexpr uint16_t RUN_EXTENDED_LEVEL_MASK = 0x6000;
 static_assert(kMaxExtendedLevel << kRunExtendedLevelShift <= RUN_EXTENDED_LEVEL_MASK, "every level fits the field");
+constexpr uint16_t RUN_ANIMATE_GIF = 0x8000;   // "-a": an animated GIF becomes an animated PNG
 constexpr uint16_t kConsoleRunBits = RUN_TIME_STAMPS | RUN_QUIET | RUN_TEST | RUN_JSON | RUN_REPLACE |
-                                     RUN_EXTENDED_LEVEL_MASK;
+                                     RUN_EXTENDED_LEVEL_MASK | RUN_ANIMATE_GIF;
 static_assert((kConsoleRunBits & kConvertOptionBits) == 0, "a run flag of its own must not be an engine bit");
 
 // The level field of the run flags (0: no level switch given).

@@ -124,6 +124,9 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
     if (request.cancelFlag)
         storeSharedFlag(request.cancelFlag, 0);
     request.notWritten = 0;
+    request.frames = 0;
+    if (request.animation)
+        return convertAnimation(place, request);
     width_ = request.width;
     height_ = request.height;
     colourCount_ = 0;

@@ -13,8 +13,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/byte_buffer.h"
+
+struct Animation8;
 
 // The option bits of ConvertRequest::options (OPT_*). No other bit reaches the optimizer.
 constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no filter trials
@@ -70,6 +73,15 @@ struct ConvertRequest {
     // bytes), but only these samples are written: the default search does
     // not run, and the extended search stores them at 16 bits.
     const uint8_t* samples16 = nullptr;
+    // An animation to write as an animated PNG (engine/animation/animated_png_encoder.h)
+    // instead of the picture, or null. Not owned, valid for the call. pixels,
+    // width, height, transparentColour, hasAlpha, keptChunks and samples16 are
+    // not read; each frame's rows get the search of the options (the default
+    // search, and with OPT_EXTENDED_SEARCH the extended search's on the rows
+    // at the level asked for, the smaller kept). Out: fileSize, dataSize (every
+    // frame's data), bitDepth (bits per pixel of the layout), the extended
+    // layout fields (layout, depth, palette order; the rest 0) and frames.
+    const Animation8* animation = nullptr;
     // out: the result of a successful convert
     int32_t windowBits = 0;
     int32_t memLevel = 0;
@@ -96,6 +108,7 @@ struct ConvertRequest {
     int32_t encoder = 0;               // DeflateEncoder
     int32_t encoderIterations = 0;     // zopfli's iterations when encoder is ENCODER_ZOPFLI, else 0
     int32_t encoderParts = 0;          // the parts zopfli's stream was encoded in side by side, else 0
+    uint32_t frames = 0;               // frames of the animated PNG written, else 0
 };
 
 // How much the extended search may spend (ConvertRequest::extendedLevel).
@@ -250,6 +263,10 @@ private:
         AppendBuffer* memory;
     };
     int convertInto(const OutputPlace& place, ConvertRequest& request);
+    int convertAnimation(const OutputPlace& place, ConvertRequest& request);
+    // One animation frame's rows (unfiltered) by the default search into a zlib stream.
+    bool encodeRowsByDefaultSearch(const uint8_t* rows, uint32_t stride, uint32_t height, int32_t bitsPerPixel,
+                                   std::vector<uint8_t>& stream);
     bool writeOutput(const OutputPlace& place);
     bool paletteEntryZeroIsTransparent() const;
     bool cancelled() const;

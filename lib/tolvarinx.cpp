@@ -25,6 +25,7 @@ static_assert(TLVX_OPT_NO_DEFLATE_COMPARE == OPT_NO_DEFLATE_COMPARE, "option bit
 static_assert(TLVX_OPT_NO_8BIT_COMPARE == OPT_NO_8BIT_COMPARE, "option bit");
 static_assert(TLVX_OPT_EXTENDED_SEARCH == OPT_EXTENDED_SEARCH, "option bit");
 static_assert(TLVX_OPT_ALL == kConvertOptionBits, "every bit a request takes has a public name");
+static_assert((TLVX_OPT_ANIMATE_GIF & (TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK)) == 0, "a bit of its own");
 static_assert(TLVX_MAX_EXTENDED_ITERATIONS == kMaxExtendedIterations, "one bound of the iterations");
 // The public levels are the engine's; the field holds every one of them and no option bit.
 static_assert(TLVX_EXTENDED_LEVEL_FAST == EXTENDED_LEVEL_FAST && TLVX_EXTENDED_LEVEL_BALANCED == EXTENDED_LEVEL_BALANCED &&
@@ -44,7 +45,7 @@ const tlvx_settings kDefaultSettings = {};
 
 bool validSettings(const tlvx_settings& settings)
 {
-    return (settings.options & ~(TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK)) == 0 &&
+    return (settings.options & ~(TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK | TLVX_OPT_ANIMATE_GIF)) == 0 &&
            settings.extended_iterations >= 0 && settings.extended_iterations <= kMaxExtendedIterations;
 }
 
@@ -76,6 +77,7 @@ tlvx_status failureStatus(const ConversionReport& report, bool toFile)
         return TLVX_ERROR_NOT_READABLE;
     case ConversionCause::NotAnImage:
     case ConversionCause::InputTooLarge:
+    case ConversionCause::BadAnimation:
         return TLVX_ERROR_READ;
     case ConversionCause::CopyFailed:
     case ConversionCause::OutputExists:
@@ -115,6 +117,7 @@ tlvx_status convertCall(const tlvx_settings& settings, const ConversionOutput& o
     chosen.extendedLevel =
         static_cast<int32_t>((settings.options & TLVX_OPT_EXTENDED_LEVEL_MASK) >> TLVX_OPT_EXTENDED_LEVEL_SHIFT);
     chosen.extendedIterations = settings.extended_iterations;
+    chosen.animateGif = (settings.options & TLVX_OPT_ANIMATE_GIF) != 0;
     if (settings.cancel && loadSharedFlag(settings.cancel) != 0)
         return TLVX_ERROR_CANCELLED;
     if (!load(conversion, chosen.options))

@@ -66,6 +66,9 @@ extern "C" {
 #define TLVX_OPT_EXTENDED_LEVEL_SHIFT 4
 #define TLVX_OPT_EXTENDED_LEVEL_MASK 0x30u
 #define TLVX_OPT_EXTENDED_LEVEL(n) ((unsigned)(n) << TLVX_OPT_EXTENDED_LEVEL_SHIFT)
+/* An animated GIF becomes an animated PNG of every frame (without it: a PNG
+   of its first frame). An animated PNG input is always written whole. */
+#define TLVX_OPT_ANIMATE_GIF 0x1000u
 
 typedef enum tlvx_status {
     TLVX_OK = 0,

@@ -15,7 +15,8 @@ $SUDO apt-get install -y --no-install-recommends \
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev \
     wine wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine \
     clang libclang-rt-14-dev strace \
-    optipng zopfli parallel libzopfli-dev libdeflate-dev dpkg-dev gnuplot-nox lintian
+    optipng zopfli parallel libzopfli-dev libdeflate-dev dpkg-dev gnuplot-nox lintian \
+    libgif-dev apngasm apngopt
 
 # Wine reads the ANSI code page from the locale: ja_JP.UTF-8 gives code page 932.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then

@@ -177,7 +177,7 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
         const OutputOutcome refusal = derivedNameRefusal(target);
         if (refusal != OutputOutcome::Converted)
             return refusal;
-        const Animation animation = probeAnimationFile(inputPath);
+        const Animation animation = request.animation ? Animation::None : probeAnimationFile(inputPath);
         if (animation == Animation::AnimatedGif)
             noted |= CONVERSION_NOTE_FIRST_FRAME;
         if (animation == Animation::AnimatedPng) {
@@ -224,7 +224,8 @@ OutputOutcome convertToMemory(PngOptimizer& optimizer, ConvertRequest& request, 
     const uint32_t headBytes = inputSize < kPngSignatureBytes ? inputSize : kPngSignatureBytes;
     const bool pngInput = input && imageFileKind(input, headBytes) == ImageFileKind::Png;
     request.sizeToBeat = pngInput ? inputSize : kNoSizeToBeat;
-    const Animation animation = input ? probeAnimationMemory(input, inputSize) : Animation::None;
+    const Animation animation =
+        input && !request.animation ? probeAnimationMemory(input, inputSize) : Animation::None;
     if (animation == Animation::AnimatedGif)
         noted |= CONVERSION_NOTE_FIRST_FRAME;
     if (animation == Animation::AnimatedPng) {

@@ -17,7 +17,8 @@
 // - an output name the program derived (OUTPUT_DERIVED_NAME) never replaces
 //   another existing file, nor one that another input of the run derives too
 //   (OUTPUT_SHARED_NAME), unless OUTPUT_REPLACE_EXISTING allows it;
-// - an animated PNG is never cut to its default image: it is treated as a
+// - an animated PNG is never cut to its default image: unless the request
+//   carries its animation (ConvertRequest::animation), it is treated as a
 //   PNG that cannot be made smaller (copied unchanged, or left alone in
 //   place), without a search;
 // - a file converted in place that has other names (hard links) is left

@@ -39,3 +39,18 @@ int formatExtendedChoice(const ConvertRequest& request, char* out, uint32_t capa
     }
     return length < 0 ? 0 : length;
 }
+
+int formatAnimationReport(const ConvertRequest& request, char* out, uint32_t capacity)
+{
+    if (request.frames == 0)
+        return 0;
+    const int32_t layout = request.extendedLayout;
+    const char* name = layout >= 0 && layout < kExtendedLayoutCount ? kExtendedLayoutNames[layout] : "?";
+    char level[32] = "";
+    if (request.options & OPT_EXTENDED_SEARCH)
+        std::snprintf(level, sizeof level, ", レベル%d", static_cast<int>(requestedExtendedLevel(request)));
+    const int length = std::snprintf(out, capacity, "ｱﾆﾒｰｼｮﾝPNG %uﾌﾚｰﾑ, %s %dビット%s",
+                                     static_cast<unsigned>(request.frames), name,
+                                     static_cast<int>(request.extendedDepth), level);
+    return length < 0 ? 0 : length;
+}

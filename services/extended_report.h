@@ -15,3 +15,8 @@ int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capa
 // The line's text after its "拡張探索: " heading: the choice alone, as the
 // folder results show it. Returns as formatExtendedReport.
 int formatExtendedChoice(const ConvertRequest& request, char* out, uint32_t capacity);
+// The line of an animated PNG written (request.frames above 0): its frames
+// and layout, and the level with the extended search
+// ("ｱﾆﾒｰｼｮﾝPNG 12ﾌﾚｰﾑ, パレット 4ビット, レベル2"). Returns as
+// formatExtendedReport; 0 when no animation was written.
+int formatAnimationReport(const ConvertRequest& request, char* out, uint32_t capacity);

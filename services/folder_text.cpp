@@ -13,6 +13,7 @@ const FolderColumnSpec kFolderColumns[kFolderColumnCount] = {
 };
 
 const char* const kFolderCellReadError = "<読込ｴﾗｰ>";
+const char* const kFolderCellBadAnimation = "<ｱﾆﾒｰｼｮﾝ破損: 変更なし>";
 const char* const kFolderCellFailed = "<失敗>";
 const char* const kFolderCellCopied = "<ｺﾋﾟｰ>";
 const char* const kFolderCellNoOutput = "<出力なし>";
@@ -90,7 +91,11 @@ void formatOutcomeCell(TextString& out, const ConversionReport& report)
     const uint16_t notes = report.notes;
     switch (report.status) {
     case ConversionStatus::Converted:
-        if (report.result.extendedLayout != LAYOUT_DEFAULT) {
+        if (report.frames > 0) {
+            char animation[224];
+            formatAnimationReport(report.result, animation, sizeof animation);
+            out.assign(animation);
+        } else if (report.result.extendedLayout != LAYOUT_DEFAULT) {
             // The extended search's file: the default search's winner was not written.
             char choice[224];
             formatExtendedChoice(report.result, choice, sizeof choice);
@@ -118,6 +123,9 @@ void formatOutcomeCell(TextString& out, const ConversionReport& report)
     case ConversionCause::NotAnImage:
     case ConversionCause::InputTooLarge:
         out.assign(kFolderCellReadError);
+        break;
+    case ConversionCause::BadAnimation:
+        out.assign(kFolderCellBadAnimation);
         break;
     case ConversionCause::OutputExists:
         out.assign(kFolderCellOutputExists);

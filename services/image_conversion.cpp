@@ -1,5 +1,6 @@
 #include "services/image_conversion.h"
 
+#include "core/animation_probe.h"
 #include "core/file_handle.h"
 #include "core/replacing_file.h"
 #include "core/shared_flag.h"
@@ -80,13 +81,33 @@ bool ImageConversion::finishLoad(bool loaded)
     return loaded;
 }
 
+void ImageConversion::readAnimation(const uint8_t* data, uint32_t size)
+{
+    animation_ = Animation8();
+    animationRead_ = AnimationRead::NotAnimated;
+    animatedGif_ = false;
+    const Animation kind = probeAnimationMemory(data, size);
+    if (kind == Animation::AnimatedPng)
+        animationRead_ = readAnimatedPng(data, size, animation_);
+    if (kind == Animation::AnimatedGif) {
+        animationRead_ = readAnimatedGif(data, size, animation_);
+        animatedGif_ = true;
+    }
+    if (animationRead_ != AnimationRead::Done)
+        animation_ = Animation8();
+}
+
 bool ImageConversion::loadFile(const char* path, uint16_t options)
 {
     report_ = ConversionReport();
     inputPath_.assign(path);
     memory_ = nullptr;
     transparentColour_ = -1;
-    if (!loadConversionInput(path, options, image_, transparentColour_, keptChunks_, &wideSamples_)) {
+    // An animated PNG's frames are read whole below, whatever the default
+    // image's format needs: its picture loads with the extended reader.
+    const bool animatedPng = probeAnimationFile(path) == Animation::AnimatedPng;
+    if (!loadConversionInput(path, animatedPng ? uint16_t(options | OPT_EXTENDED_SEARCH) : options, image_,
+                             transparentColour_, keptChunks_, &wideSamples_)) {
         report_.cause = loadFailureOf(path);
         return finishLoad(false);
     }
@@ -95,6 +116,20 @@ bool ImageConversion::loadFile(const char* path, uint16_t options)
         // No image is 0 bytes long: the size could not be read, and every rule needs it.
         report_.cause = ConversionCause::NotReadable;
         return finishLoad(false);
+    }
+    animation_ = Animation8();
+    animationRead_ = AnimationRead::NotAnimated;
+    animatedGif_ = false;
+    if (probeAnimationFile(path) != Animation::None) {
+        ByteBuffer content;
+        FileHandle file;
+        const uint32_t size = report_.inputSize;
+        if (!file.openRead(path) || size > kMaxStreamInputBytes || !content.allocate(size, false) ||
+            file.read(content.data, size) != size) {
+            report_.cause = ConversionCause::NotReadable;
+            return finishLoad(false);
+        }
+        readAnimation(content.data, size);
     }
     return finishLoad(true);
 }
@@ -105,11 +140,14 @@ bool ImageConversion::loadMemory(const uint8_t* data, uint32_t size, uint16_t op
     inputPath_.clear();
     memory_ = data;
     transparentColour_ = -1;
-    if (!loadConversionMemory(data, size, options, image_, transparentColour_, keptChunks_, &wideSamples_)) {
+    const bool animatedPng = probeAnimationMemory(data, size) == Animation::AnimatedPng;
+    if (!loadConversionMemory(data, size, animatedPng ? uint16_t(options | OPT_EXTENDED_SEARCH) : options, image_,
+                              transparentColour_, keptChunks_, &wideSamples_)) {
         report_.cause = ConversionCause::NotAnImage;
         return finishLoad(false);
     }
     report_.inputSize = size;
+    readAnimation(data, size);
     return finishLoad(true);
 }
 
@@ -132,6 +170,8 @@ void ImageConversion::useImage(const DibImage& image, int32_t transparentColour,
     image_.release();
     wideSamples_.release();
     source_ = &image;
+    animation_ = Animation8();
+    animationRead_ = AnimationRead::NotAnimated;
     chunks_ = keptChunks;
     wide_ = wideSamples;
     transparentColour_ = transparentColour;
@@ -180,6 +220,16 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     request_.callback = &ImageConversion::onEngineProgress;
     request_.userData = this;
     request_.cancelFlag = &engineCancel_;
+    // An animation is written whole: every animated PNG, and an animated GIF when asked.
+    request_.animation = nullptr;
+    if (!animatedGif_ || settings.animateGif) {
+        if (animationRead_ == AnimationRead::Done)
+            request_.animation = &animation_;
+        if (animationRead_ == AnimationRead::Malformed) {
+            report_.cause = ConversionCause::BadAnimation;
+            return report_;
+        }
+    }
 
     OutputOutcome outcome;
     if (memory_ || output.memory || output.stream) {
@@ -213,6 +263,8 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     report_.result.callback = nullptr;
     report_.result.userData = nullptr;
     report_.result.cancelFlag = nullptr;
+    report_.result.animation = nullptr;
+    report_.frames = outcome == OutputOutcome::Converted ? request_.frames : 0;
     switch (outcome) {
     case OutputOutcome::Converted: report_.status = ConversionStatus::Converted; break;
     case OutputOutcome::Copied: report_.status = ConversionStatus::Copied; break;

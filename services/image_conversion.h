@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/animation.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/text_string.h"
@@ -40,6 +41,7 @@ struct ConversionSettings {
     bool keepTimeStamps = false;       // OUTPUT_KEEP_TIME_STAMPS
     bool replaceExisting = false;      // OUTPUT_REPLACE_EXISTING
     bool testRun = false;              // OUTPUT_TEST_RUN: the search runs, nothing is written
+    bool animateGif = false;           // an animated GIF becomes an animated PNG of every frame
 };
 
 // One front-end flag bit that switches one setting on: the rows of each
@@ -89,6 +91,7 @@ enum class ConversionCause {
     CopyFailed,       // the unchanged input could not be copied to the output
     OutputExists,     // the derived output name is another existing file
     SharedOutput,     // another input of the run derives the same output name
+    BadAnimation,     // an animation to be written whole is damaged (animation.h); the file is left alone
 };
 
 // How a conversion ended, with its figures.
@@ -98,6 +101,7 @@ struct ConversionReport {
     uint16_t notes = 0;          // CONVERSION_NOTE_* bits
     bool loaded = false;         // the input was read as an image
     uint32_t inputSize = 0;      // bytes of the input, when loaded
+    uint32_t frames = 0;         // frames of an animated PNG written (Converted), else 0
     // The result fields of the request (engine/png_optimizer.h): valid for
     // Converted, Copied and Kept (describing the input only when notes has
     // kConversionNotesWithoutSearch). Its image and chunk pointers are null.
@@ -120,7 +124,12 @@ public:
     void setProgress(ProgressSink* sink, volatile int16_t* cancelFlag);
 
     // Loading, each forgetting the image before. False when the input is
-    // not read as an image; report() then says why. With OPT_EXTENDED_SEARCH
+    // not read as an image; report() then says why. An animated PNG loads
+    // with every frame and is written whole (frames in the report); an
+    // animated GIF too when the settings ask for it (animateGif), else its
+    // first frame as a picture. An animated PNG that cannot be taken whole
+    // (16-bit samples) stays as it is, never cut; a damaged animation to be
+    // written fails with BadAnimation. With OPT_EXTENDED_SEARCH
     // a 16-bit PNG whose samples do not all fit 8 bits loads with them, and
     // they reach the engine (ConvertRequest::samples16); such an input is
     // converted only with OPT_EXTENDED_SEARCH (otherwise Failed, NotAnImage).
@@ -162,6 +171,11 @@ private:
     const uint8_t* memory_ = nullptr;    // the memory input, or null
     TextString inputPath_;               // the file input, or empty
     int32_t transparentColour_ = -1;
+    // Every frame of an animated input (read by the file and memory loads).
+    void readAnimation(const uint8_t* data, uint32_t size);
+    Animation8 animation_;
+    AnimationRead animationRead_ = AnimationRead::NotAnimated;
+    bool animatedGif_ = false;           // animation_ came from a GIF
     ConvertRequest request_;
     ConversionReport report_;
     ProgressSink* sink_ = nullptr;

@@ -118,6 +118,7 @@ ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag)
     ConversionSettings settings = settingsOfFlags(dirFlag, kDirFlagSettings);
     settings.options = static_cast<uint16_t>(optFlag & kConvertOptionBits);
     settings.extendedLevel = extendedLevelOfOptFlag(optFlag);
+    settings.animateGif = (optFlag & OPT_ANIMATE_GIF) != 0;
     return settings;
 }
 

@@ -21,13 +21,16 @@
 // loads with the search off.
 constexpr uint16_t OPT_OPEN_DIALOG_PREVIEW = 0x0100;   // the open-file dialog previews files
 constexpr uint16_t OPT_CLOSE_OUTPUT_DIALOG = 0x0200;   // the output dialog closes after success
+// Conversions write an animated GIF as an animated PNG of every frame.
+constexpr uint16_t OPT_ANIMATE_GIF = 0x1000;
 // The extended search's level: a field of two bits, read only with
 // OPT_EXTENDED_SEARCH. 0 and 2 are level 2, so a file written before the
 // levels existed with the search on opens at level 2; optFlagWithExtendedLevel
 // stores level 2 as 0, and 0 with the search off.
 constexpr int kOptExtendedLevelShift = 10;
 constexpr uint16_t OPT_EXTENDED_LEVEL_MASK = 0x0C00;
-static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG | OPT_EXTENDED_LEVEL_MASK) & kConvertOptionBits) == 0,
+static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG | OPT_EXTENDED_LEVEL_MASK | OPT_ANIMATE_GIF) &
+               kConvertOptionBits) == 0 && (OPT_ANIMATE_GIF & OPT_EXTENDED_LEVEL_MASK) == 0,
               "the desktop's own OptFlag bits must lie outside the engine's");
 static_assert(((OPT_OPEN_DIALOG_PREVIEW | OPT_CLOSE_OUTPUT_DIALOG) & OPT_EXTENDED_LEVEL_MASK) == 0 &&
                   (kMaxExtendedLevel << kOptExtendedLevelShift) == OPT_EXTENDED_LEVEL_MASK,

@@ -50,6 +50,7 @@ constexpr OptionCommand kOptionCommands[kOptionCommandCount] = {
     {ID_MENU_NO_DEFLATE_COMPARE, OPT_NO_DEFLATE_COMPARE},
     {ID_MENU_NO_8BIT_COMPARE, OPT_NO_8BIT_COMPARE},
     {ID_MENU_CLOSE_OUTPUT_DIALOG, OPT_CLOSE_OUTPUT_DIALOG},
+    {ID_MENU_ANIMATE_GIF, OPT_ANIMATE_GIF},
 };
 
 }  // namespace

@@ -44,13 +44,14 @@ constexpr int ID_MENU_CLOSE_OUTPUT_DIALOG = 40007;
 // The OptFlag bit a menu command toggles, 0 for any other command.
 uint16_t optionBitOfCommand(int commandId);
 // Number of option commands, and the command at index i (menu order).
-constexpr int kOptionCommandCount = 4;
+constexpr int kOptionCommandCount = 5;
 int optionCommandAt(int i);
 
 // The radio items of the submenu "拡張探索(&X)", in menu order: off, then
 // level n (1 to 3) at ID_MENU_EXTENDED_OFF + n.
 constexpr int ID_MENU_EXTENDED_OFF = 40010;
 constexpr int ID_MENU_EXTENDED_LAST = 40013;
+constexpr int ID_MENU_ANIMATE_GIF = 40014;
 // The level a submenu command chooses (0: off), -1 for any other command.
 int32_t extendedLevelOfCommand(int commandId);
 // The submenu command that OptFlag's level checks.

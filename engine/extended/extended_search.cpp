@@ -154,6 +154,7 @@ public:
     }
 
     bool run(unsigned threads);
+    bool runOnRows(const PackedRows& rows, unsigned threads);
 
 private:
     bool cancelled() const { return request_.cancelFlag && loadSharedFlag(request_.cancelFlag) != 0; }
@@ -580,6 +581,30 @@ bool ExtendedSearch::run(unsigned threads)
     return ok;
 }
 
+bool ExtendedSearch::runOnRows(const PackedRows& rows, unsigned threads)
+{
+    choice_ = ExtendedChoice();
+    bool ok = false;
+    try {
+        candidates_.resize(1);
+        Candidate& candidate = candidates_.front();
+        candidate.rows.assign(rows.rows, rows.rows + size_t(rows.stride) * rows.height);
+        candidate.packed = {candidate.rows.data(), rows.stride, rows.height, rows.bytesPerPixel};
+        candidate.file.layout = LAYOUT_RGBA;   // sizes the files compared; the same for every pair
+        if (threads > 1)
+            pool_ = sharedWorkerPool(threads);
+        ok = step() && rank() && encodeBest() && best_.fileSize > 0 && choose(best_);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    pool_.reset();
+    if (!ok)
+        choice_ = ExtendedChoice();
+    else
+        choice_.layout = LAYOUT_DEFAULT;
+    return ok;
+}
+
 }   // namespace
 
 void setExtendedStageObserver(ExtendedStageObserver observer, void* context)
@@ -615,4 +640,11 @@ bool runExtendedSearch(const ConvertRequest& request, unsigned threads, Extended
 {
     ExtendedSearch search(request, choice);
     return search.run(threads);
+}
+
+bool runExtendedRowsSearch(const ConvertRequest& request, const PackedRows& rows, unsigned threads,
+                           ExtendedChoice& choice)
+{
+    ExtendedSearch search(request, choice);
+    return search.runOnRows(rows, threads);
 }

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/extended/extended_filters.h"
 #include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 
@@ -64,3 +65,13 @@ int32_t automaticZopfliIterations(uint64_t dataBytes);
 // into the request; emits the extended progress events through its callback
 // and polls its cancel flag. False on cancellation or failure.
 bool runExtendedSearch(const ConvertRequest& request, unsigned threads, ExtendedChoice& choice);
+
+// The same stages from the filters on, on rows already laid out (one
+// animation frame's): every filter strategy of the level, the finalists and
+// zopfli as the level says, for request's level, iterations, progress and
+// cancel flag (its picture fields are not read; width and height size the
+// files compared, which differ by the stream alone). Fills choice's filter,
+// encoder and stream (its layout fields stay LAYOUT_DEFAULT). False on
+// cancellation or failure.
+bool runExtendedRowsSearch(const ConvertRequest& request, const PackedRows& rows, unsigned threads,
+                           ExtendedChoice& choice);

@@ -298,6 +298,14 @@ TEST(AppSettingsRoundTrip, ExtendedLevelMenuItemsAndTheirFile)
         EXPECT_EQ(conversion.extendedLevel, c.level);
         EXPECT_EQ(loaded.OptFlag & ~(OPT_EXTENDED_SEARCH | OPT_EXTENDED_LEVEL_MASK), kDefaultOptFlag);
     }
+    // The animated-GIF item survives a save and reaches the folder run's settings.
+    AppSettings animated;
+    animated.OptFlag = uint16_t(kDefaultOptFlag | OPT_ANIMATE_GIF);
+    ASSERT_TRUE(saveSettingsTo(path.c_str(), animated, WindowPosition{}));
+    AppSettings reloaded;
+    loadSettingsFrom(path.c_str(), reloaded);
+    EXPECT_TRUE(conversionSettingsOf(reloaded.OptFlag, 0).animateGif);
+    EXPECT_FALSE(conversionSettingsOf(kDefaultOptFlag, 0).animateGif);
     // Level bits without the search are no level; the other commands choose none.
     EXPECT_EQ(extendedLevelOfOptFlag(uint16_t(kDefaultOptFlag | OPT_EXTENDED_LEVEL_MASK)), 0);
     for (int other : {40008, 40009, 40014, 40003, 0})

@@ -11,7 +11,7 @@
 
 // What converting a case's file in place must do to its bytes.
 enum class InPlaceExpect {
-    Smaller,     // replaced by a smaller PNG of the same pixels
+    Smaller,     // replaced by a smaller PNG of the same pixels (every frame rendered the same)
     Unchanged,   // left byte for byte as it was
 };
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/animation_compositor.h"
 #include "tests/common/image_file_builders.h"
 
 namespace {
@@ -111,7 +112,7 @@ const std::vector<InPlaceCase> kInPlaceCases = {
     {"symbolic link", InPlaceExpect::Smaller, nullptr, throughLink},
     {"chain of links", InPlaceExpect::Smaller, nullptr, throughLinkChain},
     {"hard link", InPlaceExpect::Unchanged, "ﾊｰﾄﾞﾘﾝｸ", hardLinked},
-    {"animated PNG", InPlaceExpect::Unchanged, "ｱﾆﾒｰｼｮﾝPNG", animated},
+    {"animated PNG", InPlaceExpect::Smaller, "ｱﾆﾒｰｼｮﾝPNG", animated},
 };
 
 bool IdentitySnapshot::operator==(const IdentitySnapshot& other) const
@@ -150,6 +151,9 @@ void expectConvertedInPlace(const InPlaceCase& c, const InPlaceFile& file, const
         return;
     }
     EXPECT_LT(after.size(), file.before.size()) << where;
+    RenderedAnimation shownBefore, shownAfter;
+    ASSERT_TRUE(renderPng(file.before, shownBefore) && renderPng(after, shownAfter)) << where;
+    EXPECT_EQ(compareRendered(shownBefore, shownAfter), "") << where;
     RgbaImage decoded;
     ASSERT_TRUE(decodePngBytesWithLibpng(after, decoded)) << where;
     EXPECT_EQ(decoded.pixels, file.picture.pixels) << where;

@@ -87,7 +87,7 @@ TEST(LibraryApi, FailuresGiveTheirCodeAndNoOutput)
     const FailureCase cases[] = {
         {"empty input", {}, 0, 0, false, false, false, TLVX_ERROR_ARGUMENT},
         {"no output pointer", bmp, 0, 0, true, false, false, TLVX_ERROR_ARGUMENT},
-        {"unknown option bit", bmp, 0x40, 0, false, false, false, TLVX_ERROR_ARGUMENT},
+        {"unknown option bit", bmp, 0x2000, 0, false, false, false, TLVX_ERROR_ARGUMENT},
         {"level 4", bmp, TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(4), 0, false, false, false,
          TLVX_ERROR_ARGUMENT},
         {"level 7", bmp, TLVX_OPT_EXTENDED_SEARCH | TLVX_OPT_EXTENDED_LEVEL(7), 0, false, false, false,
