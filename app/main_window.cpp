@@ -19,6 +19,7 @@
 #include "framework/helpers.h"
 #include "framework/shell_dialogs.h"
 #include "services/conversion.h"
+#include "services/image_conversion.h"
 
 namespace {
 
@@ -76,7 +77,11 @@ void MainWindow::openImage(const char* givenPath)
         appSettings.OpenDir.assign(chosen.c_str());
         appSettings.OpenDir.truncateToFolder();
     }
-    const Animation opened = probeAnimationFile(chosen.c_str());
+    Animation opened = Animation::None;
+    if (!readAnimationKind(chosen.c_str(), opened)) {
+        warningBox(kLoadFailedText);
+        return;
+    }
     // With the extended search on, the PNGs only it reads open too; an
     // animated PNG's default image always (its frames are read from the file).
     uint16_t options = conversionSettingsOf(appSettings.OptFlag, 0).options;

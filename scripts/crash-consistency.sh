@@ -7,6 +7,8 @@
 #             smaller, so it is copied over an existing out.png)
 #   link      as in place, but img.png is a symbolic link to store/img.png: the
 #             file it names is replaced, the link stays
+#   animation as in place, img.png an animated PNG of three frames (every
+#             frame written whole)
 # Every target has an identity to keep: mode 640 (the temporary file starts
 # at 600), owner and group nobody when run as root, and a user.tolvarinx
 # extended attribute where the file system keeps user attributes.
@@ -207,6 +209,43 @@ setup_link() {
     args=(-i img.png -nf -nd -ts)
     mkdir -p "$dir/store"
     cp "$work/original.png" "$dir/before.bin"
+    give_identity "$dir/before.bin"
+}
+
+# Three frames of the plasma picture, shifted and tinted, as one animated PNG
+# whose data is stored without compression: the converter makes it smaller.
+apng_py='
+import struct, sys, zlib
+size, out, frames = 96, sys.argv[1], sys.argv[2:]
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
+png += chunk(b"acTL", struct.pack(">II", len(frames), 0))
+sequence = 0
+for i, name in enumerate(frames):
+    pixels = open(name, "rb").read()
+    rows = b"".join(b"\0" + pixels[y * size * 4:(y + 1) * size * 4] for y in range(size))
+    png += chunk(b"fcTL", struct.pack(">IIIIIHHBB", sequence, size, size, 0, 0, 1, 8, 0, 0))
+    sequence += 1
+    data = zlib.compress(rows, 0)
+    if i == 0:
+        png += chunk(b"IDAT", data)
+    else:
+        png += chunk(b"fdAT", struct.pack(">I", sequence) + data)
+        sequence += 1
+open(out, "wb").write(png + chunk(b"IEND", b""))
+'
+setup_animation() {
+    setup_in_place "$1"
+    if [ ! -f "$work/animated.png" ]; then
+        local frames="$work/animation-frames"
+        mkdir -p "$frames"
+        convert "$work/original.png" -crop 96x96+0+0 +repage -depth 8 "RGBA:$frames/f1.rgba"
+        convert "$work/original.png" -crop 96x96+32+16 +repage -depth 8 "RGBA:$frames/f2.rgba"
+        convert "$work/original.png" -crop 96x96+64+64 +repage -modulate 100,60 -depth 8 "RGBA:$frames/f3.rgba"
+        python3 -c "$apng_py" "$work/animated.png" "$frames"/f1.rgba "$frames"/f2.rgba "$frames"/f3.rgba
+    fi
+    cp "$work/animated.png" "$dir/before.bin"
     give_identity "$dir/before.bin"
 }
 
@@ -499,6 +538,11 @@ run_scenario copy setup_copy
 # The link changes only where the target is resolved and the temporary file
 # lies; the size limit and the full disk add nothing there.
 run_scenario link setup_link calls
+run_scenario animation setup_animation calls
+if ! grep -q acTL "$work/animation/after.bin"; then
+    echo "WRONG: animation: the uninterrupted run did not write an animated PNG"
+    wrong=$((wrong + 1))
+fi
 interrupt_random_signals
 
 echo "crash consistency: interruption points tried $points (ended by SIGINT, SIGTERM or SIGHUP: $signal_ends), files lost $lost, temporary files left $leftovers, wrong outcomes $wrong"

@@ -177,7 +177,9 @@ OutputOutcome convertToFile(PngOptimizer& optimizer, ConvertRequest& request, co
         const OutputOutcome refusal = derivedNameRefusal(target);
         if (refusal != OutputOutcome::Converted)
             return refusal;
-        const Animation animation = request.animation ? Animation::None : probeAnimationFile(inputPath);
+        const Animation animation = request.animation     ? Animation::None
+                                    : target.animationKnown ? target.animation
+                                                            : probeAnimationFile(inputPath);
         if (animation == Animation::AnimatedGif)
             noted |= CONVERSION_NOTE_FIRST_FRAME;
         if (animation == Animation::AnimatedPng) {

@@ -33,6 +33,7 @@
 
 #include <cstdint>
 
+#include "core/animation_probe.h"
 #include "engine/png_optimizer.h"
 
 class DibImage;
@@ -142,6 +143,10 @@ struct OutputTarget {
     uint32_t inputSize = 0;           // bytes of the input file
     const char* outputPath = nullptr;
     uint16_t rules = 0;               // OUTPUT_* bits
+    // Whether the input holds an animation, when the caller read its bytes
+    // already (animationKnown); otherwise convertToFile reads the file to tell.
+    Animation animation = Animation::None;
+    bool animationKnown = false;
 };
 
 // Converts request's image (filled in, progress and cancel fields set by the

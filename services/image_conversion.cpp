@@ -1,7 +1,11 @@
 #include "services/image_conversion.h"
 
+#include <cstring>
+
 #include "core/animation_probe.h"
 #include "core/file_handle.h"
+#include "core/image_loader.h"
+#include "core/png_bytes.h"
 #include "core/replacing_file.h"
 #include "core/shared_flag.h"
 
@@ -9,13 +13,44 @@ namespace {
 
 constexpr uint32_t kStreamReadStep = 1u << 16;
 
-// Why an input that did not load as an image did not: missing, unreadable, or no image.
-ConversionCause loadFailureOf(const char* path)
+// Why an input that did not load as an image did not: missing, unreadable,
+// or else `otherwise`.
+ConversionCause loadFailureOf(const char* path, ConversionCause otherwise)
 {
     if (!fileExists(path))
         return ConversionCause::NotFound;
     FileHandle file;
-    return file.openRead(path) ? ConversionCause::NotAnImage : ConversionCause::NotReadable;
+    return file.openRead(path) ? otherwise : ConversionCause::NotReadable;
+}
+
+enum class FileContent {
+    Read,      // a PNG or GIF, every byte in memory
+    Other,     // another kind of file (or none known): left to the file readers
+    Failed,    // the file could not be opened or read
+};
+
+// The whole content of a PNG or GIF file (at most kMaxStreamInputBytes),
+// and its size.
+FileContent readPngOrGifContent(const char* path, ByteBuffer& content, uint32_t& size)
+{
+    FileHandle file;
+    uint8_t head[kPngSignatureBytes] = {};
+    if (!file.openRead(path))
+        return FileContent::Failed;
+    // The kind by the first bytes; the size only then, so a size that cannot
+    // be read is never taken for a file too short to hold an animation.
+    const uint32_t headBytes = file.read(head, kPngSignatureBytes);
+    if (file.ioFailed())
+        return FileContent::Failed;
+    const ImageFileKind kind = imageFileKind(head, headBytes);
+    if (kind != ImageFileKind::Png && kind != ImageFileKind::Gif)
+        return FileContent::Other;
+    size = file.size();
+    if (size < headBytes || size > kMaxStreamInputBytes || !content.allocate(size, false))
+        return FileContent::Failed;
+    std::memcpy(content.data, head, headBytes);
+    const uint32_t rest = size - headBytes;
+    return file.read(content.data + headBytes, rest) == rest ? FileContent::Read : FileContent::Failed;
 }
 
 uint16_t outputRules(const ConversionOutput& output, const ConversionSettings& settings)
@@ -86,7 +121,7 @@ void ImageConversion::readAnimation(const uint8_t* data, uint32_t size)
     animation_ = Animation8();
     animationRead_ = AnimationRead::NotAnimated;
     animatedGif_ = false;
-    const Animation kind = probeAnimationMemory(data, size);
+    const Animation kind = data ? probeAnimationMemory(data, size) : Animation::None;
     if (kind == Animation::AnimatedPng)
         animationRead_ = readAnimatedPng(data, size, animation_);
     if (kind == Animation::AnimatedGif) {
@@ -103,34 +138,33 @@ bool ImageConversion::loadFile(const char* path, uint16_t options)
     inputPath_.assign(path);
     memory_ = nullptr;
     transparentColour_ = -1;
-    // An animated PNG's frames are read whole below, whatever the default
-    // image's format needs: its picture loads with the extended reader.
-    const bool animatedPng = probeAnimationFile(path) == Animation::AnimatedPng;
-    if (!loadConversionInput(path, animatedPng ? uint16_t(options | OPT_EXTENDED_SEARCH) : options, image_,
-                             transparentColour_, keptChunks_, &wideSamples_)) {
-        report_.cause = loadFailureOf(path);
+    // A PNG or GIF is read whole first: whether it is an animation, and its
+    // frames, come from those bytes, so a read error is never mistaken for a
+    // still picture. The picture is then read from the file as any other.
+    ByteBuffer content;
+    const FileContent read = readPngOrGifContent(path, content, report_.inputSize);
+    if (read == FileContent::Failed) {
+        report_.cause = loadFailureOf(path, ConversionCause::NotReadable);
         return finishLoad(false);
     }
-    report_.inputSize = fileSizeByName(path);
+    const bool whole = read == FileContent::Read;
+    animationKind_ = whole ? probeAnimationMemory(content.data, report_.inputSize) : Animation::None;
+    // An animated PNG's frames are read whole, whatever the default image's
+    // format needs: its picture loads with the extended reader.
+    if (animationKind_ == Animation::AnimatedPng)
+        options |= OPT_EXTENDED_SEARCH;
+    if (!loadConversionInput(path, options, image_, transparentColour_, keptChunks_, &wideSamples_)) {
+        report_.cause = loadFailureOf(path, ConversionCause::NotAnImage);
+        return finishLoad(false);
+    }
+    if (!whole)
+        report_.inputSize = fileSizeByName(path);
     if (report_.inputSize == 0) {
         // No image is 0 bytes long: the size could not be read, and every rule needs it.
         report_.cause = ConversionCause::NotReadable;
         return finishLoad(false);
     }
-    animation_ = Animation8();
-    animationRead_ = AnimationRead::NotAnimated;
-    animatedGif_ = false;
-    if (probeAnimationFile(path) != Animation::None) {
-        ByteBuffer content;
-        FileHandle file;
-        const uint32_t size = report_.inputSize;
-        if (!file.openRead(path) || size > kMaxStreamInputBytes || !content.allocate(size, false) ||
-            file.read(content.data, size) != size) {
-            report_.cause = ConversionCause::NotReadable;
-            return finishLoad(false);
-        }
-        readAnimation(content.data, size);
-    }
+    readAnimation(whole ? content.data : nullptr, whole ? report_.inputSize : 0);
     return finishLoad(true);
 }
 
@@ -140,7 +174,8 @@ bool ImageConversion::loadMemory(const uint8_t* data, uint32_t size, uint16_t op
     inputPath_.clear();
     memory_ = data;
     transparentColour_ = -1;
-    const bool animatedPng = probeAnimationMemory(data, size) == Animation::AnimatedPng;
+    animationKind_ = probeAnimationMemory(data, size);
+    const bool animatedPng = animationKind_ == Animation::AnimatedPng;
     if (!loadConversionMemory(data, size, animatedPng ? uint16_t(options | OPT_EXTENDED_SEARCH) : options, image_,
                               transparentColour_, keptChunks_, &wideSamples_)) {
         report_.cause = ConversionCause::NotAnImage;
@@ -170,6 +205,7 @@ void ImageConversion::useImage(const DibImage& image, int32_t transparentColour,
     image_.release();
     wideSamples_.release();
     source_ = &image;
+    animationKind_ = Animation::None;
     animation_ = Animation8();
     animationRead_ = AnimationRead::NotAnimated;
     chunks_ = keptChunks;
@@ -253,6 +289,8 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
         target.inputSize = report_.inputSize;
         target.outputPath = output.path;
         target.rules = outputRules(output, settings);
+        target.animation = animationKind_;
+        target.animationKnown = true;
         outcome = convertToFile(optimizer, request_, target, &report_.notes);
     }
 
@@ -280,4 +318,13 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
         break;
     }
     return report_;
+}
+
+bool readAnimationKind(const char* path, Animation& kind)
+{
+    ByteBuffer content;
+    uint32_t size = 0;
+    const FileContent read = readPngOrGifContent(path, content, size);
+    kind = read == FileContent::Read ? probeAnimationMemory(content.data, size) : Animation::None;
+    return read != FileContent::Failed;
 }

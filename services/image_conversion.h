@@ -18,6 +18,7 @@
 #include <cstdio>
 
 #include "core/animation.h"
+#include "core/animation_probe.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
 #include "core/text_string.h"
@@ -173,6 +174,7 @@ private:
     int32_t transparentColour_ = -1;
     // Every frame of an animated input (read by the file and memory loads).
     void readAnimation(const uint8_t* data, uint32_t size);
+    Animation animationKind_ = Animation::None;   // what the input's bytes hold, read once
     Animation8 animation_;
     AnimationRead animationRead_ = AnimationRead::NotAnimated;
     bool animatedGif_ = false;           // animation_ came from a GIF
@@ -182,6 +184,11 @@ private:
     volatile int16_t* callerCancel_ = nullptr;
     volatile int16_t engineCancel_ = 0;   // the engine clears its flag when it starts: a flag of our own
 };
+
+// Whether the file at path holds an animation, from its whole content (a
+// PNG or GIF read to its end). False when the file cannot be read, so that a
+// read error is never taken for a still picture.
+bool readAnimationKind(const char* path, Animation& kind);
 
 // How reading a whole stream ended.
 enum class StreamRead { Complete, TooLarge, Failed };
