@@ -71,16 +71,7 @@ private:
 
 bool GifWalk::skipSubBlocks()
 {
-    for (;;) {
-        if (!available(1))
-            return false;
-        const uint32_t length = data_[position_++];
-        if (length == 0)
-            return true;
-        if (!available(length))
-            return false;
-        position_ += length;
-    }
+    return skipGifSubBlocks(data_, size_, position_);
 }
 
 bool GifWalk::readColourTable(uint8_t* palette, uint8_t packed, uint32_t& entries)

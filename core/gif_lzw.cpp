@@ -136,3 +136,17 @@ bool GifLzwDecoder::decode()
                 return true;
     }
 }
+
+bool skipGifSubBlocks(const uint8_t* data, uint32_t size, uint32_t& position)
+{
+    for (;;) {
+        if (position >= size)
+            return false;
+        const uint32_t length = data[position++];
+        if (length == 0)
+            return true;
+        if (size - position < length)
+            return false;
+        position += length;
+    }
+}

@@ -8,6 +8,10 @@
 
 #include <cstdint>
 
+// Moves position past a chain of data sub-blocks and its 0 terminator in
+// [data, data + size). False when the data ends first (position then unspecified).
+bool skipGifSubBlocks(const uint8_t* data, uint32_t size, uint32_t& position);
+
 // Where an image lies on the raster and how its rows are ordered.
 struct GifPlacement {
     int32_t left;

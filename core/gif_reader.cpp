@@ -42,16 +42,7 @@ bool GifReader::readColourTable(GifInfo& info, uint8_t packed)
 
 bool GifReader::skipSubBlocks()
 {
-    for (;;) {
-        if (!available(1))
-            return false;
-        const uint32_t length = bytes_[position_++];
-        if (length == 0)
-            return true;
-        if (!available(length))
-            return false;
-        position_ += length;
-    }
+    return skipGifSubBlocks(bytes_, size_, position_);
 }
 
 bool GifReader::readScreen(GifInfo& info)
