@@ -65,6 +65,12 @@ bool writeGif(GifFileType* gif, const GifRecipe& recipe, uint32_t screenWidth, u
             ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
         }
         ColorMapObject* local = colourMap(frame.localPalette);
+        // giflib 5.2.1 drops the previous image's copy of its local table
+        // without freeing it: freed here, before the next image takes its place.
+        if (gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         ok = ok && EGifPutImageDesc(gif, int(frame.x), int(frame.y), int(frame.width), int(frame.height),
                                     frame.interlaced, local) == GIF_OK;
         GifFreeMapObject(local);
