@@ -233,5 +233,7 @@ void printSummary(FILE* out, ReportStyle style, const BatchTally& tally, bool te
         std::fputs(summary.c_str(), out);
     }
     std::fputc('\n', out);
+    if (style == ReportStyle::Text && testRun)
+        std::fputs(kTestRunLine, out);
     std::fflush(out);
 }

@@ -127,11 +127,12 @@ void CommandLineScanner::words(std::vector<CommandWord>& out) const
             word.text.assign(start, static_cast<size_t>(end - start));
             p = closing != nullptr ? nextChar(closing) : end;
         }
-        if (word.text.empty() && *p == switchChar_) {
+        // A lone switch character is a value word, as find() takes it.
+        if (word.text.empty() && startsSwitch(p)) {
             word.isSwitch = true;
             p = nextChar(p);
         }
-        if (!(*p == switchChar_ && !word.isSwitch)) {
+        if (!(*p == switchChar_ && !word.isSwitch && !word.text.empty())) {
             const char* space = findChar(p, ' ');
             const char* end = space != nullptr ? space : p + std::strlen(p);
             word.text.append(p, static_cast<size_t>(end - p));

@@ -22,7 +22,7 @@
 // except that a quoted stretch at its start is taken whole (without its
 // quotes) and a switch character right after that stretch starts a word of
 // its own. A switch word begins with the switch character; its text is the
-// name after it.
+// name after it. The switch character alone is a value word ("-").
 struct CommandWord {
     std::string text;
     bool isSwitch = false;

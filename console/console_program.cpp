@@ -19,7 +19,7 @@ const char kHelpText[] =
     "  tolvarinxc -i INPUT [-o OUTPUT] [-f] [-nf] [-nd] [-nc] [-ts] [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json]\n"
     "  tolvarinxc -d INPUT_FOLDER [-od OUTPUT_FOLDER] [-r] [-t bmp,png,gif] [-ts] [-kt] [-f] [-j N] [-nf] [-nd] [-nc]\n"
     "             [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json]\n"
-    "  tolvarinxc [-j N] [-kt] [-f] [-nf] [-nd] [-nc] [-ts] [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json] FILE...\n"
+    "  tolvarinxc [-j N] [-f] [-nf] [-nd] [-nc] [-ts] [-x|-x1|-x2|-x3 [-xi N]] [-n] [-q] [--json] FILE...\n"
     "  tolvarinxc -h | --help | --version\n"
     "\n"
     "  -i path     the input image (BMP, PNG or GIF); - reads it from standard input\n"
@@ -91,13 +91,17 @@ int runConsole(int argc, const char* commandLine, FILE* out, FILE* err)
         return CONSOLE_EXIT_SUCCESS;
     }
     const uint16_t runFlags = readFlagSwitches(scanner);
-    warnIgnoredSwitches(scanner, runFlags, err);
     SortedWords words;
     sortWords(scanner, words);
-    if (isFileListLine(scanner, words))
+    warnUnknownSwitches(words, err);
+    const uint8_t mode = isFileListLine(scanner, words) ? CONSOLE_MODE_FILE_LIST
+                         : scanner.hasSwitch("d")       ? CONSOLE_MODE_FOLDER
+                                                        : CONSOLE_MODE_ONE_FILE;
+    warnIgnoredSwitches(scanner, runFlags, mode, err);
+    if (mode == CONSOLE_MODE_FILE_LIST)
         return runFileListMode(scanner, runFlags, words, out, err);
     warnIgnoredWords(words, err);
-    if (scanner.hasSwitch("d")) {
+    if (mode == CONSOLE_MODE_FOLDER) {
         FolderBatchOptions folder;
         if (!readFolderOptions(scanner, runFlags, folder, (runFlags & RUN_JSON) ? err : out))
             return CONSOLE_EXIT_FAILURE;

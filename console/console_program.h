@@ -9,7 +9,8 @@
 // when "-d" is given; the file list (file_list_mode.h) for file words without
 // "-i"; otherwise the options and the one-image conversion.
 // Returns the exit status.
-// Warnings (words the run ignores) go to err.
+// Warnings (unknown switches, and the switches and words the run ignores) go
+// to err.
 int runConsole(int argc, const char* commandLine, FILE* out, FILE* err);
 // runConsole with warnings to stderr.
 int runConsole(int argc, const char* commandLine, FILE* out);

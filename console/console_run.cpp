@@ -139,11 +139,17 @@ int earlyFailure(FILE* out, const ConversionReport& report)
 // is made in memory (a PNG input, recognised by content, is replaced only by
 // a strictly smaller PNG, else passed on unchanged) and written out only once
 // complete. With "-o -" the report goes to stderr.
+// The stream that the report of a run with "-i -" or "-o -" goes to: the PNG
+// owns standard output, the report never goes there with it.
+FILE* streamReport(const ConsoleOptions& options, FILE* out)
+{
+    return (out == stdout && namesStandardStream(options.outputPath)) ? stderr : out;
+}
+
 int runStreamConversion(const ConsoleOptions& options, FILE* out)
 {
     useBinaryStandardStreams();
-    // The PNG owns standard output: the report never goes there with it.
-    FILE* report = (out == stdout && namesStandardStream(options.outputPath)) ? stderr : out;
+    FILE* report = streamReport(options, out);
     printHeader(report, options.inputPath.c_str(), options.outputPath.c_str());
     if (options.runFlags & RUN_TIME_STAMPS)
         print(report, "警告: -i - と -o - では -ts は無視されます\n");
@@ -211,10 +217,10 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
     return true;
 }
 
-int runConversion(const ConsoleOptions& options, FILE* out)
+namespace {
+
+int runFileConversion(const ConsoleOptions& options, FILE* out)
 {
-    if (namesStandardStream(options.inputPath) || namesStandardStream(options.outputPath))
-        return runStreamConversion(options, out);
     printHeader(out, options.inputPath.c_str(), options.outputPath.c_str());
 
     const ConversionSettings settings = consoleSettings(options);
@@ -230,4 +236,18 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     const ConversionReport& report = conversion.convert(optimizer, output, settings);
     const int failed = earlyFailure(out, report);
     return failed >= 0 ? failed : printOutcome(out, report);
+}
+
+}  // namespace
+
+int runConversion(const ConsoleOptions& options, FILE* out)
+{
+    const bool streamed = namesStandardStream(options.inputPath) || namesStandardStream(options.outputPath);
+    const int status = streamed ? runStreamConversion(options, out) : runFileConversion(options, out);
+    if (options.runFlags & RUN_TEST) {
+        FILE* report = streamed ? streamReport(options, out) : out;
+        print(report, kTestRunLine);
+        std::fflush(report);
+    }
+    return status;
 }

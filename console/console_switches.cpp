@@ -1,6 +1,7 @@
 #include "console/console_switches.h"
 
 #include <cstdlib>
+#include <map>
 
 #include "console/command_line_scanner.h"
 #include "core/text_string.h"
@@ -30,6 +31,8 @@ const char* const kValueSwitches[] = {"i", "o", "d", "od", "t", "j", "xi"};
 const int kValueSwitchCount = static_cast<int>(sizeof kValueSwitches / sizeof kValueSwitches[0]);
 const char* const kPlainSwitches[] = {"r", "kt", "h", "-help", "-version"};
 const int kPlainSwitchCount = static_cast<int>(sizeof kPlainSwitches / sizeof kPlainSwitches[0]);
+
+const char kTestRunLine[] = "tolvarinxc: test run (-n): no file was written\n";
 
 namespace {
 
@@ -121,6 +124,81 @@ std::vector<std::string> overruledLevelSwitches(const CommandLineScanner& scanne
             overruled.push_back(std::string("-") + level->name);
     }
     return overruled;
+}
+
+namespace {
+
+constexpr uint8_t kEveryMode = CONSOLE_MODE_ONE_FILE | CONSOLE_MODE_FOLDER | CONSOLE_MODE_FILE_LIST;
+
+// A switch that the modes named take nothing from: when whenFlags are not
+// 0 only with every one of those run flags, and never with one of unlessFlags.
+struct ModeIgnoredSwitch {
+    const char* name;
+    uint8_t modes;   // CONSOLE_MODE_* bits
+    uint16_t whenFlags;
+    uint16_t unlessFlags;
+};
+
+constexpr ModeIgnoredSwitch kModeIgnoredSwitches[] = {
+    {"i", CONSOLE_MODE_FOLDER, 0, 0},   // "-d" decides the mode
+    {"o", CONSOLE_MODE_FOLDER, 0, 0},
+    {"od", CONSOLE_MODE_ONE_FILE, 0, 0},   // a file list refuses these three
+    {"r", CONSOLE_MODE_ONE_FILE, 0, 0},
+    {"t", CONSOLE_MODE_ONE_FILE, 0, 0},
+    {"kt", CONSOLE_MODE_ONE_FILE | CONSOLE_MODE_FILE_LIST, 0, 0},   // there a transparent colour is always kept
+    {"j", CONSOLE_MODE_ONE_FILE, 0, RUN_JSON},   // only the JSON report runs one file through the batch
+    {"q", kEveryMode, RUN_JSON, 0},              // "--json" before "-q"
+    {"xi", kEveryMode, 0, OPT_EXTENDED_SEARCH},  // no extended search
+};
+
+// "-name" with the value that follows it, if any.
+std::string switchWithValue(const CommandLineScanner& scanner, const char* name)
+{
+    TextString value;
+    const std::string word = std::string("-") + name;
+    if (!isNamed(name, kValueSwitches, kValueSwitchCount) || !scanner.find(name, &value))
+        return word;
+    return word + " " + value.c_str();
+}
+
+// The occurrences of value switches after their first with another value
+// (or where either has none), in line order.
+std::vector<std::string> repeatedValueSwitches(const CommandLineScanner& scanner)
+{
+    std::vector<CommandWord> words;
+    scanner.words(words);
+    std::map<std::string, std::string> first;   // name: the first occurrence as "-name value"
+    std::vector<std::string> repeated;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (!words[i].isSwitch || !isNamed(words[i].text, kValueSwitches, kValueSwitchCount))
+            continue;
+        const std::string& name = words[i].text;
+        std::string shown = "-" + name;
+        if (i + 1 < words.size() && !words[i + 1].isSwitch)
+            shown += " " + words[i + 1].text;
+        const auto found = first.emplace(name, shown);
+        if (!found.second && found.first->second != shown)
+            repeated.push_back(shown);
+    }
+    return repeated;
+}
+
+}  // namespace
+
+std::vector<std::string> ignoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, uint8_t mode)
+{
+    std::vector<std::string> ignored = overruledLevelSwitches(scanner);
+    if ((runFlags & OPT_EXTENDED_SEARCH) && extendedLevelOfRunFlags(runFlags) == EXTENDED_LEVEL_FAST &&
+        scanner.hasSwitch("xi"))
+        ignored.push_back(switchWithValue(scanner, "xi"));
+    for (const ModeIgnoredSwitch& entry : kModeIgnoredSwitches) {
+        if ((entry.modes & mode) && (runFlags & entry.whenFlags) == entry.whenFlags &&
+            !(runFlags & entry.unlessFlags) && scanner.hasSwitch(entry.name))
+            ignored.push_back(switchWithValue(scanner, entry.name));
+    }
+    const std::vector<std::string> repeated = repeatedValueSwitches(scanner);
+    ignored.insert(ignored.end(), repeated.begin(), repeated.end());
+    return ignored;
 }
 
 bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,

@@ -60,6 +60,9 @@ struct LevelSwitch {
 extern const LevelSwitch kLevelSwitches[];
 extern const int kLevelSwitchCount;
 
+// The last line of a test run's text report (not of its JSON or quiet report).
+extern const char kTestRunLine[];
+
 // The run flags of the flag switches present; with a level switch also
 // OPT_EXTENDED_SEARCH and the level of the first level switch on the line.
 uint16_t readFlagSwitches(const CommandLineScanner& scanner);
@@ -67,6 +70,20 @@ uint16_t readFlagSwitches(const CommandLineScanner& scanner);
 // The level switches on the line after the first that ask for another
 // level than it ("-x3" in "-x1 -x3"): those the run ignores.
 std::vector<std::string> overruledLevelSwitches(const CommandLineScanner& scanner);
+
+// The modes of the console (console_program.h), as bits so that a switch can
+// name several.
+constexpr uint8_t CONSOLE_MODE_ONE_FILE = 1;    // "-i"
+constexpr uint8_t CONSOLE_MODE_FOLDER = 2;      // "-d"
+constexpr uint8_t CONSOLE_MODE_FILE_LIST = 4;   // file words without "-i" and "-d"
+
+// The known switches of scanner's line that a run in mode with runFlags
+// takes nothing from, as "-name" or "-name value", in this order: level
+// switches after the first that ask for another level, "-xi" where no zopfli
+// runs, the switches mode has no use for (kModeIgnoredSwitches in the .cpp
+// file), and a value switch given again after its first occurrence (which
+// decides) with another value.
+std::vector<std::string> ignoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, uint8_t mode);
 
 // The switches that take a value word (names without the switch character).
 extern const char* const kValueSwitches[];

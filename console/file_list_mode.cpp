@@ -71,14 +71,16 @@ void warnIgnoredWords(const SortedWords& words, FILE* err)
     std::fflush(err);
 }
 
-void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, FILE* err)
+void warnUnknownSwitches(const SortedWords& words, FILE* err)
 {
-    std::vector<std::string> ignored = overruledLevelSwitches(scanner);
-    TextString iterations;
-    if ((runFlags & OPT_EXTENDED_SEARCH) && extendedLevelOfRunFlags(runFlags) == EXTENDED_LEVEL_FAST &&
-        scanner.hasSwitch("xi"))
-        ignored.push_back(scanner.find("xi", &iterations) ? "-xi " + std::string(iterations.c_str()) : "-xi");
-    for (const std::string& word : ignored)
+    for (const std::string& word : words.unknownSwitches)
+        std::fprintf(err, "tolvarinxc: unknown switch: %s\n", reportName(word.c_str()).c_str());
+    std::fflush(err);
+}
+
+void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, uint8_t mode, FILE* err)
+{
+    for (const std::string& word : ignoredSwitches(scanner, runFlags, mode))
         std::fprintf(err, "tolvarinxc: ignored: %s\n", reportName(word.c_str()).c_str());
     std::fflush(err);
 }

@@ -4,8 +4,9 @@
 //
 // File-list mode ("tolvarinxc [switches] FILE..."): every file converts as
 // "-i FILE" would, on the folder mode's threads and with its report. It takes
-// the flag and level switches, "-j", "-xi" and "-kt" (a transparent colour is
-// kept in any case, as with "-i"); "-o", "-od", "-r" and "-t" are refused.
+// the flag and level switches, "-j" and "-xi"; "-kt" is named as ignored (a
+// transparent colour is kept in any case, as with "-i"); "-o", "-od", "-r" and
+// "-t" are refused.
 
 #include <cstdint>
 #include <cstdio>
@@ -25,10 +26,14 @@ int runFileListMode(const CommandLineScanner& scanner, uint16_t runFlags, const 
 // Prints a warning to err for each word of words that the run ignores.
 void warnIgnoredWords(const SortedWords& words, FILE* err);
 
-// Prints a warning to err for each switch that runFlags (read from scanner)
-// leave without effect: a level switch after the first that asks for another
-// level, and "-xi" at a level that runs no zopfli ("-x1").
-void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, FILE* err);
+// Prints "tolvarinxc: unknown switch: -name" to err for each switch word of
+// words that the program does not know.
+void warnUnknownSwitches(const SortedWords& words, FILE* err);
+
+// Prints a warning to err for each switch that a run in mode (CONSOLE_MODE_*)
+// with runFlags (read from scanner) leaves without effect (ignoredSwitches of
+// console_switches.h).
+void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, uint8_t mode, FILE* err);
 
 // The one-file mode ("-i"): the text report as it is, only its failures with
 // "-q", or the JSON report with "--json". Returns the exit status.

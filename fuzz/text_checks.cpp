@@ -343,6 +343,13 @@ std::string checkWordSorting(const std::string& line)
     if (out == nullptr)
         return "cannot open /dev/null";
     const uint16_t runFlags = readFlagSwitches(scanner);
+    for (const uint8_t mode : {CONSOLE_MODE_ONE_FILE, CONSOLE_MODE_FOLDER, CONSOLE_MODE_FILE_LIST}) {
+        for (const std::string& word : ignoredSwitches(scanner, runFlags, mode)) {
+            const std::string name = word.substr(1, word.find(' ') - 1);
+            if (word[0] != '-' || name.empty() || !scanner.hasSwitch(name.c_str()))
+                return "the ignored switch \"" + word + "\" is not on the line";
+        }
+    }
     BatchSettings settings;
     if (!readBatchSettings(scanner, runFlags, settings, out))
         return std::string();

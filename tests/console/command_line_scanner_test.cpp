@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console/command_line.h"
 #include "console/command_line_scanner.h"
@@ -220,4 +222,15 @@ TEST(CommandLineScanner, LoneDashIsTheStandardStreamValue)
         EXPECT_EQ(lookup.value, c.value);
     }
     EXPECT_TRUE(has("prog -i - -nf", "nf"));
+    // The words agree: a lone dash is a value word wherever it stands.
+    CommandLineScanner scanner;
+    scanner.setup('-', "prog - -i - \"a\"- -nf -");
+    std::vector<CommandWord> words;
+    scanner.words(words);
+    std::vector<std::pair<std::string, bool>> seen;
+    for (const CommandWord& word : words)
+        seen.emplace_back(word.text, word.isSwitch);
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"-", false}, {"i", true}, {"-", false}, {"a", false}, {"-", false}, {"nf", true}, {"-", false}};
+    EXPECT_EQ(seen, expected);
 }

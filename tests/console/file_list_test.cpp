@@ -6,7 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -326,35 +328,52 @@ TEST_F(FileListTest, TestRunWritesNothingAndQuietPrintsOnlyErrors)
     }
 }
 
-// Which mode a command line picks, what it refuses, and the warnings.
+// Which mode a command line picks, what it refuses, and the warnings: every
+// line on standard error exactly. A test run's text report, and only that,
+// ends with the line that says so.
 TEST_F(FileListTest, CommandLinesPickTheirModeAndNameIgnoredWords)
 {
     const std::string bmp = dir.file("a.bmp");
     ASSERT_TRUE(writeBmp24(bmp, makeBandedImage(4, 4, 2)));
     const std::string tabbed = dir.file(kOddNames[0]);   // a tab on POSIX
     ASSERT_TRUE(writeBmp24(tabbed, makeBandedImage(4, 4, 2)));
+    const std::string out = dir.file("out");
+    const std::string ignored = "tolvarinxc: ignored: ";
     struct Case {
         std::vector<std::string> arguments;
         int status;
         std::string outStart;   // a line of the report or message begins so
-        const char* warning;    // "" for none
+        std::string err;        // all of standard error
     };
     const Case cases[] = {
         {{"-o", "x.png", bmp}, CONSOLE_EXIT_FAILURE, "-oはﾌｧｲﾙの並びには指定できません\n", ""},
         {{"-r", bmp}, CONSOLE_EXIT_FAILURE, "-rはﾌｧｲﾙの並びには指定できません\n", ""},
         {{"-j", "0", bmp}, CONSOLE_EXIT_FAILURE, "-jには1から", ""},
-        {{"-I", bmp}, CONSOLE_EXIT_FAILURE, "-iで入力ﾌｧｲﾙを指定してください", "ignored: " },
-        {{"-i", bmp, "dropped.png", "-nf", "-nd", "-nc"}, CONSOLE_EXIT_SUCCESS, "input: ",
-         "tolvarinxc: ignored: dropped.png\n"},
-        {{"-f", "-i", bmp, "new\nline", "-nd"}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: new\\nline\n"},
-        {{"-f", "-d", dir.path(), "extra", "-nd", "-q"}, CONSOLE_EXIT_SUCCESS, "", "tolvarinxc: ignored: extra\n"},
-        {{"--json", "-o", "x.png", bmp}, CONSOLE_EXIT_FAILURE, "", ""},
-        {{"-x1", "-x", "-x3", "-x1", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: -x\n"},
-        {{"-x1", "-xi", "4", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", "tolvarinxc: ignored: -xi 4\n"},
+        {{"-I", bmp}, CONSOLE_EXIT_FAILURE, "-iで入力ﾌｧｲﾙを指定してください",
+         "tolvarinxc: unknown switch: -I\n" + ignored + bmp + "\n"},
+        {{"--bogus"}, CONSOLE_EXIT_FAILURE, "-iで入力ﾌｧｲﾙを指定してください", "tolvarinxc: unknown switch: --bogus\n"},
+        {{"-i", bmp, "dropped.png", "-nf", "-nd", "-nc"}, CONSOLE_EXIT_SUCCESS, "input: ", ignored + "dropped.png\n"},
+        {{"-f", "-i", bmp, "new\nline", "-nd"}, CONSOLE_EXIT_SUCCESS, "input: ", ignored + "new\\nline\n"},
+        {{"-f", "-d", dir.path(), "extra", "-nd", "-q"}, CONSOLE_EXIT_SUCCESS, "", ignored + "extra\n"},
+        {{"--json", "-o", "x.png", bmp}, CONSOLE_EXIT_FAILURE, "", "-oはﾌｧｲﾙの並びには指定できません\n"},
+        {{"-x1", "-x", "-x3", "-x1", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ",
+         ignored + "-x\n" + ignored + "-x3\n"},
+        {{"-x1", "-xi", "4", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", ignored + "-xi 4\n"},
         {{"-x3", "-xi", "4", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", ""},
+        {{"-xi", "5", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", ignored + "-xi 5\n"},
         {{"-x2", "-x", "-f", "-n", "-q", bmp}, CONSOLE_EXIT_SUCCESS, "", ""},
+        {{"-kt", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ", ignored + "-kt\n"},
+        {{"-kt", "-f", "-n", "-nd", bmp}, CONSOLE_EXIT_SUCCESS, bmp + "\t", ignored + "-kt\n"},
+        {{"-r", "-t", "png", "-od", out, "-j", "2", "-f", "-n", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ",
+         ignored + "-od " + out + "\n" + ignored + "-r\n" + ignored + "-t png\n" + ignored + "-j 2\n"},
+        {{"-i", bmp, "-o", "x.png", "-f", "-n", "-nd", "-d", dir.path()}, CONSOLE_EXIT_SUCCESS, "a.bmp\t",
+         ignored + "-i " + bmp + "\n" + ignored + "-o x.png\n"},
+        {{"--json", "-q", "-n", "-f", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "{", ignored + "-q\n"},
+        {{"-j", "2", "--json", "-n", "-f", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "{", ""},
+        {{"-o", "b.png", "-n", "-o", "c.png", "-o", "b.png", "-i", bmp}, CONSOLE_EXIT_SUCCESS, "input: ",
+         ignored + "-o c.png\n"},
         {{"-f", "-nd", "-i", tabbed}, CONSOLE_EXIT_SUCCESS, "input: " + reportName(tabbed.c_str()) + "\noutput: ", ""},
-        {{"-f", "-nd", "-n", "-d", dir.path(), "-od", dir.file("out")}, CONSOLE_EXIT_SUCCESS, "a.bmp\t", ""},
+        {{"-f", "-nd", "-n", "-d", dir.path(), "-od", out}, CONSOLE_EXIT_SUCCESS, "a.bmp\t", ""},
     };
     for (const Case& c : cases) {
         const Captured run = runArgs(c.arguments);
@@ -364,12 +383,19 @@ TEST_F(FileListTest, CommandLinesPickTheirModeAndNameIgnoredWords)
         if (c.outStart.empty()) {
             EXPECT_EQ(run.out, "") << shown;
         }
-        EXPECT_NE(run.err.find(c.warning), std::string::npos) << shown << ": " << run.err;
-        if (*c.warning == 0) {
-            EXPECT_EQ(run.err.find("ignored"), std::string::npos) << shown << ": " << run.err;
+        EXPECT_EQ(run.err, c.err) << shown;
+        const auto given = [&](const char* word) {
+            return std::find(c.arguments.begin(), c.arguments.end(), word) != c.arguments.end();
+        };
+        const bool textTestRun = given("-n") && !given("-q") && !given("--json");
+        const size_t line = run.out.rfind(kTestRunLine);
+        EXPECT_EQ(line != std::string::npos && line + std::strlen(kTestRunLine) == run.out.size(), textTestRun)
+            << shown << ": " << run.out;
+        if (!textTestRun) {
+            EXPECT_EQ(run.out.find("test run"), std::string::npos) << shown << ": " << run.out;
         }
     }
-    EXPECT_FALSE(fs::exists(dir.file("out"))) << "a test run made the output folder";
+    EXPECT_FALSE(fs::exists(out)) << "a test run made the output folder";
 }
 
 // -x1 to -x3 and -x, one row each: the level in the text report and the JSON
