@@ -116,6 +116,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
 file(WRITE ${CMAKE_BINARY_DIR}/debian/lib/triggers "activate-noawait ldconfig\n")
 set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/lib/triggers)
+# The trigger is all the package needs: the ldconfig scripts CPack adds beside
+# it are taken out again, so that dpkg -r leaves no package behind.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/drop-ldconfig-scripts.cmake)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtolvarinx-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libtolvarinx0 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
