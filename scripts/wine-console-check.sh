@@ -28,16 +28,21 @@ as_linux_text() {
     iconv -f CP932 -t UTF-8 "$1" | tr -d '\r'
 }
 
+# run_sides FOLDER NAME ARGUMENTS...: both builds, each in $work/<side>/FOLDER,
+# their reports in $work/NAME.<side>.txt; their exit codes must agree.
+run_sides() {
+    local folder="$1" name="$2"
+    shift 2
+    (cd "$work/linux/$folder" && "$linux_exe" "$@" >"$work/$name.linux.txt" 2>&1)
+    local linux_status=$?
+    (cd "$work/windows/$folder" && "$here/wine-run.sh" "$windows_exe" "$@" >"$work/$name.windows.txt" 2>/dev/null)
+    local windows_status=$?
+    [ "$linux_status" = "$windows_status" ] || fail "$name: exit code $windows_status under Wine, $linux_status on Linux"
+}
+
 run_both() {  # name, arguments... (run in $work/linux and $work/windows)
     local name="$1"
-    shift
-    (cd "$work/linux" && "$linux_exe" "$@" >"../$name.linux.txt" 2>&1)
-    local linux_status=$?
-    (cd "$work/windows" && "$here/wine-run.sh" "$windows_exe" "$@" >"../$name.windows.txt" 2>/dev/null)
-    local windows_status=$?
-    if [ "$linux_status" != "$windows_status" ]; then
-        fail "$name: exit code $windows_status under Wine, $linux_status on Linux"
-    fi
+    run_sides . "$@"
     if ! as_linux_text "$work/$name.windows.txt" | cmp -s - "$work/$name.linux.txt"; then
         fail "$name: the reports differ"
         diff <(as_linux_text "$work/$name.windows.txt") "$work/$name.linux.txt" | head -20
@@ -96,13 +101,7 @@ as_shown() {  # the Linux report with the names as the code page shows them
     printf '%s\n' "$text"
 }
 run_named() {  # name, arguments...: both builds in $work/<side>/names
-    local name="$1"
-    shift
-    (cd "$work/linux/names" && "$linux_exe" "$@" >"../../$name.linux.txt" 2>&1)
-    local linux_status=$?
-    (cd "$work/windows/names" && "$here/wine-run.sh" "$windows_exe" "$@" >"../../$name.windows.txt" 2>/dev/null)
-    local windows_status=$?
-    [ "$linux_status" = "$windows_status" ] || fail "$name: exit code $windows_status under Wine, $linux_status on Linux"
+    run_sides names "$@"
 }
 for side in linux windows; do
     mkdir -p "$work/$side/names/in/sub"
