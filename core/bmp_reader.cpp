@@ -405,9 +405,10 @@ bool readBmpFile(const char* path, DibImage& image)
     FileHandle file;
     if (!file.openRead(path))
         return false;
-    const uint32_t size = file.size();
-    if (size == 0 || size > kMaxBlockBytes)
+    const uint64_t fileBytes = file.size();
+    if (fileBytes == 0 || fileBytes > kMaxBlockBytes)
         return false;
+    const uint32_t size = uint32_t(fileBytes);
     ByteBuffer content;
     if (content.allocate(size, false) == nullptr)
         return false;

@@ -14,7 +14,10 @@ constexpr uint32_t kMaxSeekStep = 0x40000000u;
 bool ByteInput::openFile(const char* path)
 {
     close();
-    return file_.openRead(path);
+    if (!file_.openRead(path))
+        return false;
+    size_ = file_.size();
+    return true;
 }
 
 void ByteInput::openMemory(const uint8_t* data, uint32_t size)
@@ -35,10 +38,13 @@ void ByteInput::close()
 
 uint32_t ByteInput::read(void* buffer, uint32_t n)
 {
-    if (!data_)
-        return file_.read(buffer, n);
-    const uint32_t left = size_ - position_;
-    const uint32_t count = n < left ? n : left;
+    if (!data_) {
+        const uint32_t got = file_.read(buffer, n);
+        position_ += got;
+        return got;
+    }
+    const uint64_t left = size_ - position_;
+    const uint32_t count = n < left ? n : uint32_t(left);
     if (count > 0)
         std::memcpy(buffer, data_ + position_, count);
     position_ += count;
@@ -47,8 +53,6 @@ uint32_t ByteInput::read(void* buffer, uint32_t n)
 
 uint32_t ByteInput::readUInt32BE(uint32_t& value)
 {
-    if (!data_)
-        return file_.readUInt32BE(value);
     uint8_t bytes[4];
     const uint32_t got = read(bytes, 4);
     if (got == 4)
@@ -67,6 +71,7 @@ bool ByteInput::skip(uint32_t n)
         if (file_.seek(int32_t(step), SeekOrigin::Current) == 0xFFFFFFFFu)
             return false;
         n -= step;
+        position_ += step;
     }
     return true;
 }

@@ -32,10 +32,13 @@ public:
     bool skip(uint32_t n);
     // True once a file read or seek has failed (never for memory).
     bool ioFailed() const { return file_.ioFailed(); }
+    // Bytes between the position and the end of the source (for a file, its
+    // size when it was opened); 0 past the end.
+    uint64_t bytesLeft() const { return position_ < size_ ? size_ - position_ : 0; }
 
 private:
     FileHandle file_;
     const uint8_t* data_ = nullptr;   // the memory source; null for a file
-    uint32_t size_ = 0;
-    uint32_t position_ = 0;
+    uint64_t size_ = 0;               // bytes at data_, or the file's size
+    uint64_t position_ = 0;           // bytes read and skipped since the source was opened
 };

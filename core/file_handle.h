@@ -69,8 +69,8 @@ public:
     bool writeKeyInt(const char* key, int value);
     bool writeKeyText(const char* key, const char* value);
 
-    // The file's size, low 32 bits.
-    uint32_t size();
+    // The file's size in bytes; 0 when the handle is closed or the platform fails.
+    uint64_t size();
     // Each out pointer may be null. False when the handle is closed or the platform fails.
     bool getTimes(FileTime* creation, FileTime* lastAccess, FileTime* lastWrite);
     // A null pointer leaves that time unchanged. Where the platform cannot set a

@@ -130,12 +130,12 @@ uint32_t FileHandle::write(const void* buffer, uint32_t n)
     return total;
 }
 
-uint32_t FileHandle::size()
+uint64_t FileHandle::size()
 {
     struct stat info;
-    if (!isOpen() || fstat(static_cast<int>(handle_), &info) != 0)
+    if (!isOpen() || fstat(static_cast<int>(handle_), &info) != 0 || info.st_size < 0)
         return 0;
-    return static_cast<uint32_t>(info.st_size);
+    return static_cast<uint64_t>(info.st_size);
 }
 
 bool FileHandle::getTimes(FileTime* creation, FileTime* lastAccess, FileTime* lastWrite)

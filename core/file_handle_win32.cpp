@@ -97,11 +97,12 @@ uint32_t FileHandle::write(const void* buffer, uint32_t n)
     return put;
 }
 
-uint32_t FileHandle::size()
+uint64_t FileHandle::size()
 {
-    if (!isOpen())
+    LARGE_INTEGER size;
+    if (!isOpen() || !GetFileSizeEx(win32Handle(handle_), &size) || size.QuadPart < 0)
         return 0;
-    return GetFileSize(win32Handle(handle_), nullptr);
+    return static_cast<uint64_t>(size.QuadPart);
 }
 
 bool FileHandle::getTimes(FileTime* creation, FileTime* lastAccess, FileTime* lastWrite)

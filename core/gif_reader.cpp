@@ -129,8 +129,11 @@ bool GifReader::read(const char* path, GifInfo& info)
         FileHandle file;
         if (!file.openRead(path))
             return false;
-        size = file.size();
-        if (size > kMaxBlockBytes || !content.allocate(size ? size : 1, false))
+        const uint64_t fileBytes = file.size();
+        if (fileBytes > kMaxBlockBytes)
+            return false;
+        size = uint32_t(fileBytes);
+        if (!content.allocate(size ? size : 1, false))
             return false;
         if (size > 0 && file.read(content.data, size) != size)
             return false;

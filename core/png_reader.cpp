@@ -652,7 +652,8 @@ bool PngReader::readOpened(PngInfo& info, const PngReadOptions& options)
     // to be zeros, so the picture is refused rather than passed off as complete.
     if (input_.read(signature, kPngSignatureBytes) == kPngSignatureBytes &&
         std::memcmp(signature, kPngSignature, kPngSignatureBytes) == 0 && readHeader(info) &&
-        (info.pixelBits > 8 || readPalette(info))) {
+        (info.pixelBits > 8 || readPalette(info)) &&
+        dataCanReachPicture(input_.bytesLeft(), storedBytes_, info.width * info.height)) {
         if (bitDepth_ != 16 && !interlaced_) {
             if (inflateImageData(info.imageData, storedBytes_) && !input_.ioFailed()) {
                 unfilterRows(info.imageData.data, uint32_t(info.rowBytes), info.height, (info.pixelBits + 7u) / 8u);

@@ -36,9 +36,12 @@
 //
 // Malformed data: a palette index at or above the palette's entry count gives
 // opaque black. A file that ends inside or before the image data loads with
-// what was decoded; the missing filtered bytes count as zeros. Compressed data
-// beyond the last row is ignored. Corrupt compressed data, and an empty IDAT
-// chunk met while rows are still missing, fail the read. A chunk length of
+// what was decoded; the missing filtered bytes count as zeros, as long as the
+// bytes after the header and palette could reach all but kMaxUnreachablePixels
+// of the picture (size_limits.h): a file whose data falls shorter is a header
+// alone and is refused before anything of the picture's size is allocated.
+// Compressed data beyond the last row is ignored. Corrupt compressed data, and
+// an empty IDAT chunk met while rows are still missing, fail the read. A chunk length of
 // 2^31 or more ends the chunk walk (as the end of the file does).
 //
 // A PngReader is used by one thread at a time; separate readers are independent.

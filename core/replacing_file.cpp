@@ -144,14 +144,14 @@ bool copyFileReplacing(const char* source, const char* target)
     FileHandle in;
     if (!in.openRead(source))
         return false;
-    const uint32_t expected = in.size();
+    const uint64_t expected = in.size();
     ByteBuffer chunk;
     if (!chunk.allocate(kCopyChunkBytes, false))
         return false;
     ReplacingFile out;
     if (!out.begin(target))
         return false;
-    uint32_t copied = 0;
+    uint64_t copied = 0;
     for (;;) {
         const uint32_t n = in.read(chunk.data, chunk.size);
         if (n == 0)

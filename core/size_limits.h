@@ -10,6 +10,31 @@
 // signed 32-bit fields (ConvertRequest::dataSize, PngInfo::rowBytes), so 2^31 - 1.
 constexpr uint32_t kMaxBlockBytes = 0x7FFFFFFFu;
 
+// The most bytes one byte of deflate data can inflate to: a match of 258
+// bytes coded in two bits.
+constexpr uint32_t kDeflateMaxExpansion = 1032;
+
+// A compressed picture may end early and load with its missing rows as zeros,
+// but only while the pixels that its remaining bytes cannot reach, even at
+// kDeflateMaxExpansion, stay within this bound (4 MiB as 32-bit pixels).
+// Beyond it the file is a header without the data it claims, and is refused
+// before the picture is allocated, so the work stays in proportion to the file.
+constexpr uint32_t kMaxUnreachablePixels = 1u << 20;
+
+// Whether a picture of pixelCount pixels, stored as storedBytes inflated bytes
+// from at most dataBytes of deflate data, has few enough pixels out of the
+// data's reach to load (see kMaxUnreachablePixels).
+inline bool dataCanReachPicture(uint64_t dataBytes, uint32_t storedBytes, uint32_t pixelCount)
+{
+    if (dataBytes >= storedBytes)
+        return true;
+    const uint64_t reach = dataBytes * kDeflateMaxExpansion;   // below 2^43
+    if (reach >= storedBytes)
+        return true;
+    const uint64_t unreachablePixels = (storedBytes - reach) * pixelCount / storedBytes;
+    return unreachablePixels <= kMaxUnreachablePixels;
+}
+
 // Stores a * b in out and returns true when the product is at most limit;
 // returns false and leaves out unchanged otherwise.
 inline bool checkedMul(uint32_t a, uint32_t b, uint32_t& out, uint32_t limit = kMaxBlockBytes)

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and run.
+# Installs every Debian package the project needs to build, test and run,
+# and every tool its scripts call (python3 for the crash-consistency script,
+# npm for the benchmark's peers), so that a minimal Debian needs nothing else.
 # Safe to run again: apt-get skips what is already installed.
 set -euo pipefail
 
@@ -14,9 +16,12 @@ $SUDO apt-get install -y --no-install-recommends \
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev \
     wine wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine \
-    clang libclang-rt-14-dev strace \
+    clang libclang-rt-14-dev strace python3 \
     optipng zopfli parallel libzopfli-dev libdeflate-dev dpkg-dev gnuplot-nox lintian \
     libgif-dev apngasm apngopt
+# bench/run installs its npm peers under build/; a machine with a Node.js of
+# its own keeps it.
+command -v npm >/dev/null || $SUDO apt-get install -y --no-install-recommends npm
 
 # Wine reads the ANSI code page from the locale: ja_JP.UTF-8 gives code page 932.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then

@@ -32,6 +32,20 @@ if [ "${TOLVARINX_SKIP_SETUP:-0}" != "1" ]; then
     bash scripts/setup.sh
 fi
 
+# The tools the stages below call, checked now rather than half an hour in.
+tools="cmake ninja ctest g++ convert"
+[ "$quick" = 1 ] || tools="$tools clang++ python3 strace cmp parallel xvfb-run lintian dpkg-deb
+    x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix"
+missing=""
+for tool in $tools; do
+    command -v "$tool" >/dev/null || missing="$missing $tool"
+done
+[ "$quick" = 1 ] || [ -x /usr/lib/wine/wine64 ] || missing="$missing wine64"
+if [ -n "$missing" ]; then
+    echo "missing:$missing (scripts/setup.sh installs them)" >&2
+    exit 1
+fi
+
 echo "== Native build"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"

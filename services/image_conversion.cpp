@@ -45,8 +45,11 @@ FileContent readPngOrGifContent(const char* path, ByteBuffer& content, uint32_t&
     const ImageFileKind kind = imageFileKind(head, headBytes);
     if (kind != ImageFileKind::Png && kind != ImageFileKind::Gif)
         return FileContent::Other;
-    size = file.size();
-    if (size < headBytes || size > kMaxStreamInputBytes || !content.allocate(size, false))
+    const uint64_t fileBytes = file.size();
+    if (fileBytes < headBytes || fileBytes > kMaxStreamInputBytes)
+        return FileContent::Failed;
+    size = uint32_t(fileBytes);
+    if (!content.allocate(size, false))
         return FileContent::Failed;
     std::memcpy(content.data, head, headBytes);
     const uint32_t rest = size - headBytes;

@@ -31,7 +31,10 @@ bool SettingsFile::load(const char* path)
     FileHandle file;
     if (!file.openRead(path))
         return false;
-    const uint32_t size = file.size();
+    const uint64_t fileBytes = file.size();
+    if (fileBytes > kMaxBlockBytes)
+        return false;
+    const uint32_t size = uint32_t(fileBytes);
     uint8_t* bytes = allocateText(size);
     if (!bytes)
         return false;

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,9 @@
 #include <filesystem>
 #include <thread>
 
+#include <zlib.h>
+
+#include "tests/common/image_file_builders.h"
 #include "tests/console/console_test_support.h"
 
 extern char** environ;
@@ -52,6 +56,8 @@ struct ProgramRun {
     int status = -1;   // exit status; -1 when the program did not exit normally
     int endingSignal = 0;   // the signal that ended it, 0 when it exited
     std::string output;
+    double seconds = 0;     // wall time from the spawn to the exit
+    long peakKilobytes = 0; // the program's peak resident memory
 };
 
 // Whether the program is sent SIGHUP while it runs, and how it starts with
@@ -87,6 +93,7 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup =
     if (hangup == Hangup::SentWhileIgnored)
         sigaction(SIGHUP, &ignore, &previous);
     pid_t pid = 0;
+    const auto start = std::chrono::steady_clock::now();
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
     if (hangup == Hangup::SentWhileIgnored)
         sigaction(SIGHUP, &previous, nullptr);
@@ -110,10 +117,13 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup =
     if (spawned != 0)
         return run;
     int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status))
         run.status = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
         run.endingSignal = WTERMSIG(status);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakKilobytes = usage.ru_maxrss;
     return run;
 }
 
@@ -173,6 +183,115 @@ TEST(ConsoleProgram, UnreadableInputExitsWithFailure)
     ProgramRun run = runProgram({"-i", text});
     EXPECT_EQ(run.output, nameLines(text, text) + "<read error>\n");
     EXPECT_EQ(run.status, 1);
+}
+
+namespace {
+
+// A PNG of a header (an animation's acTL and fcTL after it when frames > 0),
+// an optional PLTE and one IDAT of `data`, and IEND: a picture whose data is
+// only what `data` holds.
+std::vector<uint8_t> pngClaiming(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType,
+                                 uint8_t interlace, const std::vector<uint8_t>& data, uint32_t frames = 0)
+{
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    appendBE32(header, width);
+    appendBE32(header, height);
+    header.insert(header.end(), {depth, colourType, 0, 0, interlace});
+    appendPngChunk(out, "IHDR", header);
+    if (frames > 0) {
+        std::vector<uint8_t> actl, fctl;
+        appendBE32(actl, frames);
+        appendBE32(actl, 0);
+        appendPngChunk(out, "acTL", actl);
+        for (uint32_t value : {0u, width, height, 0u, 0u})
+            appendBE32(fctl, value);
+        fctl.insert(fctl.end(), {0, 1, 0, 10, 0, 0});
+        appendPngChunk(out, "fcTL", fctl);
+    }
+    if (colourType == 3)
+        appendPngChunk(out, "PLTE", {0, 0, 0, 255, 255, 255});
+    if (!data.empty())
+        appendPngChunk(out, "IDAT", data);
+    appendPngChunk(out, "IEND", {});
+    return out;
+}
+
+// One zero row of `rowBytes` bytes (filter byte included), compressed.
+std::vector<uint8_t> oneRow(uint32_t rowBytes)
+{
+    std::vector<uint8_t> row(rowBytes), packed(compressBound(uLong(rowBytes)));
+    uLongf size = uLongf(packed.size());
+    compress(packed.data(), &size, row.data(), uLong(row.size()));
+    packed.resize(size);
+    return packed;
+}
+
+struct ClaimCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int status;   // 1: refused as unreadable; 0: loads, the missing rows as zeros
+};
+
+}  // namespace
+
+// A file that claims a picture its bytes cannot hold is answered at once, in
+// every mode, whatever the picture's size: the work follows what the file
+// holds, not what its header claims.
+TEST(ConsoleProgram, HeaderOnlyFilesAreAnsweredAtOnce)
+{
+    std::vector<uint8_t> bmp = {'B', 'M'};
+    for (uint32_t value : {54u, 0u, 54u, 40u, 20000u, 20000u})
+        appendLE32(bmp, value);
+    bmp.insert(bmp.end(), {1, 0, 24, 0});
+    bmp.resize(54);
+    const std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, ',', 0, 0,
+                                      0, 0, 1, 0, 1, 0, 0x80, 0, 0, 0, 255, 255, 255, 2, 2, 0x44, 0x01, 0, ';'};
+    const std::vector<ClaimCase> cases = {
+        {"palette-33554445x5-no-data.png", pngClaiming(33554445, 5, 1, 3, 0, {}), 1},
+        {"palette-2000x2000-no-data.png", pngClaiming(2000, 2000, 8, 3, 0, {}), 1},
+        {"rgba-20000x20000-one-row.png", pngClaiming(20000, 20000, 8, 6, 0, oneRow(80001)), 1},
+        {"grey16-8000x8000-no-data.png", pngClaiming(8000, 8000, 16, 0, 0, {}), 1},
+        {"interlaced-rgb-30000x20000-one-row.png", pngClaiming(30000, 20000, 8, 2, 1, oneRow(11251)), 1},
+        {"animated-16000x16000-one-row.png", pngClaiming(16000, 16000, 8, 6, 0, oneRow(64001), 1), 1},
+        {"bmp-20000x20000-no-data.bmp", bmp, 1},
+        {"gif-65535x65535-screen.gif", gif, 1},
+        {"palette-256x256-no-data.png", pngClaiming(256, 256, 8, 3, 0, {}), 0},
+    };
+    TempDir dir;
+    for (const ClaimCase& c : cases) {
+        const std::string input = dir.file(c.name);
+        ASSERT_TRUE(writeFileBytes(input, c.bytes));
+        for (const char* level : {"-nc", "-x1", "-x2", "-x3"}) {
+            const std::string output = dir.file("out.png");
+            std::filesystem::remove(output);
+            const ProgramRun run = runProgram({"-i", input, "-o", output, level});
+            EXPECT_EQ(run.status, c.status) << c.name << " " << level << ": " << run.output;
+            EXPECT_EQ(fileExistsAt(output), c.status == 0) << c.name << " " << level;
+            EXPECT_LT(run.seconds, 5.0) << c.name << " " << level;
+            EXPECT_LT(run.peakKilobytes, 200L * 1024) << c.name << " " << level;
+        }
+    }
+}
+
+// A real photo cut in half is a truncated picture, not a header alone: it
+// loads with its top rows as in the whole file, and the run succeeds.
+TEST(ConsoleProgram, TruncatedPhotoStillLoads)
+{
+    const std::string whole = corpusPath("bench/logo-photo-rgb.png");
+    const std::vector<uint8_t> photo = readFileBytes(whole);
+    ASSERT_FALSE(photo.empty());
+    TempDir dir;
+    const std::string input = dir.file("half.png");
+    ASSERT_TRUE(writeFileBytes(input, std::vector<uint8_t>(photo.begin(), photo.begin() + long(photo.size() / 2))));
+    RgbaImage complete, loaded;
+    ASSERT_TRUE(loadAsRgba(whole, complete));
+    ASSERT_TRUE(loadAsRgba(input, loaded));
+    ASSERT_EQ(loaded.width, complete.width);
+    ASSERT_EQ(loaded.height, complete.height);
+    const size_t topRow = size_t(complete.width) * 4;
+    EXPECT_TRUE(std::equal(loaded.pixels.begin(), loaded.pixels.begin() + long(topRow), complete.pixels.begin()));
+    EXPECT_EQ(runProgram({"-i", input, "-o", dir.file("out.png")}).status, 0);
 }
 
 TEST(ConsoleProgram, NotSmallerPngExitsWithSuccess)

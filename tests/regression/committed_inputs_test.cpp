@@ -3,22 +3,46 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+
 #include "fuzz/fuzz_checks.h"
 #include "tests/common/test_support.h"
 #include "tests/regression/regression_support.h"
 
 namespace {
 
+// The longest a reproducer may take: each is a few bytes whose work must stay
+// in proportion to them, and takes milliseconds even under the sanitizers on
+// a loaded machine. (The corpora hold conversions that run zopfli, seconds
+// each under the sanitizers and many times that on a loaded machine: they
+// are timed, not bounded.)
+constexpr double kMaxSecondsPerReproducer = 15;
+
 class CommittedInputs : public ::testing::TestWithParam<const char*> {};
 
-size_t replayFolder(const FuzzTarget& target, const std::string& folder)
+// Replays every input of the folder through the target's check; a bound of 0
+// leaves the inputs' time unchecked. Prints the slowest input.
+size_t replayFolder(const FuzzTarget& target, const std::string& folder, double maxSeconds)
 {
     const std::string path = fuzzInputFolder(folder, target.name);
     const std::vector<std::string> names = listFiles(path, "");
+    double slowest = 0;
+    std::string slowestName;
     for (const std::string& name : names) {
         const std::vector<uint8_t> bytes = readFileBytes(path + "/" + name);
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(target.check(bytes.data(), bytes.size()), "") << folder << "/" << target.name << "/" << name;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (maxSeconds > 0)
+            EXPECT_LT(seconds, maxSeconds) << folder << "/" << target.name << "/" << name;
+        if (seconds > slowest) {
+            slowest = seconds;
+            slowestName = name;
+        }
     }
+    if (!names.empty())
+        std::printf("%s/%s: slowest input %s, %.2f s\n", folder.c_str(), target.name, slowestName.c_str(), slowest);
     return names.size();
 }
 
@@ -26,8 +50,8 @@ TEST_P(CommittedInputs, KeepEveryProperty)
 {
     const FuzzTarget* target = findFuzzTarget(GetParam());
     ASSERT_NE(target, nullptr);
-    EXPECT_GT(replayFolder(*target, "corpus"), 0u) << "no committed corpus for " << target->name;
-    replayFolder(*target, "regressions");
+    EXPECT_GT(replayFolder(*target, "corpus", 0), 0u) << "no committed corpus for " << target->name;
+    replayFolder(*target, "regressions", kMaxSecondsPerReproducer);
 }
 
 std::vector<const char*> targetNames()
