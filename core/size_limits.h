@@ -10,6 +10,10 @@
 // signed 32-bit fields (ConvertRequest::dataSize, PngInfo::rowBytes), so 2^31 - 1.
 constexpr uint32_t kMaxBlockBytes = 0x7FFFFFFFu;
 
+// The largest ancillary chunk a conversion keeps from its input (-kc), data
+// bytes; a larger one is left out. Far above any real profile, text or EXIF block.
+constexpr uint32_t kMaxKeptChunkBytes = 16u << 20;
+
 // Stores a * b in out and returns true when the product is at most limit;
 // returns false and leaves out unchanged otherwise.
 inline bool checkedMul(uint32_t a, uint32_t b, uint32_t& out, uint32_t limit = kMaxBlockBytes)

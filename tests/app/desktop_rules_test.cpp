@@ -174,7 +174,7 @@ TEST(OutputDialogRules, EachSettingsBitReachesOnlyItsSetting)
         const uint16_t flag = static_cast<uint16_t>(1u << bit);
         const ConversionSettings fromOpt = conversionSettingsOf(flag, 0);
         const bool engineBit = flag == OPT_NO_FILTER_COMPARE || flag == OPT_NO_DEFLATE_COMPARE ||
-                               flag == OPT_NO_8BIT_COMPARE || flag == OPT_EXTENDED_SEARCH;
+                               flag == OPT_NO_8BIT_COMPARE || flag == OPT_EXTENDED_SEARCH || flag == OPT_CLEAN_ALPHA;
         EXPECT_EQ(fromOpt.options, engineBit ? flag : 0) << "OptFlag bit " << bit;
         EXPECT_EQ(fromOpt.extendedLevel, flag == OPT_EXTENDED_SEARCH ? kDefaultExtendedLevel : 0) << bit;
         EXPECT_FALSE(fromOpt.keepTimeStamps || fromOpt.keepTransparent) << "OptFlag bit " << bit;
