@@ -45,6 +45,7 @@ int FolderProgressDialog::onInitDialog(LRESULT& result)
     runSettings.outputRoot = outputFolder.c_str();
     runSettings.dirFlag = dirFlag;
     runSettings.optFlag = settings_.OptFlag;
+    runSettings.keepChunks = settings_.KeepChunks.c_str();
     run_.begin(runSettings, &cancelRequested, &stopRequested);
 
     // Without a complete list or a worker nothing is converted; the dialog

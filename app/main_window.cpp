@@ -32,6 +32,9 @@ constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定で
 // The save dialog's filter: one pair, ended by the literal's own NUL.
 constexpr const char kSaveFilter[] = "PNGﾌｧｲﾙ(*.png)\0*.png\0";
 constexpr int kSettingsMenuPosition = 1;
+static_assert(IDM_CLEAN_ALPHA == ID_MENU_CLEAN_ALPHA && IDM_KEEP_TEXT == ID_MENU_KEEP_FIRST &&
+                  IDM_KEEP_ALL == ID_MENU_KEEP_FIRST + kKeepChunkCommandCount - 1,
+              "the menu's items are the rules' commands");
 static_assert(IDM_EXTENDED_OFF == ID_MENU_EXTENDED_OFF && IDM_EXTENDED_LEVEL1 == ID_MENU_EXTENDED_OFF + 1 &&
                   IDM_EXTENDED_LEVEL2 == ID_MENU_EXTENDED_OFF + 2 && IDM_EXTENDED_LEVEL3 == ID_MENU_EXTENDED_LAST,
               "the submenu's items are the rules' commands");
@@ -166,6 +169,7 @@ void MainWindow::convertImage(const char* outputPath)
     OutputDialog dialog;
     dialog.image = &image;
     dialog.keptChunks = &colourChunks;
+    dialog.inputPath = path.isEmpty() ? nullptr : path.c_str();
     dialog.wideSamples = &wideSamples;
     dialog.transparentColour =
         transparentColourForRun(isChecked(IDC_USE_TRANSPARENT) == BST_CHECKED, colourButton.colourRgb());
@@ -249,7 +253,12 @@ int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindow
             popup.checkItem(static_cast<UINT>(id), false, (appSettings.OptFlag & optionBitOfCommand(id)) != 0);
         }
     }
-    // The extended search's submenu, wherever it is opened from (a popup without it is left alone).
+    // The submenus, wherever they are opened from (a popup without them is left alone).
+    for (int i = 0; i < kKeepChunkCommandCount; ++i) {
+        const int id = ID_MENU_KEEP_FIRST + i;
+        popup.checkItem(static_cast<UINT>(id), false,
+                        chunkListHas(appSettings.KeepChunks.c_str(), keepChunkWordOfCommand(id)));
+    }
     popup.checkRadioItem(IDM_EXTENDED_OFF, IDM_EXTENDED_LEVEL3,
                          static_cast<UINT>(extendedCommandOf(appSettings.OptFlag)));
     return 1;
@@ -269,6 +278,11 @@ int MainWindow::onCommand(unsigned id, unsigned, HWND)
 {
     if (const uint16_t bit = optionBitOfCommand(static_cast<int>(id))) {
         appSettings.OptFlag ^= bit;
+        return 1;
+    }
+    if (const char* word = keepChunkWordOfCommand(static_cast<int>(id))) {
+        const char* list = appSettings.KeepChunks.c_str();
+        appSettings.KeepChunks.assign(chunkListWith(list, word, !chunkListHas(list, word)).c_str());
         return 1;
     }
     if (const int32_t level = extendedLevelOfCommand(static_cast<int>(id)); level >= 0) {

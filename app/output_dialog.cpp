@@ -128,7 +128,10 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
         conversion.setProgress(dialog, &dialog->cancelRequested);
         ConversionOutput output;
         output.path = dialog->outputPath;
-        ConversionSettings settings = conversionSettingsOf(appSettings.OptFlag, 0);
+        ConversionSettings settings = conversionSettingsOf(appSettings.OptFlag, 0, appSettings.KeepChunks.c_str());
+        KeptChunkSet keptSet;
+        const bool chunksRead = !settings.keepChunks.empty() && dialog->inputPath &&
+                                readKeptChunks(dialog->inputPath, settings.keepChunks, settings.options, keptSet);
         settings.keepTransparent = true;   // the colour the picker chose, or the file's
         // The image is no file's content as it stands: the file is written
         // whatever its size. An animation is converted from its file.
@@ -136,7 +139,8 @@ unsigned __stdcall OutputDialog::runConversion(void* argument)
         if (dialog->animationPath)
             loaded = conversion.loadFile(dialog->animationPath, settings.options);
         else
-            conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks, dialog->wideSamples);
+            conversion.useImage(*dialog->image, dialog->transparentColour, dialog->keptChunks, dialog->wideSamples,
+                                chunksRead ? &keptSet : nullptr);
         const ConversionReport& report =
             loaded ? conversion.convert(optimizer, output, settings) : conversion.report();
         ok = loaded && report.status == ConversionStatus::Converted;

@@ -49,6 +49,7 @@ public:
     const ByteBuffer* wideSamples = nullptr;    // the same
     int32_t transparentColour = -1;         // 0x00RRGGBB or -1
     const char* outputPath = nullptr;       // null: a test run that writes nothing
+    const char* inputPath = nullptr;        // the image's file, whose chunks KeepChunks keeps; null for none
     // An animation's file, converted whole from the file instead of image
     // (which then only stood for it in the preview); null for none. Owned by
     // the main window.

@@ -48,6 +48,15 @@
 #define IDM_EXTENDED_LEVEL2 40012
 #define IDM_EXTENDED_LEVEL3 40013
 #define IDM_ANIMATE_GIF 40014
+#define IDM_CLEAN_ALPHA 40015
+// The check items of the submenu "ﾁｬﾝｸを保持(&K)", one per group word of -kc.
+#define IDM_KEEP_TEXT 40020
+#define IDM_KEEP_COLOUR 40021
+#define IDM_KEEP_EXIF 40022
+#define IDM_KEEP_PHYS 40023
+#define IDM_KEEP_TIME 40024
+#define IDM_KEEP_SAFE 40025
+#define IDM_KEEP_ALL 40026
 
 // Strings.
 #define IDS_OPEN_FILTER 20000

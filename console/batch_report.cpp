@@ -163,6 +163,13 @@ std::string jsonFileLine(const FolderJob& job, const FileReport& file, bool test
         if (report.result.frames > 0)
             object["frames"] = report.result.frames;
     }
+    if (report.chunksSelected) {
+        object["kept_chunks"] = report.keptChunks;
+        if (!report.droppedChunks.empty())
+            object["dropped_chunks"] = report.droppedChunks;
+    }
+    if (report.cleanAlpha)
+        object["clean_alpha"] = true;
     object["test_run"] = testRun;
     return line(object);
 }

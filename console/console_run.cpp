@@ -1,6 +1,8 @@
 #include "console/console_run.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "console/command_line_scanner.h"
 #include "console/report_text.h"
@@ -40,11 +42,29 @@ const char kAnimationKeptLine[] = "<ｱﾆﾒｰｼｮﾝPNGのため変更な�
 const char kHardLinksKeptLine[] = "<ﾊｰﾄﾞﾘﾝｸ(別の名前)があるため変更なし: -fで分割して変換>\n";
 const char kOutputExistsLine[] = "<出力先に別のﾌｧｲﾙがあります: -fで置換>\n";
 const char kFirstFrameLine[] = "注意: ｱﾆﾒｰｼｮﾝGIFの1ﾌﾚｰﾑ目だけを出力しました(GIFはそのまま)\n";
+const char kKeptChunksLine[] = "保持したﾁｬﾝｸ:";
+const char kDroppedChunksLine[] = "注意: 保持できなかったﾁｬﾝｸ:";
+const char kCleanAlphaLine[] = "注意: -ca: 透明(α=0)な画素の色は変わっていることがあります\n";
+
+// A line of chunk names after its title; nothing for no names.
+void printChunkNames(FILE* out, const char* title, const std::vector<std::string>& names)
+{
+    if (names.empty())
+        return;
+    print(out, title);
+    for (const std::string& name : names) {
+        print(out, " ");
+        print(out, name.c_str());
+    }
+    print(out, "\n");
+}
 
 // The report of a converted image: sizes, the format the default search found,
 // the extended choice.
-void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request, uint16_t notes)
+void printResult(FILE* out, const ConversionReport& report)
 {
+    const uint32_t inputSize = report.inputSize;
+    const ConvertRequest& request = report.result;
     print(out, "<result>\n");
     std::fprintf(out, "insize: %u\n", static_cast<unsigned>(inputSize));
     const int64_t change = static_cast<int64_t>(request.fileSize) - static_cast<int64_t>(inputSize);
@@ -58,8 +78,12 @@ void printResult(FILE* out, uint32_t inputSize, const ConvertRequest& request, u
     if (formatAnimationReport(request, extended, sizeof extended) > 0 ||
         formatExtendedReport(request, extended, sizeof extended) > 0)
         std::fprintf(out, "%s\n", extended);
-    if (notes & CONVERSION_NOTE_FIRST_FRAME)
+    if (report.notes & CONVERSION_NOTE_FIRST_FRAME)
         print(out, kFirstFrameLine);
+    printChunkNames(out, kKeptChunksLine, report.keptChunks);
+    printChunkNames(out, kDroppedChunksLine, report.droppedChunks);
+    if (report.cleanAlpha)
+        print(out, kCleanAlphaLine);
     std::fflush(out);
 }
 
@@ -93,6 +117,7 @@ ConversionSettings consoleSettings(const ConsoleOptions& options)
     ConversionSettings settings = settingsOfRunFlags(options.runFlags);
     settings.extendedIterations = options.extendedIterations;
     settings.keepTransparent = true;
+    settings.keepChunks = options.keepChunks;
     return settings;
 }
 
@@ -114,7 +139,7 @@ int printOutcome(FILE* out, const ConversionReport& report)
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     case ConversionStatus::Converted:
-        printResult(out, report.inputSize, report.result, report.notes);
+        printResult(out, report);
         return CONSOLE_EXIT_SUCCESS;
     default:
         // The target is unchanged; saying it was copied would be false.
@@ -188,7 +213,8 @@ bool namesStandardStream(const TextString& path)
 bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& options, FILE* out, bool requireInput)
 {
     options.runFlags = readFlagSwitches(scanner);
-    if (!readExtendedIterations(scanner, options.extendedIterations, out))
+    if (!readExtendedIterations(scanner, options.extendedIterations, out) ||
+        !readKeptChunkList(scanner, options.keepChunks, out))
         return false;
 
     scanner.getValue("i", options.inputPath, "");

@@ -26,6 +26,7 @@ struct ConsoleOptions {
     bool outputDerived = false;   // outputPath was derived from a file's name
     uint16_t runFlags = 0;   // run flags (console_switches.h)
     int32_t extendedIterations = 0;   // "-xi"; 0: chosen by the data size
+    ChunkSelection keepChunks;        // "-kc"
 };
 
 // Reads the one-image mode's switches from scanner (set up with the command

@@ -16,6 +16,7 @@ const FlagSwitch kFlagSwitches[] = {
     {"-json", RUN_JSON},
     {"f", RUN_REPLACE},
     {"a", RUN_ANIMATE_GIF},
+    {"ca", OPT_CLEAN_ALPHA},
 };
 const int kFlagSwitchCount = static_cast<int>(sizeof kFlagSwitches / sizeof kFlagSwitches[0]);
 
@@ -27,7 +28,7 @@ const LevelSwitch kLevelSwitches[] = {
 };
 const int kLevelSwitchCount = static_cast<int>(sizeof kLevelSwitches / sizeof kLevelSwitches[0]);
 
-const char* const kValueSwitches[] = {"i", "o", "d", "od", "t", "j", "xi"};
+const char* const kValueSwitches[] = {"i", "o", "d", "od", "t", "j", "xi", "kc"};
 const int kValueSwitchCount = static_cast<int>(sizeof kValueSwitches / sizeof kValueSwitches[0]);
 const char* const kPlainSwitches[] = {"r", "kt", "h", "-help", "-version"};
 const int kPlainSwitchCount = static_cast<int>(sizeof kPlainSwitches / sizeof kPlainSwitches[0]);
@@ -245,4 +246,19 @@ bool readExtendedIterations(const CommandLineScanner& scanner, int32_t& iteratio
         return false;
     iterations = static_cast<int32_t>(value);
     return true;
+}
+
+bool readKeptChunkList(const CommandLineScanner& scanner, ChunkSelection& selection, FILE* out)
+{
+    selection = ChunkSelection();
+    if (!scanner.hasSwitch("kc"))
+        return true;
+    TextString list;
+    std::string badWord;
+    if (scanner.find("kc", &list) && parseChunkSelection(list.c_str(), selection, badWord))
+        return true;
+    std::fprintf(out, "-kcにはﾁｬﾝｸ名(4文字)か text,colour,exif,phys,time,safe,all を指定してください%s%s\n",
+                 badWord.empty() ? "" : ": ", badWord.c_str());
+    std::fflush(out);
+    return false;
 }

@@ -43,7 +43,7 @@ constexpr int32_t extendedLevelOfRunFlags(uint16_t runFlags)
 }
 
 // The switches without a value ("-nf", "-nd", "-nc", "-ts", "-q", "-n",
-// "--json", "-f") and their run flags.
+// "--json", "-f", "-a", "-ca") and their run flags.
 struct FlagSwitch {
     const char* name;
     uint16_t flag;
@@ -114,6 +114,12 @@ ConversionSettings settingsOfRunFlags(uint16_t runFlags);
 // to out and returns false.
 bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,
                        FILE* out);
+
+// Reads "-kc LIST" (core/kept_chunks.h) into selection, empty when the
+// switch is absent. On a missing or bad list prints "-kcにはﾁｬﾝｸ名(4文字)か
+// text,colour,exif,phys,time,safe,all を指定してください", the word refused
+// after ": ", and a line end to out and returns false.
+bool readKeptChunkList(const CommandLineScanner& scanner, ChunkSelection& selection, FILE* out);
 
 // readBoundedNumber of "-xi" (zopfli iterations of the extended search) from
 // 1 to kMaxExtendedIterations into iterations; 0 when the switch is absent.

@@ -403,7 +403,8 @@ bool readBatchSettings(const CommandLineScanner& scanner, uint16_t runFlags, Bat
     // "-j" is the run's whole thread budget: the engine's workers too, unless the environment overrides it.
     settings.engineThreads = scanner.hasSwitch("j") && workerThreadsFromEnvironment() == 0 ? settings.jobs : 0;
     settings.file = settingsOfRunFlags(runFlags);
-    if (!readExtendedIterations(scanner, settings.file.extendedIterations, out))
+    if (!readExtendedIterations(scanner, settings.file.extendedIterations, out) ||
+        !readKeptChunkList(scanner, settings.file.keepChunks, out))
         return false;
     settings.file.keepTransparent = scanner.hasSwitch("kt");
     settings.style = reportStyleOf(runFlags);

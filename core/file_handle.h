@@ -110,10 +110,10 @@ bool deleteFile(const char* path);
 // Moves source over target, replacing it, as one step where the platform allows:
 // target holds its old bytes or all of source's. On failure both files are as
 // they were. Only used with source and target in the same folder.
-// Windows: the new file keeps the replaced file's identity, as far as
-// ReplaceFileW carries it over (security descriptor, creation time, ...), and
-// in any case its read-only, hidden and system attributes; it is marked for
-// archiving. A read-only target is replaced like any other. The replaced file
-// is moved aside meanwhile; should it fail to come back after a failed move,
-// it stays beside source as "<source>.<n>.bak".
+// Windows: source first takes the replaced file's identity (its creation
+// time, its security descriptor as far as the process may set it, and its
+// attributes, marked for archiving), then one rename with
+// MOVEFILE_REPLACE_EXISTING puts it in place, so the name always holds the
+// old file or the new one. A read-only target is replaced like any other
+// (its flag is lifted for the rename and comes back if the old file stays).
 bool replaceFileWith(const char* source, const char* target);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "core/wide_path_win32.h"
 
@@ -212,14 +213,11 @@ namespace {
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
                                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM |
                                       FILE_ATTRIBUTE_TEMPORARY;
-// Attributes the new file takes from the replaced one whatever ReplaceFileW did.
-constexpr DWORD kCarriedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-constexpr int kBackupNameAttempts = 100;
-
-bool existsW(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+// The parts of a security descriptor a replacement carries over, and the
+// part an unprivileged process can always set on its own new file.
+constexpr SECURITY_INFORMATION kCarriedSecurity =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+constexpr SECURITY_INFORMATION kOwnSecurity = DACL_SECURITY_INFORMATION;
 
 bool setAttributesW(const std::wstring& path, DWORD attributes)
 {
@@ -227,45 +225,40 @@ bool setAttributesW(const std::wstring& path, DWORD attributes)
     return SetFileAttributesW(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
-// A name beside source that no file has.
-bool freeBackupName(const std::wstring& source, std::wstring& backup)
+// target's security descriptor on source: owner, group and access list where
+// the process may set them all, else the access list alone. Not every file
+// system keeps one (then there is nothing to copy), so a failure is no error,
+// as the replacement call of old ignored it.
+void copySecurity(const std::wstring& target, const std::wstring& source)
 {
-    for (int attempt = 0; attempt < kBackupNameAttempts; ++attempt) {
-        backup = source + L"." + std::to_wstring(attempt) + L".bak";
-        if (GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-            return true;
-    }
-    return false;
+    DWORD needed = 0;
+    GetFileSecurityW(target.c_str(), kCarriedSecurity, nullptr, 0, &needed);
+    if (needed == 0)
+        return;
+    std::vector<unsigned char> descriptor(needed);
+    if (!GetFileSecurityW(target.c_str(), kCarriedSecurity, descriptor.data(), needed, &needed))
+        return;
+    if (!SetFileSecurityW(source.c_str(), kCarriedSecurity, descriptor.data()))
+        SetFileSecurityW(source.c_str(), kOwnSecurity, descriptor.data());
 }
 
-// ReplaceFileW gives source the identity of the existing target (attributes,
-// security descriptor, creation time, ...) as it takes target's name. The
-// replaced file goes to a backup name rather than to one of the system's
-// choosing, so that when source cannot follow it (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-// it can be put back. True: target is the new file and source is gone. False:
-// both files are as they were, unless a rename back failed as well; then the
-// old bytes are under the backup name and not lost.
-bool replaceKeepingIdentity(const std::wstring& source, const std::wstring& target)
+// target's creation time on source; a failure is no error (the content is what counts).
+void copyCreationTime(const std::wstring& target, const std::wstring& source)
 {
-    std::wstring backup;
-    if (!freeBackupName(source, backup))
-        return false;
-    // No write-through flag: ReplaceFileW has none, and the caller flushed source.
-    if (ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr)) {
-        DeleteFileW(backup.c_str());
-        return true;
-    }
-    // With a backup name, every failure but ERROR_UNABLE_TO_MOVE_REPLACEMENT_2
-    // leaves both files under their own names; that one leaves the target name free.
-    if (existsW(target) || !existsW(backup))
-        return false;
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(backup.c_str());
-        return true;
-    }
-    MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    return false;
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE from = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (from == INVALID_HANDLE_VALUE)
+        return;
+    FILETIME created;
+    const bool read = GetFileTime(from, &created, nullptr, nullptr) != 0;
+    CloseHandle(from);
+    HANDLE to = read ? CreateFileW(source.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr)
+                     : INVALID_HANDLE_VALUE;
+    if (to == INVALID_HANDLE_VALUE)
+        return;
+    SetFileTime(to, &created, nullptr, nullptr);
+    CloseHandle(to);
 }
 
 bool moveReplacing(const std::wstring& source, const std::wstring& target)
@@ -284,25 +277,23 @@ bool replaceFileWith(const char* source, const char* target)
     const DWORD original = wideTarget.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wideTarget.c_str());
     if (wideSource.empty() || original == INVALID_FILE_ATTRIBUTES || (original & FILE_ATTRIBUTE_DIRECTORY))
         return moveReplacing(wideSource, wideTarget);
-    // Neither call replaces a read-only file: the flag is lifted meanwhile and
-    // set again on whichever file the name holds afterwards.
+    // The new file takes the old one's identity before it takes its name, so
+    // that one rename replaces the old file with a complete new one: the name
+    // never stands empty. New content is marked for archiving, as any write
+    // marks it.
+    copyCreationTime(wideTarget, wideSource);
+    copySecurity(wideTarget, wideSource);
+    if (!setAttributesW(wideSource, original | FILE_ATTRIBUTE_ARCHIVE))
+        return false;
+    // No rename replaces a read-only file: the flag is lifted meanwhile and
+    // set again when the old file stays.
     const bool readOnly = (original & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly && !setAttributesW(wideTarget, original & ~FILE_ATTRIBUTE_READONLY))
-        return false;
-    if (!replaceKeepingIdentity(wideSource, wideTarget) && !moveReplacing(wideSource, wideTarget)) {
-        if (readOnly)
-            setAttributesW(wideTarget, original);
-        return false;
-    }
-    // Not every ReplaceFileW carries the attributes over (Wine's does not), and
-    // the fallback move never does. New content is marked for archiving, as any
-    // write marks it. A failure here is ignored: the replacement is done.
-    const DWORD now = GetFileAttributesW(wideTarget.c_str());
-    if (now != INVALID_FILE_ATTRIBUTES) {
-        const DWORD wanted =
-            (now & kSettableAttributes & ~kCarriedAttributes) | (original & kCarriedAttributes) | FILE_ATTRIBUTE_ARCHIVE;
-        if (wanted != (now & kSettableAttributes))
-            setAttributesW(wideTarget, wanted);
-    }
-    return true;
+    if ((!readOnly || setAttributesW(wideTarget, original & ~FILE_ATTRIBUTE_READONLY)) &&
+        moveReplacing(wideSource, wideTarget))
+        return true;
+    if (readOnly)
+        setAttributesW(wideTarget, original);
+    // The temporary file is removed by the caller: it must not stay read-only.
+    setAttributesW(wideSource, FILE_ATTRIBUTE_NORMAL);
+    return false;
 }

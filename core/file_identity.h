@@ -9,8 +9,9 @@
 // keeps them there) and last its mode bits, umask regardless. A group or owner
 // that cannot be set takes the group's permission bits or the set-user-ID bit
 // off the copied mode, so the new file is never more open than the old one.
-// Windows: the replacement call itself keeps the replaced file's attributes
-// and security descriptor (replaceFileWith); nothing is copied here.
+// Windows: the replacement itself gives the closed temporary file the
+// replaced file's attributes, security descriptor and creation time before
+// its one rename (replaceFileWith); nothing is copied here.
 //
 // Stateless; any thread.
 

@@ -1,6 +1,7 @@
-// File identity on Windows: the replacement call keeps the replaced file's
-// attributes and security descriptor, so a temporary file needs nothing
-// copied; links are counted by the file's own information.
+// File identity on Windows: the replacement gives the temporary file the
+// replaced file's attributes, security descriptor and creation time
+// (replaceFileWith), so nothing is copied while it is written; links are
+// counted by the file's own information.
 
 #include "core/file_identity.h"
 

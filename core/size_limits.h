@@ -35,6 +35,10 @@ inline bool dataCanReachPicture(uint64_t dataBytes, uint32_t storedBytes, uint32
     return unreachablePixels <= kMaxUnreachablePixels;
 }
 
+// The largest ancillary chunk a conversion keeps from its input (-kc), data
+// bytes; a larger one is left out. Far above any real profile, text or EXIF block.
+constexpr uint32_t kMaxKeptChunkBytes = 16u << 20;
+
 // Stores a * b in out and returns true when the product is at most limit;
 // returns false and leaves out unchanged otherwise.
 inline bool checkedMul(uint32_t a, uint32_t b, uint32_t& out, uint32_t limit = kMaxBlockBytes)

@@ -11,6 +11,7 @@
 #include "core/replacing_file.h"
 #include "core/shared_flag.h"
 #include "core/size_limits.h"
+#include "engine/clean_alpha.h"
 #include "engine/colour_analysis.h"
 #include "engine/deflate_stream.h"
 #include "engine/extended/extended_search.h"
@@ -108,14 +109,63 @@ void PngOptimizer::report(int32_t bitDepth, int32_t windowBits, int32_t memLevel
 int PngOptimizer::convert(const char* outputPath, ConvertRequest& request)
 {
     OutputPlace place = {outputPath, nullptr};
-    return convertInto(place, request);
+    return convertChoosingAlpha(place, request);
 }
 
 int PngOptimizer::convertToMemory(AppendBuffer& png, ConvertRequest& request)
 {
     png.release();
     OutputPlace place = {nullptr, &png};
-    return convertInto(place, request);
+    return convertChoosingAlpha(place, request);
+}
+
+int PngOptimizer::convertChoosingAlpha(const OutputPlace& place, ConvertRequest& request)
+{
+    CleanedPicture cleaned;
+    if (!(request.options & OPT_CLEAN_ALPHA) || request.animation || request.samples16 ||
+        !cleanInvisiblePixels(request, cleaned))
+        return convertInto(place, request);
+    // The picture as it is and with its invisible colours cleaned, each
+    // searched whole: the smaller file is kept, so cleaning never costs bytes.
+    ConvertRequest asIs = request;
+    asIs.sizeToBeat = UINT32_MAX;
+    ConvertRequest clean = asIs;
+    clean.pixels = cleaned.pixels.data();
+    clean.hasAlpha = cleaned.hasAlpha;
+    clean.transparentColour = cleaned.transparentColour;
+    AppendBuffer asIsPng;
+    AppendBuffer cleanPng;
+    const OutputPlace asIsPlace = {nullptr, &asIsPng};
+    const OutputPlace cleanPlace = {nullptr, &cleanPng};
+    if (!convertInto(asIsPlace, asIs) || !convertInto(cleanPlace, clean))
+        return 0;
+    const bool cleanWins = cleanPng.used < asIsPng.used;
+    ConvertRequest result = cleanWins ? clean : asIs;
+    AppendBuffer& png = cleanWins ? cleanPng : asIsPng;
+    result.pixels = request.pixels;
+    result.hasAlpha = request.hasAlpha;
+    result.transparentColour = request.transparentColour;
+    result.sizeToBeat = request.sizeToBeat;
+    request = result;
+    request_ = &request;
+    return deliverPng(place, request, png);
+}
+
+int PngOptimizer::deliverPng(const OutputPlace& place, ConvertRequest& request, AppendBuffer& png)
+{
+    if (!place.path && !place.memory)
+        return 1;
+    if (request.sizeToBeat <= request.fileSize) {
+        request.notWritten = 1;
+        return 1;
+    }
+    if (place.memory) {
+        *place.memory = std::move(png);
+        return 1;
+    }
+    return writeReplacing(place.path, [&](FileHandle& output) { return output.write(png.data, png.used) == png.used; })
+               ? 1
+               : 0;
 }
 
 int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
@@ -125,6 +175,7 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
         storeSharedFlag(request.cancelFlag, 0);
     request.notWritten = 0;
     request.frames = 0;
+    request.droppedLayoutChunks = 0;
     if (request.animation)
         return convertAnimation(place, request);
     width_ = request.width;
@@ -175,6 +226,10 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
         if (!extendedChoice_ || !runExtendedSearch(request, threads, *extendedChoice_) ||
             !takeExtendedChoice())
             return 0;
+    }
+    {
+        uint8_t transparency[6];
+        request.droppedLayoutChunks = droppedLayoutChunks(describeFile(transparency));
     }
     if (place.path || place.memory) {
         if (request.sizeToBeat > request.fileSize) {
@@ -429,8 +484,9 @@ PngFile PngOptimizer::describeFile(uint8_t (&transparency)[6]) const
 
 uint32_t PngOptimizer::predictFileSize() const
 {
-    if ((request_->options & OPT_EXTENDED_SEARCH) &&
-        !keptChunksValid(request_->keptChunks, request_->keptChunksSize))
+    if (((request_->options & OPT_EXTENDED_SEARCH) && !request_->keptChunkSet &&
+         !keptChunksValid(request_->keptChunks, request_->keptChunksSize)) ||
+        !keptChunkSetValid(request_->keptChunkSet))
         return 0;
     uint8_t transparency[6];
     return pngFileSize(describeFile(transparency));

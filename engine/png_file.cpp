@@ -6,8 +6,10 @@
 
 #include "core/byte_buffer.h"
 #include "core/file_handle.h"
+#include "core/kept_chunks.h"
 #include "core/png_bytes.h"
 #include "core/size_limits.h"
+#include "engine/layout_chunks.h"
 
 namespace {
 
@@ -124,7 +126,9 @@ PngFile describePngFile(const ConvertRequest& request, const PngFormat& format, 
     file.width = static_cast<uint32_t>(request.width);
     file.height = static_cast<uint32_t>(request.height);
     file.format = format;
-    if (request.options & OPT_EXTENDED_SEARCH) {
+    if (request.keptChunkSet) {
+        file.kept = request.keptChunkSet;
+    } else if (request.options & OPT_EXTENDED_SEARCH) {
         file.keptChunks = request.keptChunks;
         file.keptChunksBytes = request.keptChunksSize;
     }
@@ -162,9 +166,46 @@ bool keptChunksValid(const uint8_t* chunks, uint32_t bytes)
     return true;
 }
 
+bool keptChunkSetValid(const KeptChunkSet* set)
+{
+    auto valid = [](const std::vector<uint8_t>& block) {
+        return block.size() <= kMaxBlockBytes && keptChunksValid(block.data(), static_cast<uint32_t>(block.size()));
+    };
+    return !set || (valid(set->beforePalette) && valid(set->beforeData) && valid(set->afterData));
+}
+
+uint16_t droppedLayoutChunks(const PngFile& file)
+{
+    return file.kept ? layoutChunksFor(*file.kept, file.format).dropped : 0;
+}
+
+namespace {
+
+// Bytes of a block of whole chunks (checked by keptChunkSetValid).
+uint32_t blockBytes(const std::vector<uint8_t>& block)
+{
+    return static_cast<uint32_t>(block.size());
+}
+
+// Adds the kept set's chunks to size; false on overflow.
+bool addKeptChunks(uint32_t& size, const KeptChunkSet& kept, const LayoutChunkData& layout)
+{
+    for (const std::vector<uint8_t>* block : {&kept.beforePalette, &kept.beforeData, &kept.afterData})
+        if (!checkedAdd(size, blockBytes(*block), size, 0xFFFFFFFFu))
+            return false;
+    for (const uint32_t bytes : {layout.significantBitsBytes, layout.backgroundBytes, layout.histogramBytes})
+        if (bytes > 0 && !addChunk(size, bytes))
+            return false;
+    return true;
+}
+
+}   // namespace
+
 uint32_t pngFileSize(const PngFile& file)
 {
     uint32_t size = kPngSignatureBytes;
+    if (file.kept && !addKeptChunks(size, *file.kept, layoutChunksFor(*file.kept, file.format)))
+        return 0;
     if (!addChunk(size, kHeaderBytes) ||
         !checkedAdd(size, file.keptChunksBytes, size, 0xFFFFFFFFu) ||
         (file.format.paletteBytes > 0 && !addChunk(size, file.format.paletteBytes)) ||
@@ -187,18 +228,28 @@ bool writePng(PngOutput& out, const PngFile& file)
     layoutHeader(file.format.layout, file.format.depth, header[8], header[9]);
     // compression, filter and interlace methods 0
     HeldBytes idat = {file.idat, file.idatBytes};
+    static const KeptChunkSet kNone;
+    const KeptChunkSet& kept = file.kept ? *file.kept : kNone;
+    const LayoutChunkData layout = layoutChunksFor(kept, file.format);
+    auto block = [&](const std::vector<uint8_t>& chunks) {
+        return chunks.empty() || out.write(chunks.data(), blockBytes(chunks));
+    };
+    auto optional = [&](const char* type, const uint8_t* data, uint32_t bytes) {
+        return bytes == 0 || writeChunk(out, type, data, bytes);
+    };
     const bool written =
         out.write(kPngSignature, kPngSignatureBytes) &&
         writeChunk(out, "IHDR", header, kHeaderBytes) &&
         (file.keptChunksBytes == 0 || out.write(file.keptChunks, file.keptChunksBytes)) &&
-        (file.format.paletteBytes == 0 ||
-         writeChunk(out, "PLTE", file.format.palette, file.format.paletteBytes)) &&
-        (file.format.transparencyBytes == 0 ||
-         writeChunk(out, "tRNS", file.format.transparency, file.format.transparencyBytes)) &&
+        block(kept.beforePalette) && optional("sBIT", layout.significantBits, layout.significantBitsBytes) &&
+        optional("PLTE", file.format.palette, file.format.paletteBytes) &&
+        optional("tRNS", file.format.transparency, file.format.transparencyBytes) &&
+        optional("bKGD", layout.background, layout.backgroundBytes) &&
+        optional("hIST", layout.histogram, layout.histogramBytes) && block(kept.beforeData) &&
         (file.idat ? writeChunk(out, "IDAT", file.idatBytes, writeHeldBytes, &idat)
                    : file.idatSource &&
                          writeChunk(out, "IDAT", file.idatBytes, file.idatSource, file.idatContext)) &&
-        writeChunk(out, "IEND", nullptr, 0);
+        block(kept.afterData) && writeChunk(out, "IEND", nullptr, 0);
     return written && out.written() == size;
 }
 
@@ -220,4 +271,84 @@ bool writePngBytes(AppendBuffer& out, const PngFile& file)
         return true;
     out.release();
     return false;
+}
+
+namespace {
+
+// The PngFormat that IHDR's colour type and depth, PLTE and tRNS describe.
+int32_t layoutOfColourType(uint8_t colourType)
+{
+    switch (colourType) {
+    case 0: return LAYOUT_GREY;
+    case 2: return LAYOUT_RGB;
+    case 3: return LAYOUT_PALETTE;
+    case 4: return LAYOUT_GREY_ALPHA;
+    default: return LAYOUT_RGBA;
+    }
+}
+
+}   // namespace
+
+bool insertKeptChunks(AppendBuffer& png, const KeptChunkSet& kept, uint16_t& dropped)
+{
+    dropped = 0;
+    if (!png.data || png.used < kPngSignatureBytes + kChunkFrameBytes + kHeaderBytes ||
+        !std::equal(kPngSignature, kPngSignature + kPngSignatureBytes, png.data) || !keptChunkSetValid(&kept))
+        return false;
+    PngFormat format;
+    for (uint32_t at = kPngSignatureBytes; png.used - at >= kChunkFrameBytes;) {
+        const uint32_t length = readBE32(png.data + at);
+        const uint8_t* type = png.data + at + 4;
+        if (length > png.used - at - kChunkFrameBytes)
+            return false;
+        if (std::equal(type, type + 4, "IHDR") && length == kHeaderBytes) {
+            format.layout = layoutOfColourType(type[4 + 9]);
+            format.depth = type[4 + 8];
+        } else if (std::equal(type, type + 4, "PLTE")) {
+            format.palette = type + 4;
+            format.paletteBytes = length;
+        } else if (std::equal(type, type + 4, "tRNS")) {
+            format.transparency = type + 4;
+            format.transparencyBytes = length;
+        }
+        at += kChunkFrameBytes + length;
+    }
+    const LayoutChunkData layout = layoutChunksFor(kept, format);
+    uint32_t size = png.used;
+    if (!addKeptChunks(size, kept, layout) || size > kMaxBlockBytes)
+        return false;
+    AppendBuffer out;
+    if (!out.init(size, 0))
+        return false;
+    PngOutput output(out);
+    auto block = [&](const std::vector<uint8_t>& chunks) {
+        return chunks.empty() || output.write(chunks.data(), blockBytes(chunks));
+    };
+    auto optional = [&](const char* type, const uint8_t* data, uint32_t bytes) {
+        return bytes == 0 || writeChunk(output, type, data, bytes);
+    };
+    bool ok = output.write(png.data, kPngSignatureBytes);
+    bool dataReached = false;
+    for (uint32_t at = kPngSignatureBytes; ok && png.used - at >= kChunkFrameBytes;) {
+        const uint32_t length = readBE32(png.data + at);
+        const uint8_t* type = png.data + at + 4;
+        const bool frameOrData = std::equal(type, type + 4, "fcTL") || std::equal(type, type + 4, "IDAT");
+        if (frameOrData && !dataReached) {
+            dataReached = true;
+            ok = optional("bKGD", layout.background, layout.backgroundBytes) &&
+                 optional("hIST", layout.histogram, layout.histogramBytes) && block(kept.beforeData);
+        }
+        if (std::equal(type, type + 4, "IEND"))
+            ok = ok && block(kept.afterData);
+        ok = ok && output.write(png.data + at, kChunkFrameBytes + length);
+        if (std::equal(type, type + 4, "IHDR"))
+            ok = ok && block(kept.beforePalette) &&
+                 optional("sBIT", layout.significantBits, layout.significantBitsBytes);
+        at += kChunkFrameBytes + length;
+    }
+    if (!ok || out.used != size)
+        return false;
+    png = std::move(out);
+    dropped = layout.dropped;
+    return true;
 }

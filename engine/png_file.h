@@ -1,7 +1,10 @@
 #pragma once
 // The PNG container the optimizer writes: one description of a file's chunks,
 // its exact size, and the writer. The file is the signature, IHDR, the kept
-// chunks as they are, PLTE and tRNS when present, one IDAT chunk, IEND.
+// chunks as they are, PLTE and tRNS when present, one IDAT chunk, IEND; with
+// a set of kept chunks (core/kept_chunks.h) its blocks go before PLTE,
+// before IDAT and after IDAT, and its sBIT (before PLTE), bKGD and hIST
+// (after tRNS) are rewritten for the file's format (layout_chunks.h).
 
 #include <cstdint>
 
@@ -9,6 +12,7 @@
 
 class AppendBuffer;
 class FileHandle;
+struct KeptChunkSet;
 
 // Receives a chunk's data piece by piece (the same shape as DeflateSink).
 using ChunkSink = bool (*)(const uint8_t* bytes, uint32_t count, void* context);
@@ -37,6 +41,7 @@ struct PngFile {
     PngFormat format;
     const uint8_t* keptChunks = nullptr;     // whole chunks (length, type, data, CRC), checked by
     uint32_t keptChunksBytes = 0;            // the caller (keptChunksValid), written after IHDR
+    const KeptChunkSet* kept = nullptr;      // more kept chunks, blocks checked by keptChunkSetValid; may be null
     uint32_t idatBytes = 0;                  // the IDAT data's length
     // The IDAT data: idat when not null, else what idatSource produces.
     // pngFileSize reads neither.
@@ -46,7 +51,8 @@ struct PngFile {
 };
 
 // The file of request's picture in `format`: the picture's size, the kept
-// chunks when the request asks for the extended search, and idatBytes of
+// chunks (the request's keptChunkSet in every mode, else its keptChunks when
+// it asks for the extended search), and idatBytes of
 // IDAT data that the caller points idat or idatSource at. The file points
 // into the memory the request and the format point to.
 PngFile describePngFile(const ConvertRequest& request, const PngFormat& format, uint32_t idatBytes);
@@ -55,6 +61,17 @@ PngFile describePngFile(const ConvertRequest& request, const PngFormat& format, 
 // none a tRNS (the format's own), with correct lengths and CRCs: what a file
 // may keep. True for none; false for a null pointer with bytes.
 bool keptChunksValid(const uint8_t* chunks, uint32_t bytes);
+// keptChunksValid of each block of set; true for null.
+bool keptChunkSetValid(const KeptChunkSet* set);
+// The LAYOUT_CHUNK_* bits of file's kept chunks that its format cannot express.
+uint16_t droppedLayoutChunks(const PngFile& file);
+
+// Puts kept's chunks into the whole PNG file in png (an animated PNG's too)
+// where writePngFile places them: after IHDR, before the first fcTL or IDAT,
+// before IEND; the layout chunks rewritten for the file's format from its
+// IHDR, PLTE and tRNS. dropped receives the LAYOUT_CHUNK_* bits left out.
+// False (png unchanged) when png is no PNG of whole chunks or memory is refused.
+bool insertKeptChunks(AppendBuffer& png, const KeptChunkSet& kept, uint16_t& dropped);
 
 // The whole file's bytes; 0 when they would not fit in 32 bits.
 uint32_t pngFileSize(const PngFile& file);

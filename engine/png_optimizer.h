@@ -18,15 +18,20 @@
 #include "core/byte_buffer.h"
 
 struct Animation8;
+struct KeptChunkSet;
 
 // The option bits of ConvertRequest::options (OPT_*). No other bit reaches the optimizer.
 constexpr uint16_t OPT_NO_FILTER_COMPARE = 0x1;   // every row unfiltered, no filter trials
 constexpr uint16_t OPT_NO_DEFLATE_COMPARE = 0x2;  // window bits 15, memory level 8, measured once
 constexpr uint16_t OPT_NO_8BIT_COMPARE = 0x4;     // a 1/2/4-bit palette image is not also tried at 8 bits
 constexpr uint16_t OPT_EXTENDED_SEARCH = 0x8;     // after the search above, the extended stages (extended_search.h)
+// The colour of a pixel whose alpha is 0 may change to whatever compresses
+// best (clean_alpha.h): not bit-exact for invisible pixels. Every pixel with
+// alpha above 0 stays exact.
+constexpr uint16_t OPT_CLEAN_ALPHA = 0x10;
 // Every OPT_* bit: the front ends keep their own bits outside it.
 constexpr uint16_t kConvertOptionBits =
-    OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH;
+    OPT_NO_FILTER_COMPARE | OPT_NO_DEFLATE_COMPARE | OPT_NO_8BIT_COMPARE | OPT_EXTENDED_SEARCH | OPT_CLEAN_ALPHA;
 
 // Filter choices (ConvertRequest::filter).
 enum FilterChoice : int32_t {
@@ -64,6 +69,12 @@ struct ConvertRequest {
     int32_t extendedIterations = 0;    // zopfli iterations at levels that run zopfli; 0 = chosen by the data size
     const uint8_t* keptChunks = nullptr;   // whole chunks (length, type, data, CRC) in file order,
     uint32_t keptChunksSize = 0;           // written after IHDR and counted in fileSize
+    // Chunks kept from a PNG input (core/kept_chunks.h), or null; not owned,
+    // valid for the call. When set, its chunks are written in every mode,
+    // animations included (keptChunks is then not read), placed and
+    // rewritten for the file's format as png_file.h says, and counted in
+    // every size the searches compare.
+    const KeptChunkSet* keptChunkSet = nullptr;
     // The picture's exact samples when they do not all fit 8 bits, else null;
     // not owned, valid for the call. width * height pixels, top row first,
     // each red, green, blue and alpha of 16 bits, most significant byte first
@@ -109,6 +120,9 @@ struct ConvertRequest {
     int32_t encoderIterations = 0;     // zopfli's iterations when encoder is ENCODER_ZOPFLI, else 0
     int32_t encoderParts = 0;          // the parts zopfli's stream was encoded in side by side, else 0
     uint32_t frames = 0;               // frames of the animated PNG written, else 0
+    // out: the LAYOUT_CHUNK_* bits of keptChunkSet's chunks that the file's
+    // format cannot express, left out of it (core/kept_chunks.h).
+    uint16_t droppedLayoutChunks = 0;
 };
 
 // How much the extended search may spend (ConvertRequest::extendedLevel).
@@ -263,6 +277,12 @@ private:
         AppendBuffer* memory;
     };
     int convertInto(const OutputPlace& place, ConvertRequest& request);
+    // convertInto, with OPT_CLEAN_ALPHA the smaller of the picture as it is
+    // and with its invisible colours cleaned (clean_alpha.h).
+    int convertChoosingAlpha(const OutputPlace& place, ConvertRequest& request);
+    // A whole PNG made in memory, to place when it beats request.sizeToBeat
+    // (else notWritten); 1 on success.
+    int deliverPng(const OutputPlace& place, ConvertRequest& request, AppendBuffer& png);
     int convertAnimation(const OutputPlace& place, ConvertRequest& request);
     // One animation frame's rows (unfiltered) by the default search into a zlib stream.
     bool encodeRowsByDefaultSearch(const uint8_t* rows, uint32_t stride, uint32_t height, int32_t bitsPerPixel,

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <cstring>
 #include <type_traits>
 
@@ -13,6 +14,7 @@
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/image_loader.h"
+#include "core/kept_chunks.h"
 #include "core/shared_flag.h"
 #include "core/size_limits.h"
 #include "services/image_conversion.h"
@@ -24,8 +26,10 @@ static_assert(TLVX_OPT_NO_FILTER_COMPARE == OPT_NO_FILTER_COMPARE, "option bit")
 static_assert(TLVX_OPT_NO_DEFLATE_COMPARE == OPT_NO_DEFLATE_COMPARE, "option bit");
 static_assert(TLVX_OPT_NO_8BIT_COMPARE == OPT_NO_8BIT_COMPARE, "option bit");
 static_assert(TLVX_OPT_EXTENDED_SEARCH == OPT_EXTENDED_SEARCH, "option bit");
-static_assert(TLVX_OPT_ALL == kConvertOptionBits, "every bit a request takes has a public name");
+static_assert(TLVX_OPT_ALL == (kConvertOptionBits & ~OPT_CLEAN_ALPHA), "every bit a request takes has a public name");
 static_assert((TLVX_OPT_ANIMATE_GIF & (TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK)) == 0, "a bit of its own");
+static_assert((TLVX_OPT_CLEAN_ALPHA & (TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK | TLVX_OPT_ANIMATE_GIF)) == 0,
+              "a bit of its own");
 static_assert(TLVX_MAX_EXTENDED_ITERATIONS == kMaxExtendedIterations, "one bound of the iterations");
 // The public levels are the engine's; the field holds every one of them and no option bit.
 static_assert(TLVX_EXTENDED_LEVEL_FAST == EXTENDED_LEVEL_FAST && TLVX_EXTENDED_LEVEL_BALANCED == EXTENDED_LEVEL_BALANCED &&
@@ -45,7 +49,8 @@ const tlvx_settings kDefaultSettings = {};
 
 bool validSettings(const tlvx_settings& settings)
 {
-    return (settings.options & ~(TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK | TLVX_OPT_ANIMATE_GIF)) == 0 &&
+    return (settings.options &
+            ~(TLVX_OPT_ALL | TLVX_OPT_EXTENDED_LEVEL_MASK | TLVX_OPT_ANIMATE_GIF | TLVX_OPT_CLEAN_ALPHA)) == 0 &&
            settings.extended_iterations >= 0 && settings.extended_iterations <= kMaxExtendedIterations;
 }
 
@@ -105,15 +110,25 @@ void fillResult(tlvx_result& result, const ConversionReport& report)
 
 // One conversion of a call: loaded by load (which takes the conversion and
 // the option bits), converted into output, result filled on TLVX_OK.
+// The chunks a call keeps: none for NULL or an empty list; false for a bad list.
+bool keptChunksOf(const char* list, ChunkSelection& selection)
+{
+    std::string badWord;
+    selection = ChunkSelection();
+    return !list || !*list || parseChunkSelection(list, selection, badWord);
+}
+
 template <typename Load>
-tlvx_status convertCall(const tlvx_settings& settings, const ConversionOutput& output, tlvx_result& result,
-                        Load load)
+tlvx_status convertCall(const tlvx_settings& settings, const ChunkSelection& keep, const ConversionOutput& output,
+                        tlvx_result& result, Load load)
 {
     CallerProgress progress(settings);
     ImageConversion conversion;
     conversion.setProgress(&progress, settings.cancel);
     ConversionSettings chosen;
-    chosen.options = static_cast<uint16_t>(settings.options & TLVX_OPT_ALL);
+    chosen.options = static_cast<uint16_t>((settings.options & TLVX_OPT_ALL) |
+                                           ((settings.options & TLVX_OPT_CLEAN_ALPHA) ? OPT_CLEAN_ALPHA : 0));
+    chosen.keepChunks = keep;
     chosen.extendedLevel =
         static_cast<int32_t>((settings.options & TLVX_OPT_EXTENDED_LEVEL_MASK) >> TLVX_OPT_EXTENDED_LEVEL_SHIFT);
     chosen.extendedIterations = settings.extended_iterations;
@@ -135,11 +150,11 @@ tlvx_status convertCall(const tlvx_settings& settings, const ConversionOutput& o
 
 // One file conversion under the output rules of the console's -i IN -o OUT.
 tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlvx_settings& settings,
-                        tlvx_result& result)
+                        const ChunkSelection& keep, tlvx_result& result)
 {
     ConversionOutput output;
     output.path = outputPath;
-    return convertCall(settings, output, result, [&](ImageConversion& conversion, uint16_t options) {
+    return convertCall(settings, keep, output, result, [&](ImageConversion& conversion, uint16_t options) {
         return conversion.loadFile(inputPath, options);
     });
 }
@@ -147,7 +162,8 @@ tlvx_status convertFile(const char* inputPath, const char* outputPath, const tlv
 // The memory conversion: a PNG input, recognised by content, is replaced
 // only by a strictly smaller PNG, else returned unchanged. No file is touched.
 tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_settings& settings,
-                          unsigned char*& output, size_t& outputSize, tlvx_result& result)
+                          const ChunkSelection& keep, unsigned char*& output, size_t& outputSize,
+                          tlvx_result& result)
 {
     // Nothing larger is an image the readers take.
     if (inputSize > kMaxBlockBytes)
@@ -155,7 +171,7 @@ tlvx_status convertMemory(const uint8_t* input, size_t inputSize, const tlvx_set
     AppendBuffer png;
     ConversionOutput target;
     target.memory = &png;
-    const tlvx_status status = convertCall(settings, target, result, [&](ImageConversion& conversion, uint16_t options) {
+    const tlvx_status status = convertCall(settings, keep, target, result, [&](ImageConversion& conversion, uint16_t options) {
         return conversion.loadMemory(input, static_cast<uint32_t>(inputSize), options);
     });
     if (status != TLVX_OK)
@@ -229,25 +245,45 @@ TLVX_API const char* tlvx_status_text(int status)
 TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlvx_settings* settings,
                                  unsigned char** output, size_t* output_size, tlvx_result* result)
 {
-    if (output)
-        *output = nullptr;
-    if (output_size)
-        *output_size = 0;
-    const tlvx_settings& chosen = settings ? *settings : kDefaultSettings;
-    if (!input || input_size == 0 || !output || !output_size || !validSettings(chosen))
-        return guarded(result, [](tlvx_result&) { return TLVX_ERROR_ARGUMENT; });
-    return guarded(result, [&](tlvx_result& local) {
-        return convertMemory(static_cast<const uint8_t*>(input), input_size, chosen, *output, *output_size, local);
-    });
+    return tlvx_convert_memory_keeping(input, input_size, settings, nullptr, output, output_size, result);
 }
 
 TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, const tlvx_settings* settings,
                                tlvx_result* result)
 {
+    return tlvx_convert_file_keeping(input_path, output_path, settings, nullptr, result);
+}
+
+TLVX_API int tlvx_convert_memory_keeping(const void* input, size_t input_size, const tlvx_settings* settings,
+                                         const char* keep_chunks, unsigned char** output, size_t* output_size,
+                                         tlvx_result* result)
+{
+    if (output)
+        *output = nullptr;
+    if (output_size)
+        *output_size = 0;
     const tlvx_settings& chosen = settings ? *settings : kDefaultSettings;
-    if (!input_path || !*input_path || !output_path || !*output_path || !validSettings(chosen))
+    ChunkSelection keep;
+    if (!input || input_size == 0 || !output || !output_size || !validSettings(chosen) ||
+        !keptChunksOf(keep_chunks, keep))
         return guarded(result, [](tlvx_result&) { return TLVX_ERROR_ARGUMENT; });
-    return guarded(result, [&](tlvx_result& local) { return convertFile(input_path, output_path, chosen, local); });
+    return guarded(result, [&](tlvx_result& local) {
+        return convertMemory(static_cast<const uint8_t*>(input), input_size, chosen, keep, *output, *output_size,
+                             local);
+    });
+}
+
+TLVX_API int tlvx_convert_file_keeping(const char* input_path, const char* output_path,
+                                       const tlvx_settings* settings, const char* keep_chunks,
+                                       tlvx_result* result)
+{
+    const tlvx_settings& chosen = settings ? *settings : kDefaultSettings;
+    ChunkSelection keep;
+    if (!input_path || !*input_path || !output_path || !*output_path || !validSettings(chosen) ||
+        !keptChunksOf(keep_chunks, keep))
+        return guarded(result, [](tlvx_result&) { return TLVX_ERROR_ARGUMENT; });
+    return guarded(result,
+                   [&](tlvx_result& local) { return convertFile(input_path, output_path, chosen, keep, local); });
 }
 
 TLVX_API unsigned tlvx_set_threads(unsigned count)

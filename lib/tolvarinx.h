@@ -69,6 +69,10 @@ extern "C" {
 /* An animated GIF becomes an animated PNG of every frame (without it: a PNG
    of its first frame). An animated PNG input is always written whole. */
 #define TLVX_OPT_ANIMATE_GIF 0x1000u
+/* The colours of fully transparent pixels (alpha 0) may change to whatever
+   compresses best: NOT bit-exact for invisible pixels. Every pixel with alpha
+   above 0 stays exact, and the PNG is never larger than without it. */
+#define TLVX_OPT_CLEAN_ALPHA 0x4000u
 
 typedef enum tlvx_status {
     TLVX_OK = 0,
@@ -168,6 +172,24 @@ TLVX_API int tlvx_convert_memory(const void* input, size_t input_size, const tlv
  */
 TLVX_API int tlvx_convert_file(const char* input_path, const char* output_path, const tlvx_settings* settings,
                                tlvx_result* result);
+
+/*
+ * tlvx_convert_memory and tlvx_convert_file that also keep a PNG input's
+ * ancillary chunks named in keep_chunks: four-letter chunk names and the
+ * words text (tEXt, zTXt, iTXt), colour (iCCP, sRGB, gAMA, cHRM, cICP, mDCV,
+ * cLLI), exif, phys, time, safe (the groups and every chunk marked safe to
+ * copy) and all, separated by commas or spaces, e.g. "text,pHYs". The chunks
+ * keep their place and count in the sizes the search compares; sBIT, bKGD
+ * and hIST are rewritten for the new file's layout or left out. NULL or ""
+ * keeps none (as the calls without the list); a word that is neither a
+ * chunk name nor a group word is TLVX_ERROR_ARGUMENT.
+ */
+TLVX_API int tlvx_convert_memory_keeping(const void* input, size_t input_size, const tlvx_settings* settings,
+                                         const char* keep_chunks, unsigned char** output, size_t* output_size,
+                                         tlvx_result* result);
+TLVX_API int tlvx_convert_file_keeping(const char* input_path, const char* output_path,
+                                       const tlvx_settings* settings, const char* keep_chunks,
+                                       tlvx_result* result);
 
 /*
  * Sets how many worker threads the conversions that start afterwards share:

@@ -1,5 +1,6 @@
 #include "services/image_conversion.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/animation_probe.h"
@@ -108,6 +109,7 @@ void ImageConversion::setProgress(ProgressSink* sink, volatile int16_t* cancelFl
 
 bool ImageConversion::finishLoad(bool loaded)
 {
+    callerSet_ = nullptr;
     report_.loaded = loaded;
     source_ = loaded ? &image_ : nullptr;
     chunks_ = loaded ? &keptChunks_ : nullptr;
@@ -200,7 +202,7 @@ bool ImageConversion::loadStream(FILE* stream, uint16_t options)
 }
 
 void ImageConversion::useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks,
-                               const ByteBuffer* wideSamples)
+                               const ByteBuffer* wideSamples, const KeptChunkSet* keptSet)
 {
     report_ = ConversionReport();
     inputPath_.clear();
@@ -212,6 +214,7 @@ void ImageConversion::useImage(const DibImage& image, int32_t transparentColour,
     animation_ = Animation8();
     animationRead_ = AnimationRead::NotAnimated;
     chunks_ = keptChunks;
+    callerSet_ = keptSet;
     wide_ = wideSamples;
     transparentColour_ = transparentColour;
     report_.loaded = true;
@@ -254,6 +257,7 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     }
     fillConvertRequest(request_, *source_, settings.keepTransparent ? transparentColour_ : -1, settings.options,
                        chunks_, wide_);
+    request_.keptChunkSet = collectChunks(settings);
     request_.extendedLevel = settings.extendedLevel;
     request_.extendedIterations = settings.extendedIterations;
     request_.callback = &ImageConversion::onEngineProgress;
@@ -300,6 +304,7 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     report_.result = request_;
     report_.result.pixels = nullptr;
     report_.result.keptChunks = nullptr;
+    report_.result.keptChunkSet = nullptr;
     report_.result.samples16 = nullptr;
     report_.result.callback = nullptr;
     report_.result.userData = nullptr;
@@ -320,7 +325,61 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
             report_.cause = ConversionCause::CannotWrite;
         break;
     }
+    reportChunks(settings);
     return report_;
+}
+
+const KeptChunkSet* ImageConversion::collectChunks(const ConversionSettings& settings)
+{
+    keptSet_ = KeptChunkSet();
+    if (settings.keepChunks.empty())
+        return nullptr;
+    if (callerSet_)
+        return callerSet_;
+    ChunkSelection selection = settings.keepChunks;
+    if (settings.options & OPT_EXTENDED_SEARCH)
+        selection.add(extendedSearchColourChunks());
+    const bool read = memory_ ? collectKeptChunks(memory_, report_.inputSize, selection, keptSet_)
+                      : inputPath_.isEmpty() ? false
+                                             : readKeptChunks(inputPath_.c_str(), selection, 0, keptSet_);
+    return read ? &keptSet_ : nullptr;
+}
+
+void ImageConversion::reportChunks(const ConversionSettings& settings)
+{
+    report_.keptChunks.clear();
+    report_.droppedChunks.clear();
+    report_.cleanAlpha = (settings.options & OPT_CLEAN_ALPHA) != 0;
+    report_.chunksSelected = !settings.keepChunks.empty();
+    const KeptChunkSet* set = request_.keptChunkSet;
+    request_.keptChunkSet = nullptr;
+    if (!set || report_.failed())
+        return;
+    // An input that stays as it is keeps every chunk it has.
+    const bool converted = report_.status == ConversionStatus::Converted;
+    const uint16_t dropped = converted ? report_.result.droppedLayoutChunks : 0;
+    report_.keptChunks = keptChunkNames(*set, dropped);
+    if (!converted)
+        return;
+    std::vector<std::string> left = set->leftOut;
+    const std::vector<std::string> layout = layoutChunkNames(dropped);
+    left.insert(left.end(), layout.begin(), layout.end());
+    for (const std::string& name : left)
+        if (std::find(report_.droppedChunks.begin(), report_.droppedChunks.end(), name) == report_.droppedChunks.end())
+            report_.droppedChunks.push_back(name);
+}
+
+bool readKeptChunks(const char* path, const ChunkSelection& selection, uint16_t options, KeptChunkSet& set)
+{
+    set = KeptChunkSet();
+    ByteBuffer content;
+    uint32_t size = 0;
+    if (readPngOrGifContent(path, content, size) != FileContent::Read)
+        return false;
+    ChunkSelection chosen = selection;
+    if (options & OPT_EXTENDED_SEARCH)
+        chosen.add(extendedSearchColourChunks());
+    return collectKeptChunks(content.data, size, chosen, set);
 }
 
 bool readAnimationKind(const char* path, Animation& kind)

@@ -16,11 +16,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "core/animation.h"
 #include "core/animation_probe.h"
 #include "core/byte_buffer.h"
 #include "core/dib_image.h"
+#include "core/kept_chunks.h"
 #include "core/text_string.h"
 #include "services/conversion.h"
 #include "services/progress_event.h"
@@ -43,6 +46,10 @@ struct ConversionSettings {
     bool replaceExisting = false;      // OUTPUT_REPLACE_EXISTING
     bool testRun = false;              // OUTPUT_TEST_RUN: the search runs, nothing is written
     bool animateGif = false;           // an animated GIF becomes an animated PNG of every frame
+    // The ancillary chunks a PNG input keeps (core/kept_chunks.h); empty:
+    // none beyond the colour chunks the extended search keeps. With a
+    // selection those colour chunks are kept through it too.
+    ChunkSelection keepChunks;
 };
 
 // One front-end flag bit that switches one setting on: the rows of each
@@ -103,6 +110,14 @@ struct ConversionReport {
     bool loaded = false;         // the input was read as an image
     uint32_t inputSize = 0;      // bytes of the input, when loaded
     uint32_t frames = 0;         // frames of an animated PNG written (Converted), else 0
+    // With a chunk selection (ConversionSettings::keepChunks): the names of
+    // the chunks kept (in the new file, or in the input that stays), and of
+    // those selected but left out (damaged, unsafe to copy, or not
+    // expressible in the new file's format), each name once.
+    bool chunksSelected = false;
+    std::vector<std::string> keptChunks;
+    std::vector<std::string> droppedChunks;
+    bool cleanAlpha = false;     // OPT_CLEAN_ALPHA was on: invisible pixels' colours may have changed
     // The result fields of the request (engine/png_optimizer.h): valid for
     // Converted, Copied and Kept (describing the input only when notes has
     // kConversionNotesWithoutSearch). Its image and chunk pointers are null.
@@ -143,8 +158,10 @@ public:
     // transparent colour, the chunks to keep and the samples beyond 8 bits
     // its load kept (both may be null, and must outlive it too), from no
     // file: the PNG is written whatever its size.
+    // With a chunk selection in the settings, keptSet (may be null; must
+    // outlive the conversion too) holds the input's chunks (readKeptChunks).
     void useImage(const DibImage& image, int32_t transparentColour, const AppendBuffer* keptChunks,
-                  const ByteBuffer* wideSamples = nullptr);
+                  const ByteBuffer* wideSamples = nullptr, const KeptChunkSet* keptSet = nullptr);
 
     // Pixels of the loaded image (0 when nothing is loaded).
     int64_t pixelCount() const;
@@ -158,6 +175,9 @@ public:
 
 private:
     bool finishLoad(bool loaded);
+    // The input's chunks that settings keep, into keptSet_; null when there are none to keep.
+    const KeptChunkSet* collectChunks(const ConversionSettings& settings);
+    void reportChunks(const ConversionSettings& settings);
     bool cancelled() const;
     static void onEngineProgress(int32_t bitDepth, int32_t windowBits, int32_t memLevel, int32_t filter,
                                  int32_t size, void* self);
@@ -168,6 +188,8 @@ private:
     ByteBuffer wideSamples_;             // a 16-bit PNG's samples when they do not fit 8 bits (extended search)
     const ByteBuffer* wide_ = nullptr;   // wideSamples_ or the caller's
     const AppendBuffer* chunks_ = nullptr;
+    KeptChunkSet keptSet_;               // the chunks a selection keeps, collected by convert
+    const KeptChunkSet* callerSet_ = nullptr;   // useImage's
     AppendBuffer inputBytes_;            // a stream's content, and the memory input when it came from one
     const uint8_t* memory_ = nullptr;    // the memory input, or null
     TextString inputPath_;               // the file input, or empty
@@ -184,6 +206,11 @@ private:
     volatile int16_t* callerCancel_ = nullptr;
     volatile int16_t engineCancel_ = 0;   // the engine clears its flag when it starts: a flag of our own
 };
+
+// The chunks of the PNG at path (read whole) that selection keeps, with the
+// extended search's colour chunks when options has OPT_EXTENDED_SEARCH, into
+// set (cleared first). False when the file cannot be read or is no PNG.
+bool readKeptChunks(const char* path, const ChunkSelection& selection, uint16_t options, KeptChunkSet& set);
 
 // Whether the file at path holds an animation, from its whole content (a
 // PNG or GIF read to its end). False when the file cannot be read, so that a

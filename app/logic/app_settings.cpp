@@ -1,6 +1,7 @@
 #include "app/logic/app_settings.h"
 
 #include <string>
+#include <vector>
 
 #include "app/logic/settings_file.h"
 #include "core/path_text.h"
@@ -113,12 +114,71 @@ uint16_t optFlagWithExtendedLevel(uint16_t optFlag, int32_t level)
     return flag;
 }
 
-ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag)
+namespace {
+
+// The words of a -kc list, as written.
+std::vector<std::string> chunkListWords(const char* list)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (const char* p = list ? list : "";; ++p) {
+        if (*p != 0 && *p != ',' && *p != ' ') {
+            word += *p;
+            continue;
+        }
+        if (!word.empty())
+            words.push_back(word);
+        word.clear();
+        if (*p == 0)
+            return words;
+    }
+}
+
+// A group word matches in any case, a chunk name exactly.
+bool sameChunkWord(const std::string& a, const std::string& b)
+{
+    ChunkSelection one;
+    ChunkSelection other;
+    std::string bad;
+    return a == b || (parseChunkSelection(a.c_str(), one, bad) && parseChunkSelection(b.c_str(), other, bad) &&
+                      one.names.empty() && other.names.empty() && one.groups == other.groups);
+}
+
+}  // namespace
+
+std::string chunkListWith(const char* list, const char* word, bool on)
+{
+    std::string joined;
+    bool present = false;
+    for (const std::string& existing : chunkListWords(list)) {
+        const bool same = sameChunkWord(existing, word);
+        present = present || same;
+        if (same && !on)
+            continue;
+        joined += (joined.empty() ? "" : ",") + existing;
+    }
+    if (on && !present)
+        joined += (joined.empty() ? "" : ",") + std::string(word);
+    return joined;
+}
+
+bool chunkListHas(const char* list, const char* word)
+{
+    for (const std::string& existing : chunkListWords(list))
+        if (sameChunkWord(existing, word))
+            return true;
+    return false;
+}
+
+ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag, const char* keepChunks)
 {
     ConversionSettings settings = settingsOfFlags(dirFlag, kDirFlagSettings);
     settings.options = static_cast<uint16_t>(optFlag & kConvertOptionBits);
     settings.extendedLevel = extendedLevelOfOptFlag(optFlag);
     settings.animateGif = (optFlag & OPT_ANIMATE_GIF) != 0;
+    std::string badWord;
+    if (keepChunks && *keepChunks && !parseChunkSelection(keepChunks, settings.keepChunks, badWord))
+        settings.keepChunks = ChunkSelection();
     return settings;
 }
 
@@ -141,6 +201,7 @@ WindowPosition loadSettingsFrom(const char* path, AppSettings& settings)
     settings.DirFlag = static_cast<uint16_t>(file.getInt("DirFlag", kDefaultDirFlag));
     getFolder(file, "OpenDir", settings.OpenDir);
     getFolder(file, "SaveDir", settings.SaveDir);
+    file.getString("KeepChunks", settings.KeepChunks, "");
     return position;
 }
 
@@ -153,7 +214,8 @@ bool saveSettingsTo(const char* path, const AppSettings& settings, WindowPositio
                file.writeKeyInt("WinY", position.y) && file.writeKeyInt("OptFlag", settings.OptFlag) &&
                file.writeKeyInt("DirFlag", settings.DirFlag) &&
                writeFolder(file, "OpenDir", settings.OpenDir.c_str()) &&
-               writeFolder(file, "SaveDir", settings.SaveDir.c_str());
+               writeFolder(file, "SaveDir", settings.SaveDir.c_str()) &&
+               (settings.KeepChunks.isEmpty() || file.writeKeyText("KeepChunks", settings.KeepChunks.c_str()));
     });
 }
 

@@ -8,13 +8,15 @@
 // the menus that change them out of reach, so no lock is needed.
 
 #include <cstdint>
+#include <string>
 
 #include "core/text_string.h"
 #include "engine/png_optimizer.h"
 #include "services/image_conversion.h"
 
-// OptFlag bits. The low four are the engine's ConvertOptions bits OPT_* (the
-// three comparisons and the extended search, menu "拡張探索(&X)"); they and
+// OptFlag bits. The low five are the engine's ConvertOptions bits OPT_* (the
+// three comparisons, the extended search, menu "拡張探索(&X)", and the
+// invisible colours' cleaning, 0x10); they and
 // the extended search's level are all a conversion receives
 // (conversionSettingsOf); other bits are kept as read. A settings file
 // written before the extended search existed never has bit 0x8 set, so it
@@ -51,8 +53,9 @@ constexpr uint16_t DIR_KEEP_TRANSPARENT = 0x0004;
 // The conversion settings of a run (the one mapping of the desktop's
 // vocabulary; a table in the .cpp file): OptFlag's engine bits and extended
 // level, and the folder run's DirFlag bits that are settings (time stamps,
-// transparent colour). Every other bit is not a setting.
-ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag);
+// transparent colour), and the chunks keepChunks lists (KeepChunks; a list
+// that does not parse keeps none). Every other bit is not a setting.
+ConversionSettings conversionSettingsOf(uint16_t optFlag, uint16_t dirFlag, const char* keepChunks = "");
 constexpr uint16_t DIR_BMP = 0x0040;
 constexpr uint16_t DIR_PNG = 0x0080;
 constexpr uint16_t DIR_GIF = 0x0100;
@@ -70,7 +73,17 @@ struct AppSettings {
     uint16_t DirFlag = 0;
     TextString OpenDir;   // folder of the last opened file, no trailing separator
     TextString SaveDir;   // folder of the last saved file, no trailing separator
+    // The chunks a PNG input keeps, as the console's -kc list
+    // (core/kept_chunks.h); empty keeps none. Key "KeepChunks", written only
+    // when not empty, so a file without it reads as none.
+    TextString KeepChunks;
 };
+
+// list with the group word (or chunk name) word added when on, taken out
+// otherwise; words separated by commas.
+std::string chunkListWith(const char* list, const char* word, bool on);
+// Whether list names word (a group word in any case, a chunk name exactly).
+bool chunkListHas(const char* list, const char* word);
 
 // The program's settings, one per process (window thread).
 extern AppSettings appSettings;
@@ -90,7 +103,8 @@ void settingsPath(TextString& out);
 // default. Returns the stored window position.
 WindowPosition loadSettingsFrom(const char* path, AppSettings& settings);
 
-// Writes the seven lines of the settings file, and for a folder (OpenDir,
+// Writes the seven lines of the settings file, KeepChunks when it is not
+// empty, and for a folder (OpenDir,
 // SaveDir) whose code-page text is not the folder itself (a name the code
 // page lacks) a line "<key>Utf8=" with its UTF-8 bytes escaped, which
 // loadSettingsFrom prefers; a file without it (an older program's) reads as

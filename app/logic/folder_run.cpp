@@ -22,7 +22,7 @@ void FolderRun::begin(const FolderRunSettings& settings, volatile int16_t* cance
     errors = 0;
     totalChange = 0;
 
-    fileSettings_ = conversionSettingsOf(settings.optFlag, settings.dirFlag);
+    fileSettings_ = conversionSettingsOf(settings.optFlag, settings.dirFlag, settings.keepChunks);
     // Outputs that replace their inputs are the only copy left: no pixel may change there.
     fileSettings_.keepTransparent = fileSettings_.keepTransparent || !separateOutput;
     file_.setProgress(this, cancelFlag);

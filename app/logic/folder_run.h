@@ -45,6 +45,7 @@ struct FolderRunSettings {
     const char* outputRoot = "";   // may equal inputRoot (compared without regard to case)
     uint16_t dirFlag = 0;          // DIR_* bits
     uint16_t optFlag = 0;          // only the engine's option bits and the extended level are used
+    const char* keepChunks = "";   // AppSettings::KeepChunks
 };
 
 class FolderRun : private ProgressSink {

@@ -51,7 +51,10 @@ constexpr OptionCommand kOptionCommands[kOptionCommandCount] = {
     {ID_MENU_NO_8BIT_COMPARE, OPT_NO_8BIT_COMPARE},
     {ID_MENU_CLOSE_OUTPUT_DIALOG, OPT_CLOSE_OUTPUT_DIALOG},
     {ID_MENU_ANIMATE_GIF, OPT_ANIMATE_GIF},
+    {ID_MENU_CLEAN_ALPHA, OPT_CLEAN_ALPHA},
 };
+
+const char* const kKeepChunkWords[kKeepChunkCommandCount] = {"text", "colour", "exif", "phys", "time", "safe", "all"};
 
 }  // namespace
 
@@ -67,6 +70,12 @@ uint16_t optionBitOfCommand(int commandId)
 int optionCommandAt(int i)
 {
     return kOptionCommands[i].id;
+}
+
+const char* keepChunkWordOfCommand(int commandId)
+{
+    const int index = commandId - ID_MENU_KEEP_FIRST;
+    return index >= 0 && index < kKeepChunkCommandCount ? kKeepChunkWords[index] : nullptr;
 }
 
 static_assert(ID_MENU_EXTENDED_LAST - ID_MENU_EXTENDED_OFF == kMaxExtendedLevel, "an item for every level");

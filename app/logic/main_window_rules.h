@@ -44,7 +44,7 @@ constexpr int ID_MENU_CLOSE_OUTPUT_DIALOG = 40007;
 // The OptFlag bit a menu command toggles, 0 for any other command.
 uint16_t optionBitOfCommand(int commandId);
 // Number of option commands, and the command at index i (menu order).
-constexpr int kOptionCommandCount = 5;
+constexpr int kOptionCommandCount = 6;
 int optionCommandAt(int i);
 
 // The radio items of the submenu "拡張探索(&X)", in menu order: off, then
@@ -52,6 +52,13 @@ int optionCommandAt(int i);
 constexpr int ID_MENU_EXTENDED_OFF = 40010;
 constexpr int ID_MENU_EXTENDED_LAST = 40013;
 constexpr int ID_MENU_ANIMATE_GIF = 40014;
+constexpr int ID_MENU_CLEAN_ALPHA = 40015;
+// The check items of the submenu "ﾁｬﾝｸを保持(&K)": the group words of -kc
+// (core/kept_chunks.h) from ID_MENU_KEEP_FIRST on, in menu order.
+constexpr int ID_MENU_KEEP_FIRST = 40020;
+constexpr int kKeepChunkCommandCount = 7;
+// The group word a submenu command toggles, null for any other command.
+const char* keepChunkWordOfCommand(int commandId);
 // The level a submenu command chooses (0: off), -1 for any other command.
 int32_t extendedLevelOfCommand(int commandId);
 // The submenu command that OptFlag's level checks.

@@ -12,6 +12,7 @@
 #include "engine/animation/animated_png_encoder.h"
 #include "engine/deflate_stream.h"
 #include "engine/extended/extended_search.h"
+#include "engine/png_file.h"
 #include "engine/png_optimizer.h"
 #include "engine/row_filters.h"
 #include "engine/trial_runner.h"
@@ -107,6 +108,7 @@ int PngOptimizer::convertAnimation(const OutputPlace& place, ConvertRequest& req
         frame.animation = nullptr;
         frame.keptChunks = nullptr;
         frame.keptChunksSize = 0;
+        frame.keptChunkSet = nullptr;
         frame.width = static_cast<int32_t>(width);   // sizes only the files the search compares
         frame.height = static_cast<int32_t>(rows.height);
         ExtendedChoice choice;
@@ -124,7 +126,8 @@ int PngOptimizer::convertAnimation(const OutputPlace& place, ConvertRequest& req
     trials.reset();
     deflateScratch_.release();
     filteredRows_.release();
-    if (!encoded || cancelled())
+    if (!encoded || cancelled() ||
+        (request.keptChunkSet && !insertKeptChunks(png, *request.keptChunkSet, request.droppedLayoutChunks)))
         return 0;
     request.windowBits = request.memLevel = request.filter = 0;
     request.dataSize = static_cast<int32_t>(choice.dataBytes);
@@ -135,17 +138,5 @@ int PngOptimizer::convertAnimation(const OutputPlace& place, ConvertRequest& req
     request.paletteOrder = choice.paletteOrder;
     request.filterStrategy = request.encoder = request.encoderIterations = request.encoderParts = 0;
     request.frames = choice.frames;
-    if (!place.path && !place.memory)
-        return 1;
-    if (request.sizeToBeat <= request.fileSize) {
-        request.notWritten = 1;
-        return 1;
-    }
-    if (place.memory) {
-        *place.memory = std::move(png);
-        return 1;
-    }
-    return writeReplacing(place.path, [&](FileHandle& output) { return output.write(png.data, png.used) == png.used; })
-               ? 1
-               : 0;
+    return deliverPng(place, request, png);
 }

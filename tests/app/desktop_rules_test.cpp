@@ -127,13 +127,14 @@ TEST(OptionCommands, EachMenuItemTogglesItsBit)
     EXPECT_EQ(optionBitOfCommand(40006), 0x0004);
     EXPECT_EQ(optionBitOfCommand(40007), 0x0200);
     EXPECT_EQ(optionBitOfCommand(40014), 0x1000);
+    EXPECT_EQ(optionBitOfCommand(40015), 0x0010);
     // "拡張探索(&X)" is a submenu of levels (app_settings_test), no bit to toggle.
     for (int other : {40001, 40002, 40005, 40008, 40009, 40010, 40011, 40012, 40013, 1051, 2, 0})
         EXPECT_EQ(optionBitOfCommand(other), 0) << other;
     uint16_t bits = 0;
     for (int i = 0; i < kOptionCommandCount; ++i)
         bits |= optionBitOfCommand(optionCommandAt(i));
-    EXPECT_EQ(bits, 0x1207);
+    EXPECT_EQ(bits, 0x1217);
 }
 
 TEST(ColourPicker, ClickMapsThroughZoomAndScroll)
@@ -174,7 +175,7 @@ TEST(OutputDialogRules, EachSettingsBitReachesOnlyItsSetting)
         const uint16_t flag = static_cast<uint16_t>(1u << bit);
         const ConversionSettings fromOpt = conversionSettingsOf(flag, 0);
         const bool engineBit = flag == OPT_NO_FILTER_COMPARE || flag == OPT_NO_DEFLATE_COMPARE ||
-                               flag == OPT_NO_8BIT_COMPARE || flag == OPT_EXTENDED_SEARCH;
+                               flag == OPT_NO_8BIT_COMPARE || flag == OPT_EXTENDED_SEARCH || flag == OPT_CLEAN_ALPHA;
         EXPECT_EQ(fromOpt.options, engineBit ? flag : 0) << "OptFlag bit " << bit;
         EXPECT_EQ(fromOpt.extendedLevel, flag == OPT_EXTENDED_SEARCH ? kDefaultExtendedLevel : 0) << bit;
         EXPECT_FALSE(fromOpt.keepTimeStamps || fromOpt.keepTransparent) << "OptFlag bit " << bit;

@@ -233,3 +233,32 @@ TEST_F(DesktopTest, ExtendedSearchSubmenuChoosesALevelThatPersists)
         EXPECT_NE(std::string(ini.begin(), ini.end()).find(item.stored), std::string::npos) << item.label;
     }
 }
+
+TEST_F(DesktopTest, KeepingItemsPersistInTheSettingsFile)
+{
+    constexpr int kMenuCleanAlpha = 40015;
+    constexpr int kMenuKeepText = 40020;
+    constexpr int kMenuKeepPhys = 40023;
+    struct Run {
+        std::vector<int> commands;
+        const char* stored;   // a line the settings file holds after the close
+    };
+    const Run runs[] = {
+        {{kMenuKeepText, kMenuKeepPhys, kMenuCleanAlpha}, "\r\nKeepChunks=text,phys\r\n"},
+        {{kMenuKeepText}, "\r\nKeepChunks=phys\r\n"},
+        {{kMenuCleanAlpha}, "\r\nOptFlag=256\r\n"},
+    };
+    for (const Run& run : runs) {
+        auto app = startApp();
+        ASSERT_TRUE(app);
+        for (int command : run.commands)
+            postMenuCommand(app->hwnd(), command);
+        PostMessageA(app->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(install->waitExit(app->pid(), 20000), 0);
+        const std::vector<uint8_t> ini = readFileBytes(install->settingsPath());
+        const std::string text(ini.begin(), ini.end());
+        EXPECT_NE(text.find(run.stored), std::string::npos) << text;
+        if (&run == &runs[0])
+            EXPECT_NE(text.find("\r\nOptFlag=272\r\n"), std::string::npos) << text;
+    }
+}

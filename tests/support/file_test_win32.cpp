@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -57,5 +59,54 @@ TEST_P(ReplacingFileAttributes, NewFileKeepsThemOrOldFileStays)
 
 INSTANTIATE_TEST_SUITE_P(Targets, ReplacingFileAttributes, testing::ValuesIn(kReplacedTargets),
                          [](const testing::TestParamInfo<ReplacedTarget>& info) { return std::string(info.param.name); });
+
+constexpr char kReplacerTargetVariable[] = "TOLVARINX_REPLACER_TARGET";
+constexpr size_t kReplacedBytes = 1 << 16;
+
+// The child's part: replaces the target over and over, each time with a whole
+// file of one byte value, until it is ended.
+[[noreturn]] void childReplacesForever(const char* target)
+{
+    for (uint8_t value = 1;; value = uint8_t(value % 250 + 1)) {
+        const std::vector<uint8_t> block(kReplacedBytes, value);
+        ReplacingFile out;
+        if (!out.begin(target) || out.file().write(block.data(), uint32_t(block.size())) != block.size())
+            ExitProcess(2);
+        out.commit();
+    }
+}
+
+// A process ended at any moment of a replacement (TerminateProcess, as a
+// crash or a power cut would end it) leaves the name holding a whole file:
+// the old one or the new one, never none.
+TEST(ReplacingFile, KilledAtAnyMomentLeavesAWholeFileAtTheName)
+{
+    if (const char* target = std::getenv(kReplacerTargetVariable))
+        childReplacesForever(target);
+    TempDir dir;
+    const std::string target = dir.file("kept.png");
+    ASSERT_TRUE(writeFileBytes(target, std::vector<uint8_t>(kReplacedBytes, 0)));
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    std::string commandLine =
+        std::string("\"") + self + "\" --gtest_filter=ReplacingFile.KilledAtAnyMomentLeavesAWholeFileAtTheName";
+    ASSERT_TRUE(SetEnvironmentVariableA(kReplacerTargetVariable, target.c_str()));
+    for (DWORD run = 0; run < 12; ++run) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &process));
+        Sleep(150 + run * 37);   // a different moment of the loop each run
+        TerminateProcess(process.hProcess, 9);
+        WaitForSingleObject(process.hProcess, 60000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        const std::vector<uint8_t> bytes = readFileBytes(target);
+        ASSERT_EQ(bytes.size(), kReplacedBytes) << "run " << run;
+        EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [&](uint8_t b) { return b == bytes[0]; })) << run;
+    }
+    SetEnvironmentVariableA(kReplacerTargetVariable, nullptr);
+}
 
 }  // namespace
