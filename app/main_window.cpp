@@ -16,6 +16,7 @@
 #include "app/resource.h"
 #include "core/animation_probe.h"
 #include "core/file_handle.h"
+#include "core/ui_text.h"
 #include "framework/helpers.h"
 #include "framework/shell_dialogs.h"
 #include "services/conversion.h"
@@ -26,11 +27,6 @@ namespace {
 constexpr int kPathCapacity = kDroppedPathCapacity;
 constexpr int kLabelColumnWidth = 70;
 constexpr int kValueColumnWidth = 250;
-constexpr const char* kLoadFailedText = "読み込みに失敗";
-constexpr const char* kAnimatedGifText = "ｱﾆﾒｰｼｮﾝGIFです: 1ﾌﾚｰﾑ目だけをPNGにします(GIFはそのまま)";
-constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定できません";
-// The save dialog's filter: one pair, ended by the literal's own NUL.
-constexpr const char kSaveFilter[] = "PNGﾌｧｲﾙ(*.png)\0*.png\0";
 constexpr int kSettingsMenuPosition = 1;
 static_assert(IDM_EXTENDED_OFF == ID_MENU_EXTENDED_OFF && IDM_EXTENDED_LEVEL1 == ID_MENU_EXTENDED_OFF + 1 &&
                   IDM_EXTENDED_LEVEL2 == ID_MENU_EXTENDED_OFF + 2 && IDM_EXTENDED_LEVEL3 == ID_MENU_EXTENDED_LAST,
@@ -57,8 +53,9 @@ void MainWindow::initControls()
     infoList.setExtendedStyle(false, true, true);
     infoList.insertColumn(0, "", kLabelColumnWidth, LVCFMT_LEFT);
     infoList.insertColumn(1, "", kValueColumnWidth, LVCFMT_LEFT);
-    for (const char* label : kInfoRowLabels)
-        infoList.insertItem(-1, label, -1, 0);
+    for (const Msg label : kInfoRowLabels)
+        infoList.insertItem(-1, uiText(label), -1, 0);
+    infoList.widenColumnToFit(0);   // labels longer than the Japanese ones
 }
 
 void MainWindow::openImage(const char* givenPath)
@@ -79,7 +76,7 @@ void MainWindow::openImage(const char* givenPath)
     }
     Animation opened = Animation::None;
     if (!readAnimationKind(chosen.c_str(), opened)) {
-        warningBox(kLoadFailedText);
+        warningBox(uiText(Msg::LoadFailed));
         return;
     }
     // With the extended search on, the PNGs only it reads open too; an
@@ -88,7 +85,7 @@ void MainWindow::openImage(const char* givenPath)
     if (opened == Animation::AnimatedPng)
         options |= OPT_EXTENDED_SEARCH;
     if (!loadConversionInput(chosen.c_str(), options, image, transparentColour, colourChunks, &wideSamples)) {
-        warningBox(kLoadFailedText);
+        warningBox(uiText(Msg::LoadFailed));
         image.release();
         return;
     }
@@ -97,7 +94,7 @@ void MainWindow::openImage(const char* givenPath)
     inputSize = static_cast<int32_t>(fileSizeByName(path.c_str()));
     refreshView();
     if (animation == Animation::AnimatedGif && !(appSettings.OptFlag & OPT_ANIMATE_GIF))
-        warningBox(kAnimatedGifText);
+        warningBox(uiText(Msg::AnimatedGifFirstFrame));
 }
 
 void MainWindow::pasteClipboard(bool withAlpha)
@@ -149,13 +146,16 @@ void MainWindow::saveImage(bool saveAs)
     case SaveAction::OverwriteInput:
         convertImage(path.c_str());
         return;
-    case SaveAction::AskForName:
-        if (!chooseSaveFile(hwnd, kSaveFilter, "png", appSettings.SaveDir.c_str(), true, true, target))
+    case SaveAction::AskForName: {
+        TextString filter(uiText(Msg::SaveFilter));
+        filter.replaceChar('\t', '\0');
+        if (!chooseSaveFile(hwnd, filter.c_str(), "png", appSettings.SaveDir.c_str(), true, true, target))
             return;
         appSettings.SaveDir.assign(target.c_str());
         appSettings.SaveDir.truncateToFolder();
         convertImage(target.c_str());
         return;
+    }
     }
 }
 
@@ -184,7 +184,7 @@ void MainWindow::convertImage(const char* outputPath)
         facts.describeResult(inputSize, dialog.result, dialog.extendedChoice.c_str());
         showFactRows(ROW_OUTPUT_SIZE, ROW_OUTPUT_FORMAT);
     } else if (outcome == -1) {
-        warningBox(kOutputFailedText);   // the dialog itself could not be shown
+        warningBox(uiText(Msg::OutputFailed));   // the dialog itself could not be shown
     }
 }
 
@@ -193,7 +193,7 @@ void MainWindow::pickTransparentColour()
     if (image.isEmpty())
         return;
     if (image.hasAlpha) {
-        warningBox(kAlphaImageText);
+        warningBox(uiText(Msg::AlphaImageNoColour));
         return;
     }
     const RECT swatch = colourButton.windowRect();
@@ -258,7 +258,7 @@ int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindow
 int MainWindow::onDropFiles(HDROP drop)
 {
     char dropped[kPathCapacity + 1];
-    if (!takeDroppedPathOrWarn(drop, dropped, kPathCapacity, kLoadFailedText))
+    if (!takeDroppedPathOrWarn(drop, dropped, kPathCapacity, uiText(Msg::LoadFailed)))
         return 1;
     openImage(dropped);
     SetForegroundWindow(hwnd);
