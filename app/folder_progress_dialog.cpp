@@ -27,7 +27,7 @@ int FolderProgressDialog::onInitDialog(LRESULT& result)
     workerEnded_ = false;
     resultsList_.bindDialogItem(hwnd, IDC_FOLDER_RESULTS);
     for (int i = 0; i < kFolderColumnCount; ++i)
-        resultsList_.insertColumn(i, kFolderColumns[i].title, kFolderColumns[i].width, LVCFMT_LEFT);
+        resultsList_.insertColumn(i, uiText(kFolderColumns[i].title), kFolderColumns[i].width, LVCFMT_LEFT);
 
     const uint16_t dirFlag = settings_.DirFlag;
     // An output folder inside the input tree is never read as input.
@@ -106,7 +106,7 @@ void FolderProgressDialog::requestStop()
 void FolderProgressDialog::markFinished()
 {
     finished = 1;
-    setItemText(IDCANCEL, "終了");
+    setItemText(IDCANCEL, uiText(Msg::ButtonDone));
 }
 
 unsigned __stdcall FolderProgressDialog::folderWorker(void* argument)

@@ -10,6 +10,7 @@
 #include "app/logic/folder_settings_rules.h"
 #include "framework/helpers.h"
 #include "core/path_text.h"
+#include "core/ui_text.h"
 #include "framework/shell_dialogs.h"
 
 namespace {
@@ -24,14 +25,14 @@ int FolderEdit::onDropFiles(HDROP drop)
 {
     char path[kFolderTextCapacity + 1];
     // A path the field cannot hold is no folder to take.
-    if (!takeDroppedPathOrWarn(drop, path, kFolderTextCapacity, kDroppedNotFolderText))
+    if (!takeDroppedPathOrWarn(drop, path, kFolderTextCapacity, uiText(Msg::DroppedNotFolder)))
         return 1;
     switch (decideFolderDrop(path)) {
     case FolderDropAction::SetText:
         setPath(path);
         break;
     case FolderDropAction::WarnNotFolder:
-        warningBox(kDroppedNotFolderText);
+        warningBox(uiText(Msg::DroppedNotFolder));
         break;
     case FolderDropAction::Ignore:
         break;
@@ -120,7 +121,7 @@ bool FolderSettingsDialog::startCheck()
     }
     settings_.DirFlag = dirFlag;
     if (!hasTargetFormat(dirFlag)) {
-        warningBox(kNoTargetFormatText);
+        warningBox(uiText(Msg::NoTargetFormat));
         return false;
     }
     inputFolder.reserve(kFolderTextCapacity);
@@ -136,6 +137,6 @@ void FolderSettingsDialog::browse(int editId)
     TextString initial(kFolderTextCapacity);
     edit.getPath(initial);
     TextString chosen(kFolderTextCapacity);
-    if (browseFolder(hwnd, kFolderBrowseTitle, initial.c_str(), chosen, true))
+    if (browseFolder(hwnd, uiText(Msg::FolderBrowseTitle), initial.c_str(), chosen, true))
         edit.setPath(chosen.c_str());
 }

@@ -9,6 +9,9 @@
 #include "app/colour_picker_window.h"
 #include "app/logic/app_settings.h"
 #include "app/main_window.h"
+#include "app/resource.h"
+#include "core/text_string.h"
+#include "core/ui_text.h"
 #include "core/wide_path_win32.h"
 #include "engine/png_optimizer.h"
 #include "framework/application.h"
@@ -40,10 +43,20 @@ std::string commandLineTail()
     return pathOfWide(p);
 }
 
+// The texts the code shows follow the resources: the language whose
+// resources Windows loads for the user names itself.
+void chooseResourcesTextLanguage()
+{
+    TextString language(15);
+    if (language.loadResource(IDS_TEXT_LANGUAGE))
+        chooseTextLanguage(language.c_str());
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    chooseResourcesTextLanguage();
     if (!application.startUp("*Tolvarinx*", true))
         return 0;
     setWorkerThreadCount(workerThreadsFromEnvironment());   // else one per core

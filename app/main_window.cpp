@@ -16,6 +16,7 @@
 #include "app/resource.h"
 #include "core/animation_probe.h"
 #include "core/file_handle.h"
+#include "core/ui_text.h"
 #include "framework/helpers.h"
 #include "framework/shell_dialogs.h"
 #include "services/conversion.h"
@@ -26,11 +27,6 @@ namespace {
 constexpr int kPathCapacity = kDroppedPathCapacity;
 constexpr int kLabelColumnWidth = 70;
 constexpr int kValueColumnWidth = 250;
-constexpr const char* kLoadFailedText = "読み込みに失敗";
-constexpr const char* kAnimatedGifText = "ｱﾆﾒｰｼｮﾝGIFです: 1ﾌﾚｰﾑ目だけをPNGにします(GIFはそのまま)";
-constexpr const char* kAlphaImageText = "ｱﾙﾌｧ付き画像では指定できません";
-// The save dialog's filter: one pair, ended by the literal's own NUL.
-constexpr const char kSaveFilter[] = "PNGﾌｧｲﾙ(*.png)\0*.png\0";
 constexpr int kSettingsMenuPosition = 1;
 static_assert(IDM_CLEAN_ALPHA == ID_MENU_CLEAN_ALPHA && IDM_KEEP_TEXT == ID_MENU_KEEP_FIRST &&
                   IDM_KEEP_ALL == ID_MENU_KEEP_FIRST + kKeepChunkCommandCount - 1,
@@ -60,8 +56,9 @@ void MainWindow::initControls()
     infoList.setExtendedStyle(false, true, true);
     infoList.insertColumn(0, "", kLabelColumnWidth, LVCFMT_LEFT);
     infoList.insertColumn(1, "", kValueColumnWidth, LVCFMT_LEFT);
-    for (const char* label : kInfoRowLabels)
-        infoList.insertItem(-1, label, -1, 0);
+    for (const Msg label : kInfoRowLabels)
+        infoList.insertItem(-1, uiText(label), -1, 0);
+    infoList.widenColumnToFit(0);   // labels longer than the Japanese ones
 }
 
 void MainWindow::openImage(const char* givenPath)
@@ -82,7 +79,7 @@ void MainWindow::openImage(const char* givenPath)
     }
     Animation opened = Animation::None;
     if (!readAnimationKind(chosen.c_str(), opened)) {
-        warningBox(kLoadFailedText);
+        warningBox(uiText(Msg::LoadFailed));
         return;
     }
     // With the extended search on, the PNGs only it reads open too; an
@@ -91,7 +88,7 @@ void MainWindow::openImage(const char* givenPath)
     if (opened == Animation::AnimatedPng)
         options |= OPT_EXTENDED_SEARCH;
     if (!loadConversionInput(chosen.c_str(), options, image, transparentColour, colourChunks, &wideSamples)) {
-        warningBox(kLoadFailedText);
+        warningBox(uiText(Msg::LoadFailed));
         image.release();
         return;
     }
@@ -100,7 +97,7 @@ void MainWindow::openImage(const char* givenPath)
     inputSize = static_cast<int32_t>(fileSizeByName(path.c_str()));
     refreshView();
     if (animation == Animation::AnimatedGif && !(appSettings.OptFlag & OPT_ANIMATE_GIF))
-        warningBox(kAnimatedGifText);
+        warningBox(uiText(Msg::AnimatedGifFirstFrame));
 }
 
 void MainWindow::pasteClipboard(bool withAlpha)
@@ -152,13 +149,16 @@ void MainWindow::saveImage(bool saveAs)
     case SaveAction::OverwriteInput:
         convertImage(path.c_str());
         return;
-    case SaveAction::AskForName:
-        if (!chooseSaveFile(hwnd, kSaveFilter, "png", appSettings.SaveDir.c_str(), true, true, target))
+    case SaveAction::AskForName: {
+        TextString filter(uiText(Msg::SaveFilter));
+        filter.replaceChar('\t', '\0');
+        if (!chooseSaveFile(hwnd, filter.c_str(), "png", appSettings.SaveDir.c_str(), true, true, target))
             return;
         appSettings.SaveDir.assign(target.c_str());
         appSettings.SaveDir.truncateToFolder();
         convertImage(target.c_str());
         return;
+    }
     }
 }
 
@@ -188,7 +188,7 @@ void MainWindow::convertImage(const char* outputPath)
         facts.describeResult(inputSize, dialog.result, dialog.extendedChoice.c_str());
         showFactRows(ROW_OUTPUT_SIZE, ROW_OUTPUT_FORMAT);
     } else if (outcome == -1) {
-        warningBox(kOutputFailedText);   // the dialog itself could not be shown
+        warningBox(uiText(Msg::OutputFailed));   // the dialog itself could not be shown
     }
 }
 
@@ -197,7 +197,7 @@ void MainWindow::pickTransparentColour()
     if (image.isEmpty())
         return;
     if (image.hasAlpha) {
-        warningBox(kAlphaImageText);
+        warningBox(uiText(Msg::AlphaImageNoColour));
         return;
     }
     const RECT swatch = colourButton.windowRect();
@@ -267,7 +267,7 @@ int MainWindow::onInitMenuPopup(HMENU menu, unsigned position, unsigned isWindow
 int MainWindow::onDropFiles(HDROP drop)
 {
     char dropped[kPathCapacity + 1];
-    if (!takeDroppedPathOrWarn(drop, dropped, kPathCapacity, kLoadFailedText))
+    if (!takeDroppedPathOrWarn(drop, dropped, kPathCapacity, uiText(Msg::LoadFailed)))
         return 1;
     openImage(dropped);
     SetForegroundWindow(hwnd);

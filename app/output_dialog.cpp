@@ -8,6 +8,7 @@
 #include "core/dib_image.h"
 #include "core/shared_flag.h"
 #include "core/text_string.h"
+#include "core/ui_text.h"
 #include "framework/helpers.h"
 #include "services/image_conversion.h"
 #include "services/extended_report.h"
@@ -59,7 +60,7 @@ int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM lParam)
     finished = 1;
     switch (completionAction(wParam != 0, loadSharedFlag(&cancelRequested) != 0, isChecked(IDC_CLOSE_WHEN_DONE) == BST_CHECKED)) {
     case CompletionAction::ReportFailure:
-        warningBox(kOutputFailedText);
+        warningBox(uiText(Msg::OutputFailed));
         finishDialog(0);
         break;
     case CompletionAction::EndWithFailure:
@@ -74,7 +75,7 @@ int OutputDialog::onUserMessage(UINT message, WPARAM wParam, LPARAM lParam)
             break;
         }
         offeringClose_ = true;
-        setItemText(IDCANCEL, "閉じる");
+        setItemText(IDCANCEL, uiText(Msg::ButtonClose));
         break;
     }
     return 1;

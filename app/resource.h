@@ -60,6 +60,7 @@
 
 // Strings.
 #define IDS_OPEN_FILTER 20000
+#define IDS_TEXT_LANGUAGE 20001   // the code of the resources' language ("ja", "en")
 #define IDS_CLIPBOARD_BASE 20999   // + clipboard result code 1..3
 #define IDS_CLIPBOARD_EMPTY 21000
 #define IDS_CLIPBOARD_NOT_32BIT 21001

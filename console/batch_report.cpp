@@ -6,6 +6,7 @@
 
 #include "console/console_switches.h"
 #include "console/report_text.h"
+#include "core/ui_text.h"
 #include "services/conversion.h"
 #include "services/folder_text.h"
 #include "services/folder_walk.h"
@@ -241,6 +242,6 @@ void printSummary(FILE* out, ReportStyle style, const BatchTally& tally, bool te
     }
     std::fputc('\n', out);
     if (style == ReportStyle::Text && testRun)
-        std::fputs(kTestRunLine, out);
+        std::fputs(uiText(Msg::TestRunLine), out);
     std::fflush(out);
 }

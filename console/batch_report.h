@@ -53,5 +53,5 @@ std::string jsonSummaryLine(const BatchTally& tally, bool testRun);
 // Prints one finished file in style to out.
 void printFileReport(FILE* out, ReportStyle style, const FolderJob& job, const FileReport& file, bool testRun);
 // Prints the summary in style to out (nothing when quiet); the text report of
-// a test run ends with kTestRunLine.
+// a test run ends with Msg::TestRunLine.
 void printSummary(FILE* out, ReportStyle style, const BatchTally& tally, bool testRun);

@@ -10,6 +10,7 @@
 #include "core/dib_image.h"
 #include "core/file_handle.h"
 #include "core/path_text.h"
+#include "core/ui_text.h"
 #include "console/standard_streams.h"
 #include "services/conversion.h"
 #include "services/extended_report.h"
@@ -28,23 +29,17 @@ static_assert(kMaxStreamInputBytes == 1073741824u, "the manual page and the READ
 // The report's header: the input and output as named on the command line.
 void printHeader(FILE* out, const char* inputPath, const char* outputPath)
 {
-    print(out, "input: ");
-    print(out, reportName(inputPath).c_str());
-    print(out, "\noutput: ");
-    print(out, reportName(outputPath).c_str());
-    print(out, "\n\n");
+    std::fprintf(out, uiText(Msg::ReportHeader), reportName(inputPath).c_str(), reportName(outputPath).c_str());
     std::fflush(out);
 }
 
-// The report lines of the files left as they are, and of an animated GIF's first frame.
-const char kAnimationCopiedLine[] = "<ｱﾆﾒｰｼｮﾝPNGのためそのままｺﾋﾟｰ>\n";
-const char kAnimationKeptLine[] = "<ｱﾆﾒｰｼｮﾝPNGのため変更なし>\n";
-const char kHardLinksKeptLine[] = "<ﾊｰﾄﾞﾘﾝｸ(別の名前)があるため変更なし: -fで分割して変換>\n";
-const char kOutputExistsLine[] = "<出力先に別のﾌｧｲﾙがあります: -fで置換>\n";
-const char kFirstFrameLine[] = "注意: ｱﾆﾒｰｼｮﾝGIFの1ﾌﾚｰﾑ目だけを出力しました(GIFはそのまま)\n";
-const char kKeptChunksLine[] = "保持したﾁｬﾝｸ:";
-const char kDroppedChunksLine[] = "注意: 保持できなかったﾁｬﾝｸ:";
-const char kCleanAlphaLine[] = "注意: -ca: 透明(α=0)な画素の色は変わっていることがあります\n";
+// The two errors of the options have no line end in Japanese, as scripts have
+// always read them; in every other language they end their line.
+void endOptionErrorLine(FILE* out)
+{
+    if (!isDefaultTextLanguage())
+        print(out, "\n");
+}
 
 // A line of chunk names after its title; nothing for no names.
 void printChunkNames(FILE* out, const char* title, const std::vector<std::string>& names)
@@ -65,13 +60,13 @@ void printResult(FILE* out, const ConversionReport& report)
 {
     const uint32_t inputSize = report.inputSize;
     const ConvertRequest& request = report.result;
-    print(out, "<result>\n");
-    std::fprintf(out, "insize: %u\n", static_cast<unsigned>(inputSize));
+    print(out, uiText(Msg::ReportResultHeading));
+    std::fprintf(out, uiText(Msg::ReportInputSize), static_cast<unsigned>(inputSize));
     const int64_t change = static_cast<int64_t>(request.fileSize) - static_cast<int64_t>(inputSize);
-    std::fprintf(out, "outsize: %u (%+d)\n", static_cast<unsigned>(request.fileSize), static_cast<int>(change));
+    std::fprintf(out, uiText(Msg::ReportOutputSize), static_cast<unsigned>(request.fileSize), static_cast<int>(change));
     // Without a default search (-x1) its winner's line is left out.
     if (hasDefaultEncoding(request))
-        std::fprintf(out, "出力形式: %dBIT filter %d zw %d zm %d\n", static_cast<int>(request.bitDepth),
+        std::fprintf(out, uiText(Msg::ReportFormat), static_cast<int>(request.bitDepth),
                      static_cast<int>(request.filter), static_cast<int>(request.windowBits),
                      static_cast<int>(request.memLevel));
     char extended[256];
@@ -79,11 +74,11 @@ void printResult(FILE* out, const ConversionReport& report)
         formatExtendedReport(request, extended, sizeof extended) > 0)
         std::fprintf(out, "%s\n", extended);
     if (report.notes & CONVERSION_NOTE_FIRST_FRAME)
-        print(out, kFirstFrameLine);
-    printChunkNames(out, kKeptChunksLine, report.keptChunks);
-    printChunkNames(out, kDroppedChunksLine, report.droppedChunks);
+        print(out, uiText(Msg::ReportFirstFrame));
+    printChunkNames(out, uiText(Msg::ReportKeptChunks), report.keptChunks);
+    printChunkNames(out, uiText(Msg::ReportDroppedChunks), report.droppedChunks);
     if (report.cleanAlpha)
-        print(out, kCleanAlphaLine);
+        print(out, uiText(Msg::ReportCleanAlpha));
     std::fflush(out);
 }
 
@@ -128,14 +123,14 @@ int printOutcome(FILE* out, const ConversionReport& report)
     print(out, "\n\n");
     switch (report.status) {
     case ConversionStatus::Kept:
-        print(out, (report.notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationKeptLine
-                   : (report.notes & CONVERSION_NOTE_HARD_LINKS) ? kHardLinksKeptLine
-                                                                 : "<ｻｲｽﾞが増えたため出力なし>\n");
+        print(out, uiText((report.notes & CONVERSION_NOTE_ANIMATED_PNG) ? Msg::ReportAnimationKept
+                          : (report.notes & CONVERSION_NOTE_HARD_LINKS) ? Msg::ReportHardLinksKept
+                                                                        : Msg::ReportLargerKept));
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     case ConversionStatus::Copied:
-        print(out, (report.notes & CONVERSION_NOTE_ANIMATED_PNG) ? kAnimationCopiedLine
-                                                                 : "<ｻｲｽﾞが増えたためそのままｺﾋﾟｰ>\n");
+        print(out, uiText((report.notes & CONVERSION_NOTE_ANIMATED_PNG) ? Msg::ReportAnimationCopied
+                                                                        : Msg::ReportLargerCopied));
         std::fflush(out);
         return CONSOLE_EXIT_SUCCESS;
     case ConversionStatus::Converted:
@@ -143,7 +138,7 @@ int printOutcome(FILE* out, const ConversionReport& report)
         return CONSOLE_EXIT_SUCCESS;
     default:
         // The target is unchanged; saying it was copied would be false.
-        return fail(out, "<出力エラー>\n");
+        return fail(out, uiText(Msg::ReportOutputError));
     }
 }
 
@@ -152,11 +147,11 @@ int printOutcome(FILE* out, const ConversionReport& report)
 int earlyFailure(FILE* out, const ConversionReport& report)
 {
     if (report.cause == ConversionCause::OutputExists || report.cause == ConversionCause::SharedOutput)
-        return fail(out, kOutputExistsLine);
+        return fail(out, uiText(Msg::ReportOutputExists));
     if (report.cause == ConversionCause::BadAnimation)
-        return fail(out, "<ｱﾆﾒｰｼｮﾝが壊れているため変更なし>\n");
+        return fail(out, uiText(Msg::ReportBadAnimation));
     if (report.failed() && report.cause != ConversionCause::CopyFailed)
-        return fail(out, "<出力エラー>\n");
+        return fail(out, uiText(Msg::ReportOutputError));
     return -1;
 }
 
@@ -177,7 +172,7 @@ int runStreamConversion(const ConsoleOptions& options, FILE* out)
     FILE* report = streamReport(options, out);
     printHeader(report, options.inputPath.c_str(), options.outputPath.c_str());
     if (options.runFlags & RUN_TIME_STAMPS)
-        print(report, "警告: -i - と -o - では -ts は無視されます\n");
+        print(report, uiText(Msg::WarnStreamTimeStamps));
 
     const ConversionSettings settings = consoleSettings(options);
     DotPrinter dots(report);
@@ -188,9 +183,9 @@ int runStreamConversion(const ConsoleOptions& options, FILE* out)
     if (input && input != stdin)
         std::fclose(input);
     if (conversion.report().cause == ConversionCause::InputTooLarge)
-        std::fprintf(report, "入力が上限の%uバイトを超えています\n", static_cast<unsigned>(kMaxStreamInputBytes));
+        std::fprintf(report, uiText(Msg::ErrorInputTooLarge), static_cast<unsigned>(kMaxStreamInputBytes));
     if (!loaded)
-        return fail(report, "<read error>\n");
+        return fail(report, uiText(Msg::ReportReadError));
 
     ConversionOutput output;
     if (namesStandardStream(options.outputPath))
@@ -219,13 +214,14 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
 
     scanner.getValue("i", options.inputPath, "");
     if (options.inputPath.isEmpty()) {
-        print(out, "-iで入力ﾌｧｲﾙを指定してください");
+        print(out, uiText(Msg::ErrorNoInputFile));
+        endOptionErrorLine(out);
         std::fflush(out);
         return false;
     }
     if (requireInput && !namesStandardStream(options.inputPath) && !fileExists(options.inputPath.c_str())) {
-        print(out, displayPath(options.inputPath.c_str()).c_str());
-        print(out, " が存在しません");
+        std::fprintf(out, uiText(Msg::ErrorInputMissing), displayPath(options.inputPath.c_str()).c_str());
+        endOptionErrorLine(out);
         std::fflush(out);
         return false;
     }
@@ -254,7 +250,7 @@ int runFileConversion(const ConsoleOptions& options, FILE* out)
     ImageConversion conversion;
     conversion.setProgress(&dots, nullptr);
     if (!conversion.loadFile(options.inputPath.c_str(), settings.options))
-        return fail(out, "<read error>\n");
+        return fail(out, uiText(Msg::ReportReadError));
     ConversionOutput output;
     output.path = options.outputPath.c_str();
     output.derivedName = options.outputDerived;
@@ -272,7 +268,7 @@ int runConversion(const ConsoleOptions& options, FILE* out)
     const int status = streamed ? runStreamConversion(options, out) : runFileConversion(options, out);
     if (options.runFlags & RUN_TEST) {
         FILE* report = streamed ? streamReport(options, out) : out;
-        print(report, kTestRunLine);
+        print(report, uiText(Msg::TestRunLine));
         std::fflush(report);
     }
     return status;

@@ -44,5 +44,5 @@ bool readConsoleOptions(const CommandLineScanner& scanner, ConsoleOptions& optio
 // goes by content where a file goes by name (a PNG input is replaced only by
 // a strictly smaller PNG, else passed on unchanged), writes the PNG only once
 // complete, and ignores "-ts" with a warning. A test run's report ends with
-// kTestRunLine, also when the run fails.
+// Msg::TestRunLine, also when the run fails.
 int runConversion(const ConsoleOptions& options, FILE* out);

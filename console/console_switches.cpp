@@ -5,6 +5,7 @@
 
 #include "console/command_line_scanner.h"
 #include "core/text_string.h"
+#include "core/ui_text.h"
 
 const FlagSwitch kFlagSwitches[] = {
     {"nf", OPT_NO_FILTER_COMPARE},
@@ -32,8 +33,6 @@ const char* const kValueSwitches[] = {"i", "o", "d", "od", "t", "j", "xi", "kc"}
 const int kValueSwitchCount = static_cast<int>(sizeof kValueSwitches / sizeof kValueSwitches[0]);
 const char* const kPlainSwitches[] = {"r", "kt", "h", "-help", "-version"};
 const int kPlainSwitchCount = static_cast<int>(sizeof kPlainSwitches / sizeof kPlainSwitches[0]);
-
-const char kTestRunLine[] = "tolvarinxc: test run (-n): no file was written\n";
 
 namespace {
 
@@ -211,7 +210,7 @@ bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long
     char* end = nullptr;
     const long number = scanner.find(name, &text) ? std::strtol(text.c_str(), &end, 10) : 0;
     if (end == nullptr || end == text.c_str() || *end != 0 || number < lowest || number > highest) {
-        std::fprintf(out, "-%sには%ldから%ldまでの数を指定してください\n", name, lowest, highest);
+        std::fprintf(out, uiText(Msg::ErrorNumberRange), name, lowest, highest);
         std::fflush(out);
         return false;
     }
@@ -257,8 +256,7 @@ bool readKeptChunkList(const CommandLineScanner& scanner, ChunkSelection& select
     std::string badWord;
     if (scanner.find("kc", &list) && parseChunkSelection(list.c_str(), selection, badWord))
         return true;
-    std::fprintf(out, "-kcにはﾁｬﾝｸ名(4文字)か text,colour,exif,phys,time,safe,all を指定してください%s%s\n",
-                 badWord.empty() ? "" : ": ", badWord.c_str());
+    std::fprintf(out, uiText(Msg::ErrorKeptChunkList), badWord.empty() ? "" : ": ", badWord.c_str());
     std::fflush(out);
     return false;
 }

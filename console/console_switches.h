@@ -60,9 +60,6 @@ struct LevelSwitch {
 extern const LevelSwitch kLevelSwitches[];
 extern const int kLevelSwitchCount;
 
-// The last line of a test run's text report (not of its JSON or quiet report).
-extern const char kTestRunLine[];
-
 // The run flags of the flag switches present; with a level switch also
 // OPT_EXTENDED_SEARCH and the level of the first level switch on the line.
 uint16_t readFlagSwitches(const CommandLineScanner& scanner);
@@ -110,8 +107,8 @@ ConversionSettings settingsOfRunFlags(uint16_t runFlags);
 
 // Reads the value of "-name" as a decimal number from lowest to highest into
 // value; value untouched when the switch is absent. On a missing or bad value
-// prints "-nameにはlowestからhighestまでの数を指定してください" and a line end
-// to out and returns false.
+// prints Msg::ErrorNumberRange ("-name needs a number from lowest to
+// highest") to out and returns false.
 bool readBoundedNumber(const CommandLineScanner& scanner, const char* name, long lowest, long highest, long& value,
                        FILE* out);
 

@@ -9,6 +9,7 @@
 #include "console/folder_batch.h"
 #include "console/report_text.h"
 #include "console/terminal.h"
+#include "core/ui_text.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ int runFileListMode(const CommandLineScanner& scanner, uint16_t runFlags, const 
     FILE* messages = messageStream(runFlags, out, err);
     for (const char* name : kRefusedInFileList) {
         if (scanner.hasSwitch(name)) {
-            std::fprintf(messages, "-%sはﾌｧｲﾙの並びには指定できません\n", name);
+            std::fprintf(messages, uiText(Msg::ErrorRefusedInFileList), name);
             std::fflush(messages);
             return CONSOLE_EXIT_FAILURE;
         }
@@ -66,7 +67,7 @@ void warnIgnoredWords(const SortedWords& words, FILE* err)
 {
     for (const auto* list : {&words.files, &words.switchLike}) {
         for (const std::string& word : *list)
-            std::fprintf(err, "tolvarinxc: ignored: %s\n", reportName(word.c_str()).c_str());
+            std::fprintf(err, uiText(Msg::WarnIgnored), reportName(word.c_str()).c_str());
     }
     std::fflush(err);
 }
@@ -74,14 +75,14 @@ void warnIgnoredWords(const SortedWords& words, FILE* err)
 void warnUnknownSwitches(const SortedWords& words, FILE* err)
 {
     for (const std::string& word : words.unknownSwitches)
-        std::fprintf(err, "tolvarinxc: unknown switch: %s\n", reportName(word.c_str()).c_str());
+        std::fprintf(err, uiText(Msg::WarnUnknownSwitch), reportName(word.c_str()).c_str());
     std::fflush(err);
 }
 
 void warnIgnoredSwitches(const CommandLineScanner& scanner, uint16_t runFlags, uint8_t mode, FILE* err)
 {
     for (const std::string& word : ignoredSwitches(scanner, runFlags, mode))
-        std::fprintf(err, "tolvarinxc: ignored: %s\n", reportName(word.c_str()).c_str());
+        std::fprintf(err, uiText(Msg::WarnIgnored), reportName(word.c_str()).c_str());
     std::fflush(err);
 }
 
@@ -93,7 +94,7 @@ int runOneFileMode(const CommandLineScanner& scanner, uint16_t runFlags, FILE* o
         return CONSOLE_EXIT_FAILURE;
     const bool streamed = namesStandardStream(options.inputPath) || namesStandardStream(options.outputPath);
     if ((runFlags & RUN_JSON) && streamed) {
-        std::fprintf(err, "--jsonは-i -や-o -と同時に指定できません\n");
+        std::fputs(uiText(Msg::ErrorJsonWithStreams), err);
         std::fflush(err);
         return CONSOLE_EXIT_FAILURE;
     }

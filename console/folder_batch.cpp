@@ -1,7 +1,6 @@
 #include "console/folder_batch.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -18,6 +17,7 @@
 #include "core/folder_file_list.h"
 #include "core/folder_scan.h"
 #include "core/path_text.h"
+#include "core/ui_text.h"
 #include "engine/trial_runner.h"
 #include "engine/worker_pool.h"
 #include "services/folder_text.h"
@@ -33,11 +33,13 @@ void print(FILE* out, const char* text)
     std::fputs(text, out);
 }
 
-void printLine(FILE* out, const char* a, const char* b)
+// A message of the catalogue that ends its line; with the path it names, if any.
+void printMessage(FILE* out, Msg message, const char* path = nullptr)
 {
-    print(out, a);
-    print(out, b);
-    print(out, "\n");
+    if (path)
+        std::fprintf(out, uiText(message), path);
+    else
+        print(out, uiText(message));
     std::fflush(out);
 }
 
@@ -230,8 +232,9 @@ public:
         if (!live_)
             return;
         char text[96];
-        std::snprintf(text, sizeof text, "\r[%u/%u] %" PRId64 " bytes saved", static_cast<unsigned>(finished_),
-                      static_cast<unsigned>(total_), saved_);
+        text[0] = '\r';
+        std::snprintf(text + 1, sizeof text - 1, uiText(Msg::BatchProgress), static_cast<unsigned>(finished_),
+                      static_cast<unsigned>(total_), static_cast<long long>(saved_));
         const size_t length = std::strlen(text) - 1;
         print(out_, text);
         for (size_t i = length; i < width_; ++i)
@@ -294,17 +297,17 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
 {
     scanner.getValue("d", options.inputRoot, "");
     if (options.inputRoot.isEmpty()) {
-        printLine(out, "-dで入力ﾌｫﾙﾀﾞを指定してください", "");
+        printMessage(out, Msg::ErrorNoInputFolder);
         return false;
     }
     normaliseRoot(options.inputRoot);
     if (!isDirectory(options.inputRoot.c_str())) {
-        printLine(out, displayPath(options.inputRoot.c_str()).c_str(),
-                  fileExists(options.inputRoot.c_str()) ? " がﾌｫﾙﾀﾞではありません" : " が存在しません");
+        printMessage(out, fileExists(options.inputRoot.c_str()) ? Msg::ErrorNotFolder : Msg::ErrorFolderMissing,
+                     displayPath(options.inputRoot.c_str()).c_str());
         return false;
     }
     if (!scanner.getValue("od", options.outputRoot, "") && scanner.hasSwitch("od")) {
-        printLine(out, "-odで出力ﾌｫﾙﾀﾞを指定してください", "");
+        printMessage(out, Msg::ErrorNoOutputFolder);
         return false;
     }
     if (options.outputRoot.isEmpty())
@@ -315,7 +318,7 @@ bool readFolderOptions(const CommandLineScanner& scanner, uint16_t runFlags, Fol
     options.typeMask = kAllFileTypes;
     TextString text;
     if (scanner.hasSwitch("t") && (!scanner.find("t", &text) || !parseFileTypes(text.c_str(), options.typeMask))) {
-        printLine(out, "-tにはbmp,png,gifを指定してください", "");
+        printMessage(out, Msg::ErrorFileTypes);
         return false;
     }
     return readBatchSettings(scanner, runFlags, options, out);
@@ -451,18 +454,18 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
     // With the JSON report the report stream carries nothing but JSON.
     FILE* messages = options.style == ReportStyle::Json ? stderr : out;
     if (walk.separateOutput() && !testRun && !fileExists(outputRoot) && !createFolder(outputRoot)) {
-        printLine(messages, displayPath(outputRoot).c_str(), " を作成できません");
+        printMessage(messages, Msg::ErrorCannotCreateFolder, displayPath(outputRoot).c_str());
         return CONSOLE_EXIT_FAILURE;
     }
     if (!missingInTestRun && !isDirectory(outputRoot)) {
-        printLine(messages, displayPath(outputRoot).c_str(), " がﾌｫﾙﾀﾞではありません");
+        printMessage(messages, Msg::ErrorNotFolder, displayPath(outputRoot).c_str());
         return CONSOLE_EXIT_FAILURE;
     }
 
     FolderFileList list;
     if (!list.build(options.inputRoot.c_str(), options.typeMask, options.subfolders,
                     walk.separateOutput() ? outputRoot : nullptr)) {
-        printLine(messages, "<ﾒﾓﾘ不足>", "");
+        printMessage(messages, Msg::ErrorOutOfMemory);
         return CONSOLE_EXIT_FAILURE;
     }
     walk.planOutputs(list);
@@ -478,8 +481,11 @@ int runFolderBatch(const FolderBatchOptions& options, FILE* out, bool liveProgre
     // Outputs that replace their inputs are the only copy left: no pixel may change there.
     if (!walk.separateOutput() && !settings.file.keepTransparent) {
         settings.file.keepTransparent = true;
-        if (settings.style == ReportStyle::Text)
-            printLine(out, kFolderInPlaceTransparencyLine, "");
+        if (settings.style == ReportStyle::Text) {
+            print(out, uiText(Msg::FolderInPlaceTransparency));
+            print(out, "\n");
+            std::fflush(out);
+        }
     }
     return runBatch(files, settings, out, liveProgress);
 }

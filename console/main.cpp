@@ -7,12 +7,14 @@
 #include "console/console_program.h"
 #include "console/console_run.h"
 #include "console/console_signals.h"
+#include "core/ui_text.h"
 #include "engine/png_optimizer.h"
 #include "services/worker_threads.h"
 
 int main(int argc, char** argv)
 {
     installConsoleSignalHandling();
+    chooseTextLanguage(userTextLanguage());
     setWorkerThreadCount(workerThreadsFromEnvironment());
     TextString commandLine;
     rawCommandLine(commandLine, argc, argv);

@@ -43,8 +43,6 @@ enum FilterChoice : int32_t {
     FILTER_MIN_SUM = 5,
 };
 constexpr int kFilterChoiceCount = 6;
-// Display names of the filter choices, indexed by choice (system code page).
-extern const char* const kFilterChoiceNames[kFilterChoiceCount];
 
 // The progress callback (ConvertRequest::callback): (bit depth, window bits, memory level, filter, size,
 // userData). -1 marks an argument that does not apply. Events:
@@ -180,11 +178,6 @@ enum DeflateEncoder : int32_t {
 };
 constexpr int kDeflateEncoderCount = 6;
 constexpr int kZlibEncoderCount = 4;
-// Display names, indexed by value (system code page).
-extern const char* const kExtendedLayoutNames[kExtendedLayoutCount];
-extern const char* const kPaletteOrderNames[kPaletteOrderCount];
-extern const char* const kFilterStrategyNames[kFilterStrategyCount];
-extern const char* const kDeflateEncoderNames[kDeflateEncoderCount];
 
 // Measures one trial: the length of data compressed as one zlib stream at
 // level 9, method 8, default strategy, with windowBits and memLevel; 0 for

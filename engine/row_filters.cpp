@@ -3,12 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-// Display names of the filter choices. The source is UTF-8; Windows builds store
-// the text in the system code page, where each name fits a 9-byte slot.
-const char* const kFilterChoiceNames[kFilterChoiceCount] = {
-    "NONE", "SUB", "UP", "AVERAGE", "PAETH", "総和最小",
-};
-
 uint32_t filterBytesPerPixel(int32_t bitDepth)
 {
     return static_cast<uint32_t>(bitDepth + 7) / 8;

@@ -25,6 +25,14 @@ int ListViewControl::insertColumn(int index, const char* text, int width, int fo
     return static_cast<int>(send(LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)));
 }
 
+void ListViewControl::widenColumnToFit(int column)
+{
+    const LRESULT width = send(LVM_GETCOLUMNWIDTH, column);
+    send(LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+    if (send(LVM_GETCOLUMNWIDTH, column) < width)
+        send(LVM_SETCOLUMNWIDTH, column, width);
+}
+
 int ListViewControl::insertItem(int index, const char* text, int image, LPARAM lParam)
 {
     LVITEMA row = {};

@@ -16,6 +16,8 @@ public:
     void setExtendedStyle(bool checkBoxes, bool fullRowSelect, bool gridLines);
     // Inserts a column (format LVCFMT_LEFT, LVCFMT_RIGHT, ...); the new index or -1.
     int insertColumn(int index, const char* text, int width, int format);
+    // Widens a column, where needed, so that every text in it shows whole.
+    void widenColumnToFit(int column);
     // Inserts a row; a negative index appends. image -1 means no image.
     // The new index or -1.
     int insertItem(int index, const char* text, int image, LPARAM lParam);

@@ -10,6 +10,8 @@
 # Builds tolvarinxc and the sweep with the native preset (build/native).
 # Prints files tried and failures; exits 1 on any failure.
 set -euo pipefail
+# The sweep judges the Japanese reports, whatever the caller's locale.
+export LANGUAGE=ja
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"

@@ -41,6 +41,8 @@
 # Prints the interruption points tried and the files lost; exits 1 on any
 # lost file, leftover or wrong outcome.
 set -euo pipefail
+# The reports judged here are the Japanese ones, whatever the caller's locale.
+export LANGUAGE=ja
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 console="${TOLVARINX_CONSOLE:-$root/build/native/console/tolvarinxc}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the desktop program: the main window with
 # the bundled sample picture, the output dialog after a test run, the
-# open-file dialog with its preview, and the colour picker. The program runs
+# open-file dialog with its preview, and the colour picker; with them the
+# Options menu, the About box and the folder conversion's dialogs. The program runs
 # under Wine on a virtual X display; tolvarinx_screenshots (tests/desktop_e2e)
 # puts it into each state and names the screen rectangle, and this script
 # takes the picture from the X display with ImageMagick's import.
@@ -9,7 +10,8 @@
 # Builds the mingw64 preset first when needed.
 # Environment: TOLVARINX_MINGW64_BUILD uses another, already configured x86_64
 # build directory; TOLVARINX_WINEPREFIX another Wine prefix than the tests'
-# one, <build dir>/wineprefix.
+# one, <build dir>/wineprefix; TOLVARINX_WINE_LANG=en_US.UTF-8 takes them on
+# an English system (scripts/wine-env.sh).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$(realpath -m "${1:-$root/docs/screenshots}")"

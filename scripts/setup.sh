@@ -18,15 +18,23 @@ $SUDO apt-get install -y --no-install-recommends \
     wine wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine \
     clang libclang-rt-14-dev strace python3 \
     optipng zopfli parallel libzopfli-dev libdeflate-dev dpkg-dev gnuplot-nox lintian \
-    libgif-dev apngasm apngopt
+    libgif-dev apngasm apngopt gettext
 # bench/run installs its npm peers under build/; a machine with a Node.js of
 # its own keeps it.
 command -v npm >/dev/null || $SUDO apt-get install -y --no-install-recommends npm
 
-# Wine reads the ANSI code page from the locale: ja_JP.UTF-8 gives code page 932.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
-    $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+# Wine reads the ANSI code page and the UI language from the locale:
+# ja_JP.UTF-8 gives code page 932 and a Japanese system, en_US.UTF-8 (the
+# English runs of the desktop program) an English one.
+missing_locale=0
+for name in ja_JP en_US; do
+    if ! locale -a 2>/dev/null | grep -qi "^$name\.utf8$"; then
+        $SUDO sed -i "s/^# *\($name.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+        missing_locale=1
+    fi
+done
+if [ "$missing_locale" = 1 ]; then
     $SUDO locale-gen
 fi
 

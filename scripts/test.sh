@@ -33,7 +33,7 @@ if [ "${TOLVARINX_SKIP_SETUP:-0}" != "1" ]; then
 fi
 
 # The tools the stages below call, checked now rather than half an hour in.
-tools="cmake ninja ctest g++ convert"
+tools="cmake ninja ctest g++ convert msgfmt msgcmp"
 [ "$quick" = 1 ] || tools="$tools clang++ python3 strace cmp parallel xvfb-run lintian dpkg-deb
     x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix"
 missing=""

@@ -4,14 +4,16 @@
 #
 # - Builds the x86_64 Windows program (CMake preset mingw64) when it is
 #   missing or out of date; needs the packages of scripts/setup.sh.
-# - Runs it in a Wine prefix of its own, created on the first start, with the
-#   Japanese locale (code page 932) that the program's texts are written in.
+# - Runs it in a Wine prefix of its own, created on the first start, on a
+#   Japanese system (code page 932), or on the system of another locale: the
+#   program shows Japanese on a Japanese system and English on any other.
 # - The program is copied into the prefix (C:\Tolvarinx), so its settings file
 #   Tolvarinx.ini lives there, apart from the build tree.
 # - An image file named on the command line is opened at start.
 #
 # Environment: TOLVARINX_WINE_HOME  the prefix (default ~/.local/share/tolvarinx-wine)
 #              TOLVARINX_NO_BUILD=1 use the built program as it is
+#              TOLVARINX_WINE_LANG  the locale (default ja_JP.UTF-8; en_US.UTF-8 for English)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/mingw64"
@@ -59,12 +61,13 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono or Gecko download prompts in a new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# The program's texts are Shift-JIS: Wine takes code page 932 from this locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
-    echo "tolvarinx: the locale ja_JP.UTF-8 is not generated; texts will be garbled (bash scripts/setup.sh generates it)" >&2
+# Wine takes the code page and the UI language from this locale: code page 932
+# and Japanese from ja_JP.UTF-8.
+export LANG="${TOLVARINX_WINE_LANG:-ja_JP.UTF-8}"
+export LC_ALL="$LANG"
+if ! locale -a 2>/dev/null | grep -qi "^${LANG%%.*}\.utf8$"; then
+    echo "tolvarinx: the locale $LANG is not generated; texts may be garbled (bash scripts/setup.sh generates it)" >&2
 fi
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "tolvarinx: creating the Wine prefix $WINEPREFIX (once; takes a while)" >&2

@@ -29,13 +29,17 @@ as_linux_text() {
 }
 
 # run_sides FOLDER NAME ARGUMENTS...: both builds, each in $work/<side>/FOLDER,
-# their reports in $work/NAME.<side>.txt; their exit codes must agree.
+# their reports in $work/NAME.<side>.txt; their exit codes must agree. Both
+# speak Japanese, or English with language=en.
+language=ja
 run_sides() {
-    local folder="$1" name="$2"
+    local folder="$1" name="$2" wine_lang=ja_JP.UTF-8
     shift 2
-    (cd "$work/linux/$folder" && "$linux_exe" "$@" >"$work/$name.linux.txt" 2>&1)
+    [ "$language" = ja ] || wine_lang=en_US.UTF-8
+    (cd "$work/linux/$folder" && LANGUAGE="$language" "$linux_exe" "$@" >"$work/$name.linux.txt" 2>&1)
     local linux_status=$?
-    (cd "$work/windows/$folder" && "$here/wine-run.sh" "$windows_exe" "$@" >"$work/$name.windows.txt" 2>/dev/null)
+    (cd "$work/windows/$folder" && TOLVARINX_WINE_LANG="$wine_lang" "$here/wine-run.sh" "$windows_exe" "$@" \
+        >"$work/$name.windows.txt" 2>/dev/null)
     local windows_status=$?
     [ "$linux_status" = "$windows_status" ] || fail "$name: exit code $windows_status under Wine, $linux_status on Linux"
 }
@@ -151,5 +155,16 @@ fi
 if grep -qF 'が存在しません' "$work/missing.windows.txt"; then
     fail "missing input: the message came out in UTF-8 under Wine"
 fi
+
+# An English system: the same reports in English, nothing left in Japanese.
+language=en
+run_both english-report -n -i in.bmp -o english.png
+run_both english-missing -i missing.bmp
+run_both english-list -n -j 1 in.bmp in.png missing.gif
+for run in english-report english-missing english-list; do
+    if LC_ALL=C grep -q $'[\x80-\xff]' "$work/$run.windows.txt"; then
+        fail "$run: not English under an English Wine"
+    fi
+done
 
 exit $status

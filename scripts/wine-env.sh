@@ -3,6 +3,8 @@
 #
 # TOLVARINX_WINEPREFIX  the Wine prefix (default: ~/.cache/tolvarinx/wineprefix).
 #                       CTest passes <build dir>/wineprefix.
+# TOLVARINX_WINE_LANG   the locale of the Windows programs (default
+#                       ja_JP.UTF-8); en_US.UTF-8 makes an English system.
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
@@ -10,9 +12,11 @@ WINESERVER=/usr/lib/wine/wineserver
 export WINEPREFIX
 WINEPREFIX="$(realpath -m "${TOLVARINX_WINEPREFIX:-$HOME/.cache/tolvarinx/wineprefix}")"
 export WINEARCH=win64
-# ja_JP.UTF-8 makes the ANSI code page 932 (Shift-JIS), as on the target systems.
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+# ja_JP.UTF-8 makes the ANSI code page 932 (Shift-JIS), as on the target
+# systems, and the user's UI language Japanese. Each Wine process takes its
+# locale from these when it starts.
+export LANG="${TOLVARINX_WINE_LANG:-ja_JP.UTF-8}"
+export LC_ALL="$LANG"
 export WINEDEBUG=-all
 # No Mono or Gecko download prompts in a new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="

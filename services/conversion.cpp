@@ -11,6 +11,8 @@
 #include "core/png_bytes.h"
 #include "core/replacing_file.h"
 #include "core/text_string.h"
+#include "core/ui_text.h"
+#include "services/extended_report.h"
 
 namespace {
 
@@ -149,15 +151,13 @@ ConversionResult conversionResultOf(const ConvertRequest& request)
 
 const char* filterDisplayName(int32_t filter)
 {
-    if (filter < 0 || filter >= kFilterChoiceCount)
-        return "?";
-    return kFilterChoiceNames[filter];
+    return filter < kFilterChoiceCount ? filterStrategyName(filter) : "?";
 }
 
 void formatEncodingSummary(TextString& out, const ConversionResult& result)
 {
     out.reserve(kSummaryCapacity);
-    std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), "%dBIT %s zw %d zm %d",
+    std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), uiText(Msg::EncodingSummary),
                   result.bitDepth, filterDisplayName(result.filter), result.windowBits,
                   result.memLevel);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The report line of the extended search's outcome, as the console and the
 // desktop log show it: the choice, and the level it was searched at
-// ("拡張探索: パレット 4ビット, 隣接順, 圧縮長最小, zopfli 15回 2分割, レベル2";
-// "拡張探索: 既定, レベル2" when the default search's file was kept).
+// (Msg::ExtendedLine: "extended search: palette 4-bit, by neighbours, min
+// compressed, zopfli 15 iterations 2 parts, level 2"; Msg::ExtendedKeptDefault
+// when the default search's file was kept), and the display names of the
+// engine's choices. In the chosen language (core/ui_text.h).
 
 #include <cstdint>
 
@@ -12,11 +14,19 @@
 // 0). Returns the length of the whole line, as snprintf does; 0 when the
 // request did not run the extended search.
 int formatExtendedReport(const ConvertRequest& request, char* out, uint32_t capacity);
-// The line's text after its "拡張探索: " heading: the choice alone, as the
-// folder results show it. Returns as formatExtendedReport.
+// The line's text after its heading: the choice alone, as the folder results
+// show it. Returns as formatExtendedReport.
 int formatExtendedChoice(const ConvertRequest& request, char* out, uint32_t capacity);
 // The line of an animated PNG written (request.frames above 0): its frames
-// and layout, and the level with the extended search
-// ("ｱﾆﾒｰｼｮﾝPNG 12ﾌﾚｰﾑ, パレット 4ビット, レベル2"). Returns as
+// and layout, and the level with the extended search (Msg::AnimationLine:
+// "animated PNG 12 frames, palette 4-bit, level 2"). Returns as
 // formatExtendedReport; 0 when no animation was written.
 int formatAnimationReport(const ConvertRequest& request, char* out, uint32_t capacity);
+
+// The names of a layout (ExtendedLayout), a palette order (PaletteOrder), a
+// filter strategy (FilterStrategy; the filter choices are its first values)
+// and an encoder (DeflateEncoder); "?" for a value out of range.
+const char* extendedLayoutName(int32_t layout);
+const char* paletteOrderName(int32_t order);
+const char* filterStrategyName(int32_t strategy);
+const char* deflateEncoderName(int32_t encoder);

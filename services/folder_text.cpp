@@ -9,21 +9,9 @@
 #include "services/progress_event.h"
 
 const FolderColumnSpec kFolderColumns[kFolderColumnCount] = {
-    {"ﾌｧｲﾙ名", 110}, {"元ｻｲｽﾞ", 68}, {"出力ｻｲｽﾞ", 68}, {"ｻｲｽﾞ差", 60}, {"出力形式", 138},
+    {Msg::ColumnName, 110},       {Msg::ColumnInputSize, 68}, {Msg::ColumnOutputSize, 68},
+    {Msg::ColumnSizeChange, 60}, {Msg::ColumnFormat, 138},
 };
-
-const char* const kFolderCellReadError = "<読込ｴﾗｰ>";
-const char* const kFolderCellBadAnimation = "<ｱﾆﾒｰｼｮﾝ破損: 変更なし>";
-const char* const kFolderCellFailed = "<失敗>";
-const char* const kFolderCellCopied = "<ｺﾋﾟｰ>";
-const char* const kFolderCellNoOutput = "<出力なし>";
-const char* const kFolderCellAnimationKept = "<ｱﾆﾒｰｼｮﾝPNG 変更なし>";
-const char* const kFolderCellAnimationCopied = "<ｱﾆﾒｰｼｮﾝPNG ｺﾋﾟｰ>";
-const char* const kFolderCellHardLinksKept = "<ﾊｰﾄﾞﾘﾝｸ 変更なし>";
-const char* const kFolderCellOutputExists = "<出力先に別のﾌｧｲﾙあり>";
-const char* const kFolderCellSharedOutput = "<出力名が重複>";
-const char* const kFolderNoteFirstFrame = " (ｱﾆﾒｰｼｮﾝGIFの1ﾌﾚｰﾑ目のみ)";
-const char* const kFolderInPlaceTransparencyLine = "入力ﾌｫﾙﾀﾞへの出力のため透過色を保持します";
 
 namespace {
 
@@ -51,11 +39,11 @@ void formatFolderSize(TextString& out, uint32_t size)
 {
     char* buffer = prepared(out);
     if (size >= kMegabyte)
-        std::snprintf(buffer, room(out), "%.2fMB", static_cast<double>(size) / kMegabyte);
+        std::snprintf(buffer, room(out), uiText(Msg::SizeMegabytes), static_cast<double>(size) / kMegabyte);
     else if (size >= kKilobyte)
-        std::snprintf(buffer, room(out), "%.2fKB", static_cast<double>(size) / kKilobyte);
+        std::snprintf(buffer, room(out), uiText(Msg::SizeKilobytes), static_cast<double>(size) / kKilobyte);
     else
-        std::snprintf(buffer, room(out), "%uByte", static_cast<unsigned>(size));
+        std::snprintf(buffer, room(out), uiText(Msg::SizeBytes), static_cast<unsigned>(size));
 }
 
 void formatSizeChange(TextString& out, int64_t change)
@@ -65,7 +53,7 @@ void formatSizeChange(TextString& out, int64_t change)
 
 void formatFolderSummary(TextString& out, uint32_t processed, uint32_t errors, int64_t totalChange)
 {
-    std::snprintf(prepared(out), room(out), "処理 %u ｴﾗｰ %u / 総増減 %+.2fKB", static_cast<unsigned>(processed),
+    std::snprintf(prepared(out), room(out), uiText(Msg::FolderSummary), static_cast<unsigned>(processed),
                   static_cast<unsigned>(errors), static_cast<double>(totalChange) / kKilobyte);
 }
 
@@ -75,17 +63,17 @@ bool formatTrialStatus(TextString& out, const ProgressEvent& event)
         return false;
     char* buffer = prepared(out);
     if (event.kind == ProgressKind::ExtendedStep)
-        std::snprintf(buffer, room(out), "拡張探索 ... ");
+        std::snprintf(buffer, room(out), "%s", uiText(Msg::StatusExtended));
     else if (event.kind == ProgressKind::ParametersStart)
-        std::snprintf(buffer, room(out), "zw %d zm %d ... ", event.windowBits, event.memLevel);
+        std::snprintf(buffer, room(out), uiText(Msg::StatusParameters), event.windowBits, event.memLevel);
     else
-        std::snprintf(buffer, room(out), "filter %d ... ", event.filter);
+        std::snprintf(buffer, room(out), uiText(Msg::StatusFilter), event.filter);
     return true;
 }
 
 namespace {
 
-// The "出力形式" cell of a file that ended as report says.
+// The format cell of a file that ended as report says.
 void formatOutcomeCell(TextString& out, const ConversionReport& report)
 {
     const uint16_t notes = report.notes;
@@ -104,15 +92,15 @@ void formatOutcomeCell(TextString& out, const ConversionReport& report)
             formatEncodingSummary(out, conversionResultOf(report.result));
         }
         if (notes & CONVERSION_NOTE_FIRST_FRAME)
-            out.append(kFolderNoteFirstFrame);
+            out.append(uiText(Msg::CellFirstFrameNote));
         return;
     case ConversionStatus::Copied:
-        out.assign((notes & CONVERSION_NOTE_ANIMATED_PNG) ? kFolderCellAnimationCopied : kFolderCellCopied);
+        out.assign(uiText((notes & CONVERSION_NOTE_ANIMATED_PNG) ? Msg::CellAnimationCopied : Msg::CellCopied));
         return;
     case ConversionStatus::Kept:
-        out.assign((notes & CONVERSION_NOTE_ANIMATED_PNG) ? kFolderCellAnimationKept
-                   : (notes & CONVERSION_NOTE_HARD_LINKS) ? kFolderCellHardLinksKept
-                                                          : kFolderCellNoOutput);
+        out.assign(uiText((notes & CONVERSION_NOTE_ANIMATED_PNG) ? Msg::CellAnimationKept
+                          : (notes & CONVERSION_NOTE_HARD_LINKS) ? Msg::CellHardLinksKept
+                                                                 : Msg::CellNoOutput));
         return;
     default:
         break;
@@ -122,19 +110,19 @@ void formatOutcomeCell(TextString& out, const ConversionReport& report)
     case ConversionCause::NotReadable:
     case ConversionCause::NotAnImage:
     case ConversionCause::InputTooLarge:
-        out.assign(kFolderCellReadError);
+        out.assign(uiText(Msg::CellReadError));
         break;
     case ConversionCause::BadAnimation:
-        out.assign(kFolderCellBadAnimation);
+        out.assign(uiText(Msg::CellBadAnimation));
         break;
     case ConversionCause::OutputExists:
-        out.assign(kFolderCellOutputExists);
+        out.assign(uiText(Msg::CellOutputExists));
         break;
     case ConversionCause::SharedOutput:
-        out.assign(kFolderCellSharedOutput);
+        out.assign(uiText(Msg::CellSharedOutput));
         break;
     default:
-        out.assign(kFolderCellFailed);
+        out.assign(uiText(Msg::CellFailed));
         break;
     }
 }

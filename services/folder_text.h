@@ -3,9 +3,12 @@
 // columns and cells, the size formats, the trial shown in the status line and
 // the closing summary.
 //
-// All texts are in the system code page. Pure functions; any thread.
+// All texts are in the chosen language (core/ui_text.h) and the system code
+// page. Pure functions; any thread.
 
 #include <cstdint>
+
+#include "core/ui_text.h"
 
 class TextString;
 struct ConversionReport;
@@ -22,30 +25,21 @@ enum FolderColumn : int {
 constexpr int kFolderColumnCount = 5;
 
 struct FolderColumnSpec {
-    const char* title;
+    Msg title;
     int width;   // pixels
 };
 // Title and width of each column, indexed by FolderColumn.
 extern const FolderColumnSpec kFolderColumns[kFolderColumnCount];
 
-// The "出力形式" cell of a file that did not end in a new PNG.
-extern const char* const kFolderCellReadError;   // the file could not be read as an image
-extern const char* const kFolderCellFailed;      // conversion or copy failed
-extern const char* const kFolderCellCopied;      // not smaller: copied unchanged
-extern const char* const kFolderCellNoOutput;    // not smaller: left alone in place
-extern const char* const kFolderCellAnimationKept;     // an animated PNG left alone in place
-extern const char* const kFolderCellAnimationCopied;   // an animated PNG copied unchanged
-extern const char* const kFolderCellHardLinksKept;     // a file with other names left alone in place
-extern const char* const kFolderCellOutputExists;      // the output name is another existing file's
-extern const char* const kFolderCellSharedOutput;      // another input derives the same output name
-// Appended to the format of a PNG made from an animated GIF's first frame.
-extern const char* const kFolderNoteFirstFrame;
-// The line a folder run into its own input folder prints before its rows:
-// transparent colours are kept there whatever "-kt" says.
-extern const char* const kFolderInPlaceTransparencyLine;
+// The format cell of a file that did not end in a new PNG is one of the
+// catalogue's Cell* texts (Msg::CellReadError: the file could not be read as
+// an image, ...); Msg::CellFirstFrameNote follows the format of a PNG made
+// from an animated GIF's first frame. A folder run into its own input folder
+// prints Msg::FolderInPlaceTransparency before its rows: transparent colours
+// are kept there whatever "-kt" says.
 
 // out = size as "%.2fMB" from 1048576 bytes on, "%.2fKB" from 1024 bytes on,
-// else "%uByte".
+// else in bytes (Msg::SizeBytes).
 void formatFolderSize(TextString& out, uint32_t size);
 // out = change in bytes with an explicit sign ("+12", "-536", "+0").
 void formatSizeChange(TextString& out, int64_t change);
@@ -60,6 +54,6 @@ void formatFolderSummary(TextString& out, uint32_t processed, uint32_t errors, i
 bool folderCellText(TextString& out, int column, const ConversionReport& report);
 
 // out = the status-line text for a progress event that starts a trial or an
-// extended step: "filter %d ... ", "zw %d zm %d ... " or "拡張探索 ... ".
+// extended step: Msg::StatusFilter, StatusParameters or StatusExtended.
 // False, out untouched, for every other event.
 bool formatTrialStatus(TextString& out, const ProgressEvent& event);

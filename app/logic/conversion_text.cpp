@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/text_string.h"
+#include "core/ui_text.h"
 #include "engine/png_optimizer.h"
 
 namespace {
@@ -19,7 +20,7 @@ void formatProgressPiece(TextString& out, const ProgressEvent& event)
     const auto room = static_cast<size_t>(out.bufferSize());
     switch (event.kind) {
     case ProgressKind::DepthStart:
-        std::snprintf(buffer, room, "=== <%dBIT> ===\r\n", event.bitDepth);
+        std::snprintf(buffer, room, uiText(Msg::LogDepthHeading), event.bitDepth);
         break;
     case ProgressKind::FilterDone:
     case ProgressKind::ParametersDone:
@@ -29,10 +30,10 @@ void formatProgressPiece(TextString& out, const ProgressEvent& event)
         std::snprintf(buffer, room, ".");
         break;
     case ProgressKind::ParametersStart:
-        std::snprintf(buffer, room, "zw %d zm %d ... ", event.windowBits, event.memLevel);
+        std::snprintf(buffer, room, uiText(Msg::StatusParameters), event.windowBits, event.memLevel);
         break;
     case ProgressKind::FilterStart:
-        std::snprintf(buffer, room, "filter %d ... ", event.filter);
+        std::snprintf(buffer, room, uiText(Msg::StatusFilter), event.filter);
         break;
     }
 }
@@ -41,12 +42,12 @@ void formatResultBlock(TextString& out, const ConversionResult& result)
 {
     out.reserve(127);
     if (!hasDefaultEncoding(result)) {
-        std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), "\r\n結果\r\n[ FileSize : %u Byte ]",
+        std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), uiText(Msg::LogResultSize),
                       result.fileSize);
         return;
     }
     std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()),
-                  "\r\n結果\r\n[ %dBIT %s zw %d zm %d ]\r\n[ FileSize : %u Byte ]", result.bitDepth,
+                  uiText(Msg::LogResult), result.bitDepth,
                   filterDisplayName(result.filter), result.windowBits, result.memLevel,
                   result.fileSize);
 }

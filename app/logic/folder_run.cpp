@@ -45,7 +45,7 @@ bool FolderRun::processFile(const FolderJob& job)
         view_.deleteRow(kFolderResultRows);
 
     if (!file_.loadFile(job.inputPath.c_str(), fileSettings_.options)) {
-        setCell(FOLDER_COLUMN_FORMAT, kFolderCellReadError);
+        setCell(FOLDER_COLUMN_FORMAT, uiText(Msg::CellReadError));
         ++errors;
         finishRow();
         return true;

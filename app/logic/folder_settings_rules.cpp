@@ -5,10 +5,7 @@
 #include "core/folder_file_list.h"
 #include "core/file_handle.h"
 #include "core/text_string.h"
-
-const char* const kNoTargetFormatText = "対象形式を指定してください";
-const char* const kDroppedNotFolderText = "ﾌｫﾙﾀﾞではありません";
-const char* const kFolderBrowseTitle = "ﾌｫﾙﾀﾞ指定";
+#include "core/ui_text.h"
 
 const DirFlagBox kDirFlagBoxes[kDirFlagBoxCount] = {
     {IDC_FOLDER_SUBFOLDERS, DIR_SUBFOLDERS}, {IDC_FOLDER_KEEP_TIMESTAMP, DIR_KEEP_TIMESTAMP},
@@ -36,23 +33,21 @@ FolderProblem checkFolderPath(const char* text)
 
 void folderProblemText(TextString& out, FolderField field, FolderProblem problem)
 {
-    out.clear();
-    const char* tail = nullptr;
+    const bool input = field == FOLDER_FIELD_INPUT;
     switch (problem) {
     case FolderProblem::None:
+        out.clear();
         return;
     case FolderProblem::Empty:
-        tail = "を指定してください";
-        break;
+        out.assign(uiText(input ? Msg::InputFolderEmpty : Msg::OutputFolderEmpty));
+        return;
     case FolderProblem::Missing:
-        tail = "が存在しません";
-        break;
+        out.assign(uiText(input ? Msg::InputFolderMissing : Msg::OutputFolderMissing));
+        return;
     case FolderProblem::NotFolder:
-        tail = "がﾌｫﾙﾀﾞではありません";
-        break;
+        out.assign(uiText(input ? Msg::InputFolderNotFolder : Msg::OutputFolderNotFolder));
+        return;
     }
-    out.assign(field == FOLDER_FIELD_INPUT ? "入力ﾌｫﾙﾀﾞ" : "出力ﾌｫﾙﾀﾞ");
-    out.append(tail);
 }
 
 FolderDropAction decideFolderDrop(const char* path)

@@ -22,22 +22,20 @@ FolderProblem checkFolderPath(const char* text);
 
 // The field a problem belongs to.
 enum FolderField { FOLDER_FIELD_INPUT = 0, FOLDER_FIELD_OUTPUT = 1 };
-// out = the warning for problem in field: "入力ﾌｫﾙﾀﾞ"/"出力ﾌｫﾙﾀﾞ" followed by
-// "を指定してください", "が存在しません" or "がﾌｫﾙﾀﾞではありません"; empty for None.
+// out = the warning for problem in field (Msg::InputFolderEmpty, ...,
+// OutputFolderNotFolder); empty for None.
 void folderProblemText(TextString& out, FolderField field, FolderProblem problem);
 
-// Warning when none of the target formats is checked.
-extern const char* const kNoTargetFormatText;
-// Warning when a file rather than a folder is dropped on a folder field.
-extern const char* const kDroppedNotFolderText;
-// Title of the folder browser.
-extern const char* const kFolderBrowseTitle;
+// The warning when none of the target formats is checked is
+// Msg::NoTargetFormat, the one when a file rather than a folder is dropped on
+// a folder field Msg::DroppedNotFolder; Msg::FolderBrowseTitle titles the
+// folder browser.
 
 // What a path dropped on a folder field does.
 enum class FolderDropAction {
     Ignore,          // the path does not exist: nothing happens
     SetText,         // a folder: it becomes the field's text
-    WarnNotFolder,   // a file: warning kDroppedNotFolderText, field unchanged
+    WarnNotFolder,   // a file: warning Msg::DroppedNotFolder, field unchanged
 };
 FolderDropAction decideFolderDrop(const char* path);
 

@@ -4,13 +4,13 @@
 
 #include "core/path_text.h"
 
-const char* const kInfoRowLabels[kInfoRowCount] = {
-    "ﾌｧｲﾙ名", "画像ｻｲｽﾞ", "ｱﾙﾌｧ有無", "入力ｻｲｽﾞ", "出力ｻｲｽﾞ", "増減ｻｲｽﾞ", "出力形式",
+const Msg kInfoRowLabels[kInfoRowCount] = {
+    Msg::InfoFileName,   Msg::InfoImageSize,  Msg::InfoAlpha,        Msg::InfoInputSize,
+    Msg::InfoOutputSize, Msg::InfoSizeChange, Msg::InfoOutputFormat,
 };
 
 namespace {
 
-constexpr const char* kClipboardName = "<ｸﾘｯﾌﾟﾎﾞｰﾄﾞ>";
 constexpr const char* kNoValue = "----";
 
 }  // namespace
@@ -18,7 +18,7 @@ constexpr const char* kNoValue = "----";
 void formatByteSize(TextString& out, uint32_t bytes)
 {
     out.reserve(63);
-    std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), "%uByte (%.2fKB)", bytes,
+    std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()), uiText(Msg::InfoByteSize), bytes,
                   bytes * (1.0 / 1024));
 }
 
@@ -32,17 +32,17 @@ void formatSizeChange(TextString& out, int32_t inputSize, uint32_t outputSize)
     const long long change = static_cast<long long>(outputSize) - static_cast<uint32_t>(inputSize);
     out.reserve(63);
     std::snprintf(out.buffer(), static_cast<size_t>(out.bufferSize()),
-                  change > 0 ? "+%lldByte" : "%lldByte", change);
+                  uiText(change > 0 ? Msg::InfoGrowth : Msg::InfoShrink), change);
 }
 
 void ImageFacts::describeImage(const char* path, int32_t inputSize, int32_t width, int32_t height,
                                bool hasAlpha)
 {
-    values[ROW_FILE_NAME].assign(inputSize == kNoInputSize ? kClipboardName : displayPath(path).c_str());
+    values[ROW_FILE_NAME].assign(inputSize == kNoInputSize ? uiText(Msg::InfoClipboardName) : displayPath(path).c_str());
     values[ROW_IMAGE_SIZE].reserve(63);
     std::snprintf(values[ROW_IMAGE_SIZE].buffer(),
                   static_cast<size_t>(values[ROW_IMAGE_SIZE].bufferSize()), "%d x %d", width, height);
-    values[ROW_ALPHA].assign(hasAlpha ? "○あり" : "×なし");
+    values[ROW_ALPHA].assign(uiText(hasAlpha ? Msg::InfoAlphaYes : Msg::InfoAlphaNo));
     if (inputSize == kNoInputSize)
         values[ROW_INPUT_SIZE].assign(kNoValue);
     else

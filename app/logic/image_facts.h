@@ -3,12 +3,14 @@
 // label and a value. The values are produced here from plain data so that the
 // window only copies them into its list.
 //
-// Texts are in the system code page. Not copyable; window thread.
+// Texts are in the chosen language (core/ui_text.h) and the system code page.
+// Not copyable; window thread.
 
 #include <cstdint>
 
 #include "app/logic/conversion_text.h"
 #include "core/text_string.h"
+#include "core/ui_text.h"
 
 enum InfoRow : int {
     ROW_FILE_NAME = 0,
@@ -22,7 +24,7 @@ enum InfoRow : int {
 constexpr int kInfoRowCount = 7;
 
 // Labels of the rows (column 0), in row order.
-extern const char* const kInfoRowLabels[kInfoRowCount];
+extern const Msg kInfoRowLabels[kInfoRowCount];
 
 // inputSize of an image that came from the clipboard (no file).
 constexpr int32_t kNoInputSize = -1;
@@ -41,8 +43,8 @@ struct ImageFacts {
     void describeResult(int32_t inputSize, const ConversionResult& result, const char* extendedChoice = "");
 };
 
-// out = "<n>Byte (<n/1024 with two decimals>KB)".
+// out = Msg::InfoByteSize: bytes, then KB with two decimals.
 void formatByteSize(TextString& out, uint32_t bytes);
-// out = the change from inputSize to outputSize: "+<d>Byte" when it grew,
-// "<d>Byte" otherwise (0 or negative); "----" for clipboard input.
+// out = the change from inputSize to outputSize: Msg::InfoGrowth when it
+// grew, Msg::InfoShrink otherwise (0 or negative); "----" for clipboard input.
 void formatSizeChange(TextString& out, int32_t inputSize, uint32_t outputSize);

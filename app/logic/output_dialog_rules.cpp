@@ -2,8 +2,6 @@
 
 #include "app/logic/app_settings.h"
 
-const char* const kOutputFailedText = "出力に失敗しました";
-
 CompletionAction completionAction(bool succeeded, bool cancelRequested, bool closeBoxChecked)
 {
     if (!succeeded)

@@ -8,12 +8,9 @@
 
 #include <cstdint>
 
-// The message shown when a run fails (not when it was stopped).
-extern const char* const kOutputFailedText;
-
 // What the dialog does when the worker reports its end.
 enum class CompletionAction {
-    ReportFailure,   // show kOutputFailedText, then end with result 0
+    ReportFailure,   // show Msg::OutputFailed, then end with result 0
     EndWithFailure,  // the user stopped the run: end with result 0, no message
     EndWithSuccess,  // the close box is ticked: end with result 1 at once
     OfferClose,      // stay open with the log; the button becomes "閉じる"

@@ -14,20 +14,6 @@
 #include "engine/row_filters.h"
 #include "engine/worker_pool.h"
 
-const char* const kExtendedLayoutNames[kExtendedLayoutCount] = {
-    "既定", "パレット", "グレー", "グレー+tRNS", "グレー+α", "RGB", "RGB+tRNS", "RGBA",
-};
-const char* const kPaletteOrderNames[kPaletteOrderCount] = {
-    "-", "入力順", "透明優先・頻度順", "輝度順", "隣接順",
-};
-const char* const kFilterStrategyNames[kFilterStrategyCount] = {
-    "NONE", "SUB", "UP", "AVERAGE", "PAETH", "総和最小", "エントロピー最小", "圧縮長最小",
-    "圧縮長最小 (libdeflate)",
-};
-const char* const kDeflateEncoderNames[kDeflateEncoderCount] = {
-    "zlib", "zlib (filtered)", "zlib (Huffman)", "zlib (RLE)", "zopfli", "libdeflate 12",
-};
-
 namespace {
 
 ExtendedStageObserver stageObserver = nullptr;

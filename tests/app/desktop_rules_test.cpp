@@ -7,6 +7,7 @@
 #include "app/logic/output_dialog_rules.h"
 #include "core/dib_image.h"
 #include "core/text_string.h"
+#include "core/ui_text.h"
 
 namespace {
 
@@ -198,7 +199,7 @@ TEST(OutputDialogRules, CompletionOutcomes)
         EXPECT_EQ(completionAction(true, cancelled, true), CompletionAction::EndWithSuccess);
         EXPECT_EQ(completionAction(true, cancelled, false), CompletionAction::OfferClose);
     }
-    EXPECT_STREQ(kOutputFailedText, "出力に失敗しました");
+    EXPECT_STREQ(uiText(Msg::OutputFailed), "出力に失敗しました");
 }
 
 TEST(OutputDialogRules, CloseBoxIsCopiedIntoOptFlag)

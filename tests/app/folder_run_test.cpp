@@ -255,7 +255,7 @@ TEST(FolderRun, SameFolderWritesBesideTheInputAndCreatesNoFolders)
     EXPECT_EQ(runner.run.errors, 1u);
     EXPECT_EQ(readFileBytes(joined(in, "photo.png")), Bytes({'o', 'l', 'd'}));
     ASSERT_NE(runner.view.rowOf("photo.BMP"), nullptr);
-    EXPECT_EQ(runner.view.rowOf("photo.BMP")->cells[FOLDER_COLUMN_FORMAT], kFolderCellOutputExists);
+    EXPECT_EQ(runner.view.rowOf("photo.BMP")->cells[FOLDER_COLUMN_FORMAT], uiText(Msg::CellOutputExists));
     expectPicture(joined(sub, "s.png"), small);
     EXPECT_EQ(countEntries(dir.path()), 1u) << "no folder made for the differently typed root";
     EXPECT_EQ(countEntries(in), 3u);
@@ -319,7 +319,7 @@ TEST(FolderRun, AnOutputNameTakenByAFolderIsAnError)
     runner.go(dir.path(), out, DIR_PNG);
     const RecordedRow* row = runner.view.rowOf("best.png");
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->cells[FOLDER_COLUMN_FORMAT], kFolderCellOutputExists);
+    EXPECT_EQ(row->cells[FOLDER_COLUMN_FORMAT], uiText(Msg::CellOutputExists));
     EXPECT_EQ(runner.run.processed, 0u);
     EXPECT_EQ(runner.run.errors, 1u);
     EXPECT_EQ(runner.lastStatus(), summaryText(0, 1, 0));

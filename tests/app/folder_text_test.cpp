@@ -128,15 +128,15 @@ TEST(FolderSettingsRules, CheckingAndDroppingRealPaths)
     EXPECT_EQ(decideFolderDrop(missing.c_str()), FolderDropAction::Ignore);
     // A dropped file is refused in the words a typed one's warning ends with,
     // and the missing-format warning reads as none of the folder warnings.
-    const std::string dropped = kDroppedNotFolderText;
+    const std::string dropped = uiText(Msg::DroppedNotFolder);
     ASSERT_FALSE(dropped.empty());
     for (FolderField field : {FOLDER_FIELD_INPUT, FOLDER_FIELD_OUTPUT}) {
         const std::string typed = problemText(field, checkFolderPath(file.c_str()));
         EXPECT_EQ(typed.substr(typed.size() - std::min(typed.size(), dropped.size())), dropped);
         for (FolderProblem problem : {FolderProblem::Empty, FolderProblem::Missing, FolderProblem::NotFolder})
-            EXPECT_NE(problemText(field, problem), kNoTargetFormatText);
+            EXPECT_NE(problemText(field, problem), uiText(Msg::NoTargetFormat));
     }
-    EXPECT_STRNE(kNoTargetFormatText, "");
+    EXPECT_STRNE(uiText(Msg::NoTargetFormat), "");
 }
 
 TEST(FolderSettingsRules, TargetFormatsAndTypeMask)

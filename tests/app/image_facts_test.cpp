@@ -50,7 +50,7 @@ TEST(ImageFactsLabels, EachNamesTheValueBesideIt)
             if (std::string(facts.values[row].c_str()).find(r.valuePart) != std::string::npos)
                 holding.push_back(row);
         ASSERT_EQ(holding.size(), 1u) << r.valuePart;
-        const std::string label = kInfoRowLabels[holding[0]];
+        const std::string label = uiText(kInfoRowLabels[holding[0]]);
         EXPECT_NE(label.find(r.labelWord), std::string::npos) << label << " beside " << r.valuePart;
     }
 }

@@ -65,7 +65,14 @@ struct ProgramRun {
 // explicitly, so the result does not depend on how the test itself started.
 enum class Hangup { None, SentAtDefault, SentWhileIgnored };
 
-ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup = Hangup::None)
+// runProgram's environment: this process's, or the given "NAME=value" entries alone.
+struct Environment {
+    bool own = true;
+    std::vector<std::string> entries;
+};
+
+ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup = Hangup::None,
+                      const Environment& environment = {})
 {
     ProgramRun run;
     const std::string program = programPath();
@@ -93,8 +100,13 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, Hangup hangup =
     if (hangup == Hangup::SentWhileIgnored)
         sigaction(SIGHUP, &ignore, &previous);
     pid_t pid = 0;
+    std::vector<char*> entries;
+    for (const std::string& entry : environment.entries)
+        entries.push_back(const_cast<char*>(entry.c_str()));
+    entries.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(),
+                                    environment.own ? environ : entries.data());
     if (hangup == Hangup::SentWhileIgnored)
         sigaction(SIGHUP, &previous, nullptr);
     posix_spawnattr_destroy(&attributes);
@@ -150,6 +162,31 @@ TEST(ConsoleProgram, MissingFileExitsWithFailure)
     ProgramRun run = runProgram({"-i", missing});
     EXPECT_EQ(run.output, missing + " が存在しません");
     EXPECT_EQ(run.status, 1);
+}
+
+// The program speaks the language its environment asks for.
+TEST(ConsoleProgram, LanguageOfTheEnvironment)
+{
+    const std::string japanese = "-iで入力ﾌｧｲﾙを指定してください";
+    const struct {
+        std::vector<std::string> environment;
+        bool english;
+    } cases[] = {
+        {{}, false},
+        {{"LANG=ja_JP.UTF-8"}, false},
+        {{"LANG=en_US.UTF-8", "LC_ALL=C"}, false},
+        {{"LANG=en_US.UTF-8"}, true},
+        {{"LANGUAGE=en"}, true},
+        {{"LC_MESSAGES=de_DE.UTF-8", "LANG=ja_JP.UTF-8"}, true},
+    };
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const std::string& entry : c.environment)
+            shown += entry + " ";
+        const ProgramRun run = runProgram({"-i"}, Hangup::None, {false, c.environment});
+        EXPECT_EQ(run.status, 1) << shown;
+        EXPECT_EQ(run.output, c.english ? "tolvarinxc: -i needs an input file\n" : japanese) << shown;
+    }
 }
 
 TEST(ConsoleProgram, ConvertsPathsWithSpaces)

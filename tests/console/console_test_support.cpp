@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "console/command_line.h"
 #include "console/console_program.h"
@@ -71,20 +72,34 @@ bool loadAsRgba(const std::string& path, RgbaImage& out, int32_t* transparentCol
     return true;
 }
 
+namespace {
+
+// What stream holds; closes it.
+std::string drained(FILE* stream)
+{
+    std::string text;
+    std::fflush(stream);
+    std::rewind(stream);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
+        text.append(buffer, n);
+    std::fclose(stream);
+    return text;
+}
+
+}  // namespace
+
 ConsoleRun runConsoleLine(const std::string& commandLine, int argc)
 {
     ConsoleRun run;
     FILE* out = std::tmpfile();
-    if (out == nullptr)
+    FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr)
         return run;
-    run.status = runConsole(argc, commandLine.c_str(), out);
-    std::fflush(out);
-    std::rewind(out);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0)
-        run.text.append(buffer, n);
-    std::fclose(out);
+    run.status = runConsole(argc, commandLine.c_str(), out, err);
+    run.text = drained(out);
+    run.err = drained(err);
     return run;
 }
 
@@ -97,6 +112,15 @@ ConsoleRun runConsoleArgs(const std::vector<std::string>& arguments)
     TextString line;
     joinCommandLine(line, static_cast<int>(argv.size()), argv.data());
     return runConsoleLine(line.c_str(), static_cast<int>(argv.size()));
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 std::string nameLines(const std::string& input, const std::string& output)

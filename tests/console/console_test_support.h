@@ -31,7 +31,8 @@ Tree readTree(const std::string& root);
 
 struct ConsoleRun {
     int status = -1;
-    std::string text;   // everything the run printed
+    std::string text;   // everything the run printed on standard output
+    std::string err;    // and on standard error
 };
 
 // Runs the whole console program in-process on a command line (program name
@@ -39,6 +40,9 @@ struct ConsoleRun {
 ConsoleRun runConsoleLine(const std::string& commandLine, int argc = 3);
 // Builds the command line from separate arguments the way the program does.
 ConsoleRun runConsoleArgs(const std::vector<std::string>& arguments);
+
+// The lines of text, without their line ends.
+std::vector<std::string> linesOf(const std::string& text);
 
 // The two name lines that open every report after the options were read.
 std::string nameLines(const std::string& input, const std::string& output);

@@ -7,18 +7,15 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "console/batch_report.h"
-#include "console/command_line.h"
 #include "console/command_line_scanner.h"
-#include "console/console_program.h"
 #include "console/console_run.h"
 #include "console/report_text.h"
+#include "core/ui_text.h"
 #include "engine/png_optimizer.h"
 #include "tests/console/console_test_support.h"
 
@@ -34,45 +31,12 @@ struct Captured {
     std::string err;
 };
 
-std::string drain(FILE* stream)
-{
-    std::string text;
-    std::rewind(stream);
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
-        text.append(buffer, count);
-    std::fclose(stream);
-    return text;
-}
-
 // The program on arguments (its name added), both streams captured.
-Captured runArgs(std::vector<std::string> arguments)
+Captured runArgs(const std::vector<std::string>& arguments)
 {
-    arguments.insert(arguments.begin(), "tolvarinxc");
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(argument.c_str());
-    TextString line;
-    joinCommandLine(line, static_cast<int>(argv.size()), argv.data());
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    Captured run;
-    run.status = runConsole(static_cast<int>(argv.size()), line.c_str(), out, err);
-    run.out = drain(out);
-    run.err = drain(err);
-    return run;
+    const ConsoleRun run = runConsoleArgs(arguments);
+    return {run.status, run.text, run.err};
 }
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
-
 
 // Names only one platform's file system takes: on Windows, names in and
 // outside the code page (UTF-8 as the programs hold them; 表 ends in the byte
@@ -164,7 +128,7 @@ TEST_F(FileListTest, FileListWritesWhatOneFileRunsWrite)
         const Captured run = runArgs(arguments);
         EXPECT_EQ(run.status, CONSOLE_EXIT_FAILURE) << "notes.txt fails";
         EXPECT_EQ(readTree(folder), expected) << "-j " << jobs;
-        const std::vector<std::string> rows = lines(run.out);
+        const std::vector<std::string> rows = linesOf(run.out);
         ASSERT_EQ(rows.size(), names.size() + 1) << run.out;
         for (size_t i = 0; i < names.size(); ++i)
             EXPECT_EQ(rows[i].substr(0, rows[i].find('\t')), reportName((folder + "/" + names[i]).c_str()));
@@ -192,7 +156,7 @@ TEST_F(FileListTest, HundredsOfArgumentsGiveTheSameOutputsForEveryJobCount)
         }
         const Captured run = runArgs(arguments);
         EXPECT_EQ(run.status, CONSOLE_EXIT_SUCCESS) << run.out;
-        EXPECT_EQ(lines(run.out).size(), 3u * kPairs + 1);
+        EXPECT_EQ(linesOf(run.out).size(), 3u * kPairs + 1);
         const Tree tree = readTree(folder);
         EXPECT_EQ(tree.size(), 2u * kPairs);
         if (reference.empty())
@@ -237,7 +201,7 @@ TEST_F(FileListTest, JsonReportParsesAndMatchesTheFiles)
             names = {names[2]};
         }
         const Captured run = runArgs(arguments);
-        const std::vector<std::string> rows = lines(run.out);
+        const std::vector<std::string> rows = linesOf(run.out);
         ASSERT_GE(rows.size(), 2u) << c.mode << run.out << run.err;
         uint32_t failed = 0;
         std::map<std::string, size_t> lastWritten;   // output name -> bytes the last row to write it reports
@@ -388,8 +352,8 @@ TEST_F(FileListTest, CommandLinesPickTheirModeAndNameIgnoredWords)
             return std::find(c.arguments.begin(), c.arguments.end(), word) != c.arguments.end();
         };
         const bool textTestRun = given("-n") && !given("-q") && !given("--json");
-        const size_t line = run.out.rfind(kTestRunLine);
-        EXPECT_EQ(line != std::string::npos && line + std::strlen(kTestRunLine) == run.out.size(), textTestRun)
+        const size_t line = run.out.rfind(uiText(Msg::TestRunLine));
+        EXPECT_EQ(line != std::string::npos && line + std::strlen(uiText(Msg::TestRunLine)) == run.out.size(), textTestRun)
             << shown << ": " << run.out;
         if (!textTestRun) {
             EXPECT_EQ(run.out.find("test run"), std::string::npos) << shown << ": " << run.out;
@@ -435,7 +399,7 @@ TEST_F(FileListTest, EachExtendedLevelSwitchReachesBothReports)
 
         const Captured json = runArgs({"--json", "-n", "-i", bmp, "-o", png, c.level, "-xi", "1"});
         ASSERT_EQ(json.status, CONSOLE_EXIT_SUCCESS) << json.err;
-        const nlohmann::json object = nlohmann::json::parse(lines(json.out).at(0));
+        const nlohmann::json object = nlohmann::json::parse(linesOf(json.out).at(0));
         const nlohmann::json& extended = object.at("extended");
         EXPECT_EQ(extended.at("level").get<int>(), c.number);
         EXPECT_EQ(object.at("best_bytes").get<size_t>(), bytes.size());

@@ -183,7 +183,7 @@ TEST(FolderBatch, ReportLinesAndSummary)
     TextString size, change, summary;
     formatFolderSize(size, static_cast<uint32_t>(source.size()));
     const std::string converted = std::string("a.bmp\t") + size.c_str() + "\t";
-    const std::string readError = std::string("bad.bmp\t\t\t\t") + kFolderCellReadError;
+    const std::string readError = std::string("bad.bmp\t\t\t\t") + uiText(Msg::CellReadError);
     const int64_t delta = int64_t(output.size()) - int64_t(source.size());
     formatSizeChange(change, delta);
     formatFolderSummary(summary, 1, 1, delta);

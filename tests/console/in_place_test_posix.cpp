@@ -133,8 +133,8 @@ TEST(InPlace, DerivedNamesNeverReplaceAnotherPicture)
             }
             EXPECT_EQ(run.status, CONSOLE_EXIT_FAILURE) << where;
             EXPECT_EQ(readTree(folder), before) << where;
-            const size_t reported = occurrences(run.text, kFolderCellSharedOutput) +
-                                    occurrences(run.text, kFolderCellOutputExists) +
+            const size_t reported = occurrences(run.text, uiText(Msg::CellSharedOutput)) +
+                                    occurrences(run.text, uiText(Msg::CellOutputExists)) +
                                     occurrences(run.text, "\"cause\":\"") +
                                     occurrences(run.text, "<出力先に別のﾌｧｲﾙがあります");
             EXPECT_EQ(reported, c.clashes) << where;
@@ -168,7 +168,7 @@ TEST(InPlace, FolderIntoItselfChangesNoPixel)
     }
     const ConsoleRun run = runConsoleArgs({"-d", folder, "-nd"});
     ASSERT_EQ(run.status, CONSOLE_EXIT_SUCCESS) << run.text;
-    EXPECT_EQ(run.text.rfind(std::string(kFolderInPlaceTransparencyLine) + "\n", 0), 0u) << run.text;
+    EXPECT_EQ(run.text.rfind(std::string(uiText(Msg::FolderInPlaceTransparency)) + "\n", 0), 0u) << run.text;
     for (const auto& [name, picture] : expected) {
         RgbaImage decoded;
         ASSERT_TRUE(decodePngWithLibpng(folder + "/" + name, decoded)) << name;

@@ -30,8 +30,9 @@ TEST(ConsoleKeepOptions, EveryCaseOfTheTable)
         ASSERT_EQ(run.status, 0) << c.list << run.text;
         const nlohmann::json report = nlohmann::json::parse(run.text.substr(0, run.text.find('\n')));
         EXPECT_EQ(report.contains("kept_chunks"), *c.list != 0) << c.list;
-        if (*c.list)
+        if (*c.list) {
             EXPECT_EQ(report["kept_chunks"].get<std::vector<std::string>>(), c.kept) << c.list;
+        }
         EXPECT_EQ(report.value("clean_alpha", false), c.cleanAlpha) << c.list;
         const std::vector<uint8_t> written = readFileBytes(output);
         EXPECT_EQ(ancillaryChunkNames(written), c.kept) << c.list;

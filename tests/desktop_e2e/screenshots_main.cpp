@@ -1,6 +1,9 @@
 // Puts the desktop program into the states the README shows and asks for a
 // screenshot of each: the main window with an image, the output dialog after
-// a run, the open-file dialog with its preview, and the colour picker.
+// a run, the open-file dialog with its preview, and the colour picker; and,
+// to check the layouts in each language, the Options menu, the About box and
+// the folder conversion's two dialogs. Runs in the system's language (the
+// program's texts in it are the catalogue's).
 //
 // The pictures themselves are taken outside Wine, from the X display, by
 // scripts/screenshots.sh. For each shot this program writes <name>.rect into
@@ -8,8 +11,9 @@
 // until the script has replaced it by <name>.done.
 //
 // Usage: tolvarinx_screenshots <Tolvarinx.exe> <work folder> <picture> <exchange folder>
-// The work folder receives the program copy and its settings; the open-file
-// dialog starts in the picture's folder. Exit code 0 when every shot was taken.
+// The work folder receives the program copy, its settings and the folder
+// conversion's outputs; the open-file dialog starts in the picture's folder,
+// which the folder conversion converts. Exit code 0 when every shot was taken.
 
 #include <windows.h>
 
@@ -19,11 +23,16 @@
 #include <cstdio>
 #include <string>
 
+#include "core/ui_text.h"
 #include "tests/desktop_e2e/app_driver.h"
 
 namespace {
 
 constexpr DWORD kShotTimeoutMs = 30000;
+constexpr int kMenuConvertFolder = 40001;
+constexpr int kIdFolderInput = 1201;   // the folder settings' edits, output next
+constexpr int kIdFolderOutput = 1202;
+constexpr int kIdFolderResults = 1101;   // the progress dialog's list
 
 std::string folderOf(const std::string& path)
 {
@@ -94,8 +103,10 @@ int run(const std::string& program, const std::string& workFolder, const std::st
         printf("cannot copy %s\n", program.c_str());
         return 1;
     }
-    // The open-file dialog starts in the picture's folder, previews on.
-    const std::string settings = "[Tolvarinx3]\r\nOptFlag=256\r\nOpenDir=" + folderOf(picture) + "\r\n";
+    // The open-file dialog starts in the picture's folder, previews on; the
+    // folder conversion takes every type.
+    const std::string settings =
+        "[Tolvarinx3]\r\nOptFlag=256\r\nDirFlag=448\r\nOpenDir=" + folderOf(picture) + "\r\n";
     FILE* ini = fopen(install.settingsPath().c_str(), "wb");
     if (!ini)
         return 1;
@@ -115,12 +126,25 @@ int run(const std::string& program, const std::string& workFolder, const std::st
     }
     Shooter shooter(exchange);
     int failures = 0;
+    // Painted whole before the first picture.
+    RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     failures += !shooter.take("main-window", windowRect(main));
+
+    // The Options menu, opened by its mnemonic as Alt+O would.
+    PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, 'o');
+    HWND menu = waitForTopLevel(pid, "#32768", nullptr);
+    if (menu)
+        failures += !shooter.take("options-menu", unionOf(windowRect(main), windowRect(menu)));
+    else
+        ++failures;
+    for (int i = 0; i < 2 && menu; ++i)
+        PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+    waitGone(menu);
 
     // The output dialog after a test run.
     postButtonCommand(main, kIdTest);
-    HWND output = waitForTopLevel(pid, kDialogClass, kOutputCaption);
-    if (output && waitUntil([&] { return itemText(output, IDCANCEL) == "閉じる"; }, kRunTimeoutMs))
+    HWND output = waitForOtherDialog(pid, {main}, kIdLog);
+    if (output && waitUntil([&] { return itemText(output, IDCANCEL) == uiText(Msg::ButtonClose); }, kRunTimeoutMs))
         failures += !shooter.take("output-dialog", unionOf(windowRect(main), windowRect(output)));
     else
         ++failures;
@@ -151,6 +175,40 @@ int run(const std::string& program, const std::string& workFolder, const std::st
         waitGone(open);
     }
 
+    // The About box.
+    postMenuCommand(main, kMenuAbout);
+    HWND about = waitForOtherDialog(pid, {main}, kIdHomePage);
+    failures += !about || !shooter.take("about-dialog", windowRect(about));
+    if (about) {
+        PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+        waitGone(about);
+    }
+
+    // The folder conversion: its settings with the picture's folder into the
+    // work folder, and its progress dialog at the end of the run.
+    postMenuCommand(main, kMenuConvertFolder);
+    HWND folder = waitForOtherDialog(pid, {main}, kIdFolderInput);
+    if (folder) {
+        SendMessageA(GetDlgItem(folder, kIdFolderInput), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(folderOf(picture).c_str()));
+        SendMessageA(GetDlgItem(folder, kIdFolderOutput), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(workFolder.c_str()));
+        failures += !shooter.take("folder-settings", windowRect(folder));
+        postButtonCommand(folder, IDOK);
+    } else {
+        ++failures;
+    }
+    HWND progress = folder ? waitForOtherDialog(pid, {main, folder}, kIdFolderResults) : nullptr;
+    if (progress &&
+        waitUntil([&] { return itemText(progress, IDCANCEL) == uiText(Msg::ButtonDone); }, kRunTimeoutMs)) {
+        failures += !shooter.take("folder-progress", windowRect(progress));
+    } else {
+        ++failures;
+    }
+    if (progress) {
+        postButtonCommand(progress, IDCANCEL);
+        waitGone(progress);
+    }
+
     // The colour picker over the main window.
     postButtonCommand(main, kIdSwatch);
     HWND picker = waitForTopLevel(pid, "General", nullptr);
@@ -171,5 +229,6 @@ int main(int argc, char** argv)
         printf("usage: %s <Tolvarinx.exe> <work folder> <picture> <exchange folder>\n", argv[0]);
         return 2;
     }
+    chooseTextLanguage(userTextLanguage());
     return run(argv[1], argv[2], argv[3], argv[4]);
 }

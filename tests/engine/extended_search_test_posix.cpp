@@ -434,8 +434,8 @@ TEST(ExtendedSearchTest, ReportLineNamesTheWinner)
     const int length = formatExtendedReport(request, line, sizeof line);
     ASSERT_GT(length, 0);
     EXPECT_EQ(static_cast<size_t>(length), std::strlen(line));
-    for (const char* part : {kExtendedLayoutNames[LAYOUT_PALETTE], kPaletteOrderNames[ORDER_NEIGHBOUR],
-                             kFilterStrategyNames[FILTER_COMPRESSED], kDeflateEncoderNames[ENCODER_ZOPFLI],
+    for (const char* part : {extendedLayoutName(LAYOUT_PALETTE), paletteOrderName(ORDER_NEIGHBOUR),
+                             filterStrategyName(FILTER_COMPRESSED), deflateEncoderName(ENCODER_ZOPFLI),
                              " 4", " 12回", " 3分割"})
         EXPECT_NE(std::strstr(line, part), nullptr) << part;
     // A short buffer gets a terminated prefix and the whole length.

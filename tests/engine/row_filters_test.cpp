@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/row_filters.h"
+#include "services/conversion.h"
 
 namespace {
 
@@ -279,7 +280,7 @@ TEST(FilterNames, NameTheTypeEachChoiceWrites)
     const std::string standardNames[] = {"none", "sub", "up", "average", "paeth"};
     const Bytes packed = {0, 10, 20, 30, 40, 0, 12, 21, 33, 40};
     for (int32_t choice = 0; choice < kFilterChoiceCount; ++choice) {
-        std::string name = kFilterChoiceNames[choice];
+        std::string name = filterDisplayName(choice);
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
         const uint8_t type = filtered(packed, 5, choice, 8)[5];
         ASSERT_LT(type, 5) << choice;

@@ -14,6 +14,7 @@ if(WIN32)
       ${CMAKE_CURRENT_LIST_DIR}/../app/folder_test_support.cpp
       ${CMAKE_CURRENT_LIST_DIR}/../app/folder_test_support_win32.cpp)
     set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/test_resources.rc PROPERTIES OBJECT_DEPENDS
-      "${PROJECT_SOURCE_DIR}/app/folder_dialogs.rc;${PROJECT_SOURCE_DIR}/app/logic/folder_dialog_ids.h")
+      "${PROJECT_SOURCE_DIR}/app/folder_dialogs.rc;${PROJECT_SOURCE_DIR}/app/logic/folder_dialog_ids.h;${TOLVARINX_MESSAGES_DIR}/messages_ja.rch;${TOLVARINX_MESSAGES_DIR}/messages_en.rch")
+    add_dependencies(test_folder_win tolvarinx_messages)
   endif()
 endif()

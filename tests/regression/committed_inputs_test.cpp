@@ -34,8 +34,9 @@ size_t replayFolder(const FuzzTarget& target, const std::string& folder, double 
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(target.check(bytes.data(), bytes.size()), "") << folder << "/" << target.name << "/" << name;
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (maxSeconds > 0)
+        if (maxSeconds > 0) {
             EXPECT_LT(seconds, maxSeconds) << folder << "/" << target.name << "/" << name;
+        }
         if (seconds > slowest) {
             slowest = seconds;
             slowestName = name;

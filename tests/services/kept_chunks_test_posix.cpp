@@ -211,14 +211,16 @@ TEST_P(KeptChunks, ReadBackEqualInTheirPlace)
     const std::map<std::string, int> inSide = sides(input), outSide = sides(written);
     for (const std::string& name : c.kept) {
         EXPECT_EQ(out[chunkFactKey(name)], in[chunkFactKey(name)]) << name;
-        if (name != "bKGD" && name != "hIST" && name != "sBIT")
+        if (name != "bKGD" && name != "hIST" && name != "sBIT") {
             EXPECT_EQ(outSide.at(name), inSide.at(name)) << name;
+        }
     }
     for (const auto& [fact, value] : out)
         EXPECT_TRUE(std::any_of(c.kept.begin(), c.kept.end(), [&](const std::string& n) { return chunkFactKey(n) == fact; }))
             << fact << " written but not kept";
-    if (c.input == Input::Animated)
+    if (c.input == Input::Animated) {
         EXPECT_EQ(outSide.count("acTL"), 1u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, KeptChunks, testing::ValuesIn(kChunkCases),
