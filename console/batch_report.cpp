@@ -20,7 +20,8 @@ using Json = nlohmann::ordered_json;
 const char* const kFilterKeys[] = {"none",    "sub",     "up",         "average",   "paeth",
                                    "min_sum", "entropy", "compressed", "compressed_libdeflate"};
 const char* const kLayoutKeys[] = {"default", "palette", "grey", "grey_key", "grey_alpha", "rgb", "rgb_key", "rgba"};
-const char* const kPaletteOrderKeys[] = {"none", "input", "popularity", "luminance", "neighbour"};
+const char* const kPaletteOrderKeys[] = {"none", "input", "popularity", "luminance", "neighbour",
+                                         "weighted_chain", "connected_chain", "merged_chain", "refined"};
 const char* const kEncoderKeys[] = {"zlib", "zlib_filtered", "zlib_huffman", "zlib_rle", "zopfli", "libdeflate"};
 static_assert(std::size(kFilterKeys) == kFilterStrategyCount, "a key for every filter strategy");
 static_assert(std::size(kLayoutKeys) == kExtendedLayoutCount, "a key for every layout");

@@ -200,8 +200,7 @@ int PngOptimizer::convertInto(const OutputPlace& place, ConvertRequest& request)
     const unsigned threads = workerThreadCount();   // one reading for the whole conversion
     const bool extended = (request.options & OPT_EXTENDED_SEARCH) != 0;
     const bool defaultSearch = !(extended && request.samples16) &&
-                               (!extended || requestedExtendedLevel(request) != EXTENDED_LEVEL_FAST ||
-                                uint64_t(width_) * uint64_t(height_) <= kFastLevelDefaultSearchPixels);
+                               runsDefaultSearch(request, uint64_t(width_) * uint64_t(height_));
     if (defaultSearch) {
         std::unique_ptr<TrialRunner> trials =
             measure_ ? makeMeasuringTrialRunner(measure_, measureContext_)

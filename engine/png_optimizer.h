@@ -124,21 +124,25 @@ struct ConvertRequest {
 };
 
 // How much the extended search may spend (ConvertRequest::extendedLevel).
-// Levels 2 and 3 run the default search first and keep its file unless they
-// find a smaller one; level 1 does so only for pictures of at most
-// kFastLevelDefaultSearchPixels, and otherwise runs its own stages alone.
+// Level 3 runs the default search first and keeps its file unless it finds a
+// smaller one; levels 1 and 2 do so only for pictures of at most
+// kSmallPictureDefaultSearchPixels, and otherwise run their own stages alone.
 enum ExtendedLevel : int32_t {
-    EXTENDED_LEVEL_FAST = 1,       // no zopfli: libdeflate 12 and zlib 9 on the best screened candidates
-    EXTENDED_LEVEL_BALANCED = 2,   // the default search, then zopfli on the close candidates
-    EXTENDED_LEVEL_MAX = 3,        // level 2 with zopfli on more candidates and more iterations
+    EXTENDED_LEVEL_FAST = 1,       // no zopfli: libdeflate 12 and zlib 9 on the best screened candidate
+    EXTENDED_LEVEL_BALANCED = 2,   // zopfli on the best candidate that libdeflate 12 ranks
+    EXTENDED_LEVEL_MAX = 3,        // the default search, then zopfli on more candidates with more iterations
 };
 constexpr int32_t kMinExtendedLevel = EXTENDED_LEVEL_FAST;
 constexpr int32_t kMaxExtendedLevel = EXTENDED_LEVEL_MAX;
 constexpr int32_t kDefaultExtendedLevel = EXTENDED_LEVEL_BALANCED;
-// Up to this many pixels the default search takes milliseconds: level 1 runs it too.
-constexpr uint64_t kFastLevelDefaultSearchPixels = 16384;
+// Up to this many pixels the default search takes milliseconds: levels 1 and 2 run it too.
+constexpr uint64_t kSmallPictureDefaultSearchPixels = 16384;
 // The level a request asks for: kDefaultExtendedLevel for 0 or a value out of range.
 int32_t requestedExtendedLevel(const ConvertRequest& request);
+// Whether a conversion with request's options runs the default search on a
+// picture of `pixels` pixels: always without OPT_EXTENDED_SEARCH, else as its
+// level says.
+bool runsDefaultSearch(const ConvertRequest& request, uint64_t pixels);
 
 // What the extended search chose (ConvertRequest::extendedLayout and after).
 enum ExtendedLayout : int32_t {
@@ -158,8 +162,13 @@ enum PaletteOrder : int32_t {
     ORDER_POPULARITY = 2,    // entries with alpha below 255 first, then by pixel count
     ORDER_LUMINANCE = 3,
     ORDER_NEIGHBOUR = 4,     // colours that touch in the picture next to each other
+    // Chains that weigh every entry's contacts by their distance (palette_orders.h):
+    ORDER_WEIGHTED_CHAIN = 5,    // each step the colour and end of the highest weighted contacts
+    ORDER_CONNECTED_CHAIN = 6,   // each step the colour most in contact with the chain
+    ORDER_MERGED_CHAIN = 7,      // chains joined pairwise, the most touching first
+    ORDER_REFINED = 8,           // ORDER_CONNECTED_CHAIN with entries swapped for predictable filter differences
 };
-constexpr int kPaletteOrderCount = 5;
+constexpr int kPaletteOrderCount = 9;
 // The six FilterChoice values, then three choices made row by row.
 enum FilterStrategy : int32_t {
     FILTER_ENTROPY = 6,      // each row the type whose filtered bytes have the lowest entropy

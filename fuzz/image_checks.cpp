@@ -28,9 +28,9 @@ constexpr int32_t kUntouched = -2;   // a transparent colour no loader reports
 // The largest picture the conversion check converts: the search compresses the
 // whole image dozens of times, and small images reach every path as well.
 constexpr int32_t kMaxConversionPixels = 4096;
-// Every level, the fast one too, then runs the default search first: the
-// extended file is checked against its result.
-static_assert(kMaxConversionPixels <= kFastLevelDefaultSearchPixels, "the fast level skips the default search");
+// Every level then runs the default search first: the extended file is
+// checked against its result.
+static_assert(kMaxConversionPixels <= kSmallPictureDefaultSearchPixels, "levels 1 and 2 skip the default search");
 constexpr int32_t kMaxGeneratedSide = 48;
 
 std::string format(const char* pattern, long long a = 0, long long b = 0, long long c = 0)

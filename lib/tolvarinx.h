@@ -61,8 +61,8 @@ extern "C" {
  * is an argument error.
  */
 #define TLVX_EXTENDED_LEVEL_FAST 1     /* no zopfli, the default search on small images only: the fastest */
-#define TLVX_EXTENDED_LEVEL_BALANCED 2 /* the default search, then zopfli on the close candidates */
-#define TLVX_EXTENDED_LEVEL_MAX 3      /* zopfli on more candidates with more iterations: the slowest */
+#define TLVX_EXTENDED_LEVEL_BALANCED 2 /* zopfli on the best candidate, the default search on small images only */
+#define TLVX_EXTENDED_LEVEL_MAX 3      /* the default search, then zopfli on more candidates with more iterations: the slowest */
 #define TLVX_OPT_EXTENDED_LEVEL_SHIFT 4
 #define TLVX_OPT_EXTENDED_LEVEL_MASK 0x30u
 #define TLVX_OPT_EXTENDED_LEVEL(n) ((unsigned)(n) << TLVX_OPT_EXTENDED_LEVEL_SHIFT)
@@ -129,7 +129,7 @@ typedef struct tlvx_result {
     unsigned long input_bytes;   /* bytes of the input */
     unsigned long output_bytes;  /* bytes of the output (the input's when COPIED or KEPT) */
     unsigned long png_bytes;     /* bytes of the best PNG the optimizer found */
-    /* The default search's choice; all four 0 where none ran (extended level 1 on a larger image). */
+    /* The default search's choice; all four 0 where none ran (extended levels 1 and 2 on a larger image). */
     int bit_depth;               /* 1, 2, 4, 8, 24 or 32 */
     int filter;                  /* 0 none, 1 sub, 2 up, 3 average, 4 Paeth, 5 per row */
     int window_bits;

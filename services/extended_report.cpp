@@ -13,7 +13,9 @@ constexpr Msg kLayoutNames[] = {
     Msg::LayoutGreyAlpha, Msg::LayoutRgb, Msg::LayoutRgbKey, Msg::LayoutRgba,
 };
 constexpr Msg kPaletteOrderNames[] = {
-    Msg::OrderNone, Msg::OrderInput, Msg::OrderPopularity, Msg::OrderLuminance, Msg::OrderNeighbour,
+    Msg::OrderNone,          Msg::OrderInput,           Msg::OrderPopularity,
+    Msg::OrderLuminance,     Msg::OrderNeighbour,       Msg::OrderWeightedChain,
+    Msg::OrderContactChain,  Msg::OrderMergedChain,     Msg::OrderRefinedChain,
 };
 constexpr Msg kFilterStrategyNames[] = {
     Msg::FilterNone,   Msg::FilterSub,       Msg::FilterUp,

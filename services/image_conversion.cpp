@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/animation_probe.h"
 #include "core/file_handle.h"
@@ -126,12 +127,15 @@ void ImageConversion::readAnimation(const uint8_t* data, uint32_t size)
     animation_ = Animation8();
     animationRead_ = AnimationRead::NotAnimated;
     animatedGif_ = false;
+    gifFrames_ = nullptr;
     const Animation kind = data ? probeAnimationMemory(data, size) : Animation::None;
     if (kind == Animation::AnimatedPng)
         animationRead_ = readAnimatedPng(data, size, animation_);
     if (kind == Animation::AnimatedGif) {
-        animationRead_ = readAnimatedGif(data, size, animation_);
+        // Its frames are read only when a conversion asks for them (animateGif).
         animatedGif_ = true;
+        gifFrames_ = data;
+        gifFramesSize_ = size;
     }
     if (animationRead_ != AnimationRead::Done)
         animation_ = Animation8();
@@ -140,12 +144,14 @@ void ImageConversion::readAnimation(const uint8_t* data, uint32_t size)
 bool ImageConversion::loadFile(const char* path, uint16_t options)
 {
     report_ = ConversionReport();
+    fileBytes_.release();
+    gifFrames_ = nullptr;
     inputPath_.assign(path);
     memory_ = nullptr;
     transparentColour_ = -1;
-    // A PNG or GIF is read whole first: whether it is an animation, and its
-    // frames, come from those bytes, so a read error is never mistaken for a
-    // still picture. The picture is then read from the file as any other.
+    // A PNG or GIF is read whole, once: whether it is an animation, its
+    // frames and its picture all come from those bytes, so a read error is
+    // never mistaken for a still picture. Other files are read by path.
     ByteBuffer content;
     const FileContent read = readPngOrGifContent(path, content, report_.inputSize);
     if (read == FileContent::Failed) {
@@ -158,7 +164,11 @@ bool ImageConversion::loadFile(const char* path, uint16_t options)
     // format needs: its picture loads with the extended reader.
     if (animationKind_ == Animation::AnimatedPng)
         options |= OPT_EXTENDED_SEARCH;
-    if (!loadConversionInput(path, options, image_, transparentColour_, keptChunks_, &wideSamples_)) {
+    const bool loaded = whole ? loadConversionMemory(content.data, report_.inputSize, options, image_,
+                                                     transparentColour_, keptChunks_, &wideSamples_)
+                              : loadConversionInput(path, options, image_, transparentColour_, keptChunks_,
+                                                    &wideSamples_);
+    if (!loaded) {
         report_.cause = loadFailureOf(path, ConversionCause::NotAnImage);
         return finishLoad(false);
     }
@@ -169,13 +179,18 @@ bool ImageConversion::loadFile(const char* path, uint16_t options)
         report_.cause = ConversionCause::NotReadable;
         return finishLoad(false);
     }
-    readAnimation(whole ? content.data : nullptr, whole ? report_.inputSize : 0);
+    fileBytes_ = std::move(content);   // an animated GIF's frames are read from them when asked for
+    readAnimation(whole ? fileBytes_.data : nullptr, whole ? report_.inputSize : 0);
+    if (!animatedGif_)
+        fileBytes_.release();
     return finishLoad(true);
 }
 
 bool ImageConversion::loadMemory(const uint8_t* data, uint32_t size, uint16_t options)
 {
     report_ = ConversionReport();
+    fileBytes_.release();
+    gifFrames_ = nullptr;
     inputPath_.clear();
     memory_ = data;
     transparentColour_ = -1;
@@ -213,6 +228,9 @@ void ImageConversion::useImage(const DibImage& image, int32_t transparentColour,
     animationKind_ = Animation::None;
     animation_ = Animation8();
     animationRead_ = AnimationRead::NotAnimated;
+    animatedGif_ = false;
+    gifFrames_ = nullptr;
+    fileBytes_.release();
     chunks_ = keptChunks;
     callerSet_ = keptSet;
     wide_ = wideSamples;
@@ -265,6 +283,12 @@ const ConversionReport& ImageConversion::convert(PngOptimizer& optimizer, const 
     request_.cancelFlag = &engineCancel_;
     // An animation is written whole: every animated PNG, and an animated GIF when asked.
     request_.animation = nullptr;
+    if (animatedGif_ && settings.animateGif && gifFrames_) {
+        animationRead_ = readAnimatedGif(gifFrames_, gifFramesSize_, animation_);
+        if (animationRead_ != AnimationRead::Done)
+            animation_ = Animation8();
+        gifFrames_ = nullptr;
+    }
     if (!animatedGif_ || settings.animateGif) {
         if (animationRead_ == AnimationRead::Done)
             request_.animation = &animation_;

@@ -194,12 +194,16 @@ private:
     const uint8_t* memory_ = nullptr;    // the memory input, or null
     TextString inputPath_;               // the file input, or empty
     int32_t transparentColour_ = -1;
-    // Every frame of an animated input (read by the file and memory loads).
+    // Every frame of an animated PNG (read by the file and memory loads);
+    // an animated GIF's bytes, kept for convert to read its frames from.
     void readAnimation(const uint8_t* data, uint32_t size);
     Animation animationKind_ = Animation::None;   // what the input's bytes hold, read once
     Animation8 animation_;
     AnimationRead animationRead_ = AnimationRead::NotAnimated;
-    bool animatedGif_ = false;           // animation_ came from a GIF
+    bool animatedGif_ = false;           // the input is an animated GIF
+    const uint8_t* gifFrames_ = nullptr;   // its bytes while its frames are not read: fileBytes_ or the memory input
+    uint32_t gifFramesSize_ = 0;
+    ByteBuffer fileBytes_;               // a file input's bytes, kept while an animated GIF's frames are not read
     ConvertRequest request_;
     ConversionReport report_;
     ProgressSink* sink_ = nullptr;

@@ -90,7 +90,6 @@ int PngOptimizer::convertAnimation(const OutputPlace& place, ConvertRequest& req
 {
     const unsigned threads = workerThreadCount();
     const bool extended = (request.options & OPT_EXTENDED_SEARCH) != 0;
-    const int32_t level = requestedExtendedLevel(request);
     std::unique_ptr<TrialRunner> trials =
         measure_ ? makeMeasuringTrialRunner(measure_, measureContext_) : makeCompressingTrialRunner(threads);
     if (!trials || !deflateScratch_.allocate(kDeflateScratchBytes, false))
@@ -98,8 +97,7 @@ int PngOptimizer::convertAnimation(const OutputPlace& place, ConvertRequest& req
     trials_ = trials.get();
     const FrameRowsEncoder encode = [&](const PackedRows& rows, int32_t bits, std::vector<uint8_t>& stream) {
         const uint32_t width = (rows.stride - 1) * 8 / static_cast<uint32_t>(bits);
-        const bool defaultSearch = !extended || level != EXTENDED_LEVEL_FAST ||
-                                   uint64_t(width) * rows.height <= kFastLevelDefaultSearchPixels;
+        const bool defaultSearch = runsDefaultSearch(request, uint64_t(width) * rows.height);
         if (defaultSearch && !encodeRowsByDefaultSearch(rows.rows, rows.stride, rows.height, bits, stream))
             return false;
         if (!extended)

@@ -28,5 +28,5 @@ bool zlibEncode(const uint8_t* data, uint32_t size, int32_t encoder, std::vector
 // zopfli with `iterations` rounds of its optimal parsing. False on failure.
 bool zopfliEncode(const uint8_t* data, uint32_t size, int32_t iterations, std::vector<uint8_t>& out);
 
-// libdeflate at level 12. False on failure.
-bool libdeflateEncode(const uint8_t* data, uint32_t size, std::vector<uint8_t>& out);
+// libdeflate at `level` (1 to 12). False on failure.
+bool libdeflateEncode(const uint8_t* data, uint32_t size, std::vector<uint8_t>& out, int level = 12);

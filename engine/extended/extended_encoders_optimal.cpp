@@ -30,9 +30,9 @@ bool zopfliEncode(const uint8_t* data, uint32_t size, int32_t iterations, std::v
     return ok;
 }
 
-bool libdeflateEncode(const uint8_t* data, uint32_t size, std::vector<uint8_t>& out)
+bool libdeflateEncode(const uint8_t* data, uint32_t size, std::vector<uint8_t>& out, int level)
 {
-    libdeflate_compressor* compressor = libdeflate_alloc_compressor(12);
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
     if (!compressor)
         return false;
     bool ok = false;

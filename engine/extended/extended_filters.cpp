@@ -4,9 +4,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 
+#include "engine/extended/fixed_log2.h"
 #include "engine/png_optimizer.h"
 #include "engine/row_filters.h"
 
@@ -20,38 +20,6 @@ const uint8_t* rowData(const PackedRows& image, uint32_t row)
 const uint8_t* aboveData(const PackedRows& image, uint32_t row)
 {
     return row == 0 ? nullptr : rowData(image, row - 1);
-}
-
-// Order-0 entropy of a row's bytes, in bits.
-double rowEntropy(const uint8_t* bytes, uint32_t count)
-{
-    uint32_t histogram[256] = {};
-    for (uint32_t i = 0; i < count; ++i)
-        ++histogram[bytes[i]];
-    double bits = 0;
-    for (uint32_t c : histogram)
-        if (c > 0)
-            bits -= c * std::log2(static_cast<double>(c) / count);
-    return bits;
-}
-
-bool planByEntropy(const PackedRows& image, std::vector<uint8_t>& types)
-{
-    const uint32_t rowBytes = image.stride - 1;
-    std::vector<uint8_t> trial(rowBytes);
-    for (uint32_t r = 0; r < image.height; ++r) {
-        double best = 0;
-        for (int32_t type = FILTER_NONE; type <= FILTER_PAETH; ++type) {
-            rowFilterFor(type)(trial.data(), rowData(image, r), aboveData(image, r), rowBytes,
-                               image.bytesPerPixel);
-            const double bits = rowEntropy(trial.data(), rowBytes);
-            if (type == FILTER_NONE || bits < best) {
-                best = bits;
-                types[r] = static_cast<uint8_t>(type);
-            }
-        }
-    }
-    return true;
 }
 
 // One zlib stream reused for every row trial.
@@ -170,15 +138,10 @@ bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>
             std::fill(types.begin(), types.end(), static_cast<uint8_t>(strategy));
             return true;
         }
-        if (strategy == FILTER_MIN_SUM) {
-            std::vector<uint8_t> trial(image.stride - 1);
-            for (uint32_t r = 0; r < image.height; ++r)
-                types[r] = filterRowMinSum(trial.data(), rowData(image, r), aboveData(image, r),
-                                           image.stride - 1, image.bytesPerPixel);
-            return true;
-        }
+        if (strategy == FILTER_MIN_SUM)
+            return planRowHeuristics(image, &types, nullptr);
         if (strategy == FILTER_ENTROPY)
-            return planByEntropy(image, types);
+            return planRowHeuristics(image, nullptr, &types);
         if (strategy == FILTER_COMPRESSED)
             return planByCompressedLength(image, types);
         if (strategy == FILTER_LIBDEFLATE)
@@ -187,6 +150,49 @@ bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>
         return false;
     }
     return false;
+}
+
+bool planRowHeuristics(const PackedRows& image, std::vector<uint8_t>* minSum, std::vector<uint8_t>* entropy)
+{
+    try {
+        const uint32_t rowBytes = image.stride - 1;
+        if (image.stride < 1)
+            return false;
+        if (minSum)
+            minSum->assign(image.height, 0);
+        if (entropy)
+            entropy->assign(image.height, 0);
+        std::vector<uint8_t> trial(rowBytes);
+        for (uint32_t r = 0; r < image.height; ++r) {
+            uint64_t bestSum = 0, bestCounts = 0;
+            for (int32_t type = FILTER_NONE; type <= FILTER_PAETH; ++type) {
+                rowFilterFor(type)(trial.data(), rowData(image, r), aboveData(image, r), rowBytes,
+                                   image.bytesPerPixel);
+                if (minSum) {
+                    const uint64_t sum = filteredRowSum(trial.data(), rowBytes);
+                    if (type == FILTER_NONE || sum < bestSum) {
+                        bestSum = sum;
+                        (*minSum)[r] = static_cast<uint8_t>(type);
+                    }
+                }
+                if (entropy) {
+                    uint32_t histogram[256] = {};
+                    for (uint32_t i = 0; i < rowBytes; ++i)
+                        ++histogram[trial[i]];
+                    // The row's byte count is the same for every type: the
+                    // lowest entropy is the highest sum of c log2 c.
+                    const uint64_t counts = countLog2Sum(histogram, 256);
+                    if (type == FILTER_NONE || counts > bestCounts) {
+                        bestCounts = counts;
+                        (*entropy)[r] = static_cast<uint8_t>(type);
+                    }
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 bool planFiltersByLibdeflate(const PackedRows& image, int level, std::vector<uint8_t>& types)

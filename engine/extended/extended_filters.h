@@ -19,12 +19,16 @@ struct PackedRows {
 // FILTER_ENTROPY, FILTER_COMPRESSED, FILTER_LIBDEFLATE). False when memory or
 // zlib fails.
 //  - FILTER_ENTROPY: the type whose filtered bytes have the smallest
-//    order-0 entropy (byte histogram of the row);
+//    order-0 entropy (byte histogram of the row, in fixed point);
 //  - FILTER_COMPRESSED: the type whose row adds the fewest bytes to a zlib
 //    stream that has the rows chosen so far as its history (a window of up to
 //    kCompressedPlanHistory bytes of them, given as a preset dictionary);
 //  - FILTER_LIBDEFLATE: planFiltersByLibdeflate at kLibdeflatePlanLevel.
 bool planFilters(const PackedRows& image, int32_t strategy, std::vector<uint8_t>& types);
+
+// The FILTER_MIN_SUM and the FILTER_ENTROPY plans in one pass over each row's
+// five filtered versions, into those not null. False when memory is short.
+bool planRowHeuristics(const PackedRows& image, std::vector<uint8_t>* minSum, std::vector<uint8_t>* entropy);
 
 // History given to FILTER_COMPRESSED's trial compressions.
 constexpr uint32_t kCompressedPlanHistory = 8192;

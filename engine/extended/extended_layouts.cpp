@@ -6,6 +6,8 @@
 
 #include "core/size_limits.h"
 #include "engine/colour_analysis.h"
+#include "engine/extended/palette_orders.h"
+#include "engine/worker_pool.h"
 
 namespace {
 
@@ -92,78 +94,68 @@ uint32_t luminance(uint32_t rgba)
     return 299u * redOf(rgba) + 587u * greenOf(rgba) + 114u * blueOf(rgba);
 }
 
-// Zeng-style greedy chain: starts from the pair of entries that touch most
-// often and adds, at either end, the entry that touches that end most often
-// (the most frequent remaining entry when none touches it).
-std::vector<uint32_t> neighbourOrder(const ColourFacts& facts, const ExactPicture& picture)
+// Passes over the pairs of entries that refine ORDER_REFINED.
+constexpr int32_t kRefineSweeps = 2;
+
+// The colour indices of an order, palette entry first.
+std::vector<uint32_t> orderIndices(const ColourFacts& facts, const ColourPairs& pairs, int32_t order,
+                                   uint32_t refineReach)
 {
     const size_t n = facts.colours.size();
-    std::vector<uint64_t> weight(n * n, 0);
-    const uint32_t w = picture.width;
-    const uint32_t h = picture.height;
-    for (uint32_t y = 0; y < h; ++y) {
-        const uint8_t* row = &facts.indices[size_t(y) * w];
-        for (uint32_t x = 0; x < w; ++x) {
-            const uint8_t a = row[x];
-            if (x + 1 < w && row[x + 1] != a) {
-                ++weight[a * n + row[x + 1]];
-                ++weight[row[x + 1] * n + a];
-            }
-            if (y + 1 < h && row[x + w] != a) {
-                ++weight[a * n + row[x + w]];
-                ++weight[row[x + w] * n + a];
-            }
-        }
-    }
-    std::vector<uint32_t> chain;   // colour indices
-    std::vector<bool> placed(n, false);
-    size_t first = 0, second = 0;
-    uint64_t heaviest = 0;
+    std::vector<uint32_t> byIndex(n);
     for (size_t i = 0; i < n; ++i)
-        for (size_t j = i + 1; j < n; ++j)
-            if (weight[i * n + j] > heaviest) {
-                heaviest = weight[i * n + j];
-                first = i;
-                second = j;
-            }
-    chain.push_back(static_cast<uint32_t>(first));
-    placed[first] = true;
-    if (heaviest > 0) {
-        chain.push_back(static_cast<uint32_t>(second));
-        placed[second] = true;
+        byIndex[i] = static_cast<uint32_t>(i);
+    switch (order) {
+    case ORDER_POPULARITY:
+        std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
+            const bool translucentA = alphaOf(facts.colours[a]) != 255;
+            const bool translucentB = alphaOf(facts.colours[b]) != 255;
+            if (translucentA != translucentB)
+                return translucentA;
+            return facts.counts[a] > facts.counts[b];
+        });
+        return byIndex;
+    case ORDER_LUMINANCE:
+        std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
+            const uint32_t la = luminance(facts.colours[a]);
+            const uint32_t lb = luminance(facts.colours[b]);
+            if (la != lb)
+                return la < lb;
+            return alphaOf(facts.colours[a]) < alphaOf(facts.colours[b]);
+        });
+        return byIndex;
+    case ORDER_NEIGHBOUR: return neighbourChainOrder(pairs, facts.counts);
+    case ORDER_WEIGHTED_CHAIN: byIndex = weightedChainOrder(pairs, facts.counts); break;
+    case ORDER_CONNECTED_CHAIN: byIndex = mostConnectedChainOrder(pairs, facts.counts); break;
+    case ORDER_MERGED_CHAIN: byIndex = mergedChainOrder(pairs, facts.counts); break;
+    case ORDER_REFINED:
+        byIndex = mostConnectedChainOrder(pairs, facts.counts);
+        refineByResiduals(pairs, kRefineSweeps, refineReach, byIndex);
+        break;
+    default: return byIndex;
     }
-    while (chain.size() < n) {
-        const uint32_t front = chain.front();
-        const uint32_t back = chain.back();
-        size_t best = n;
-        uint64_t bestWeight = 0;
-        bool atFront = false;
-        for (size_t k = 0; k < n; ++k) {
-            if (placed[k])
-                continue;
-            if (weight[k * n + back] > bestWeight) {
-                bestWeight = weight[k * n + back];
-                best = k;
-                atFront = false;
-            }
-            if (weight[k * n + front] > bestWeight) {
-                bestWeight = weight[k * n + front];
-                best = k;
-                atFront = true;
-            }
-        }
-        if (best == n) {   // nothing touches the ends: the most frequent rest
-            for (size_t k = 0; k < n; ++k)
-                if (!placed[k] && (best == n || facts.counts[k] > facts.counts[best]))
-                    best = k;
-        }
-        placed[best] = true;
-        if (atFront)
-            chain.insert(chain.begin(), static_cast<uint32_t>(best));
-        else
-            chain.push_back(static_cast<uint32_t>(best));
-    }
-    return chain;
+    // A chain read either way is as good a chain: the way that lets the tRNS
+    // chunk (which ends after the last entry below opaque) end sooner.
+    const auto transparencyEnd = [&](bool reversed) {
+        size_t end = 0;
+        for (size_t i = 0; i < n; ++i)
+            if (alphaOf(facts.colours[byIndex[reversed ? n - 1 - i : i]]) != 255)
+                end = i + 1;
+        return end;
+    };
+    if (transparencyEnd(true) < transparencyEnd(false))
+        std::reverse(byIndex.begin(), byIndex.end());
+    return byIndex;
+}
+
+// The pairs of a picture's colours; throws std::bad_alloc when memory is short.
+ColourPairs pairsOf(const ColourFacts& facts, const ExactPicture& picture)
+{
+    ColourPairs pairs;
+    if (!colourPairs(facts.indices, picture.width, picture.height, static_cast<uint32_t>(facts.colours.size()),
+                     pairs))
+        throw std::bad_alloc();
+    return pairs;
 }
 
 // What the alpha of the pixels seen so far says: opaque, alpha only 0 or
@@ -395,59 +387,63 @@ uint32_t layoutBitsPerPixel(const Layout& layout)
 std::vector<uint32_t> paletteOrder(const ColourFacts& facts, const ExactPicture& picture,
                                    int32_t order)
 {
-    const size_t n = facts.colours.size();
-    std::vector<uint32_t> byIndex(n);
-    for (size_t i = 0; i < n; ++i)
-        byIndex[i] = static_cast<uint32_t>(i);
-    switch (order) {
-    case ORDER_POPULARITY:
-        std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
-            const bool translucentA = alphaOf(facts.colours[a]) != 255;
-            const bool translucentB = alphaOf(facts.colours[b]) != 255;
-            if (translucentA != translucentB)
-                return translucentA;
-            return facts.counts[a] > facts.counts[b];
-        });
-        break;
-    case ORDER_LUMINANCE:
-        std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
-            const uint32_t la = luminance(facts.colours[a]);
-            const uint32_t lb = luminance(facts.colours[b]);
-            if (la != lb)
-                return la < lb;
-            return alphaOf(facts.colours[a]) < alphaOf(facts.colours[b]);
-        });
-        break;
-    case ORDER_NEIGHBOUR:
-        byIndex = neighbourOrder(facts, picture);
-        break;
-    default:
-        break;
-    }
-    std::vector<uint32_t> entries(n);
-    for (size_t i = 0; i < n; ++i)
+    const std::vector<uint32_t> byIndex =
+        orderIndices(facts, pairsOf(facts, picture), order, OrderEffort().refineReach);
+    std::vector<uint32_t> entries(byIndex.size());
+    for (size_t i = 0; i < byIndex.size(); ++i)
         entries[i] = facts.colours[byIndex[i]];
     return entries;
 }
 
-bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts,
-                  std::vector<Layout>& layouts)
+bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts, std::vector<Layout>& layouts,
+                  const OrderEffort& effort, WorkerPool* pool)
 {
     try {
         layouts.clear();
         const size_t colours = facts.colours.size();
         if (colours > 0) {
             const int32_t smallest = paletteDepth(colours);
+            const ColourPairs pairs = pairsOf(facts, picture);
+            std::vector<std::vector<uint32_t>> orders(kPaletteOrderCount);
+            std::vector<uint64_t> scores(kPaletteOrderCount, 0);
+            std::vector<char> made(kPaletteOrderCount, 0);
+            {
+                TaskGroup group(pool);
+                for (int32_t order = ORDER_INPUT; order < kPaletteOrderCount; ++order)
+                    group.submit([&, order] {
+                        try {
+                            orders[order] = orderIndices(facts, pairs, order, effort.refineReach);
+                            scores[order] = residualScore(pairs, orders[order]);
+                            made[order] = 1;
+                        } catch (const std::bad_alloc&) {
+                        }
+                    });
+                for (int32_t order = ORDER_INPUT; order < kPaletteOrderCount; ++order)
+                    group.wait();
+            }
+            std::vector<std::pair<uint64_t, int32_t>> ranked;   // (-score, order): the best first
             for (int32_t order = ORDER_INPUT; order < kPaletteOrderCount; ++order) {
+                if (!made[order])
+                    return false;
+                if (order != ORDER_INPUT && order != ORDER_POPULARITY)
+                    ranked.emplace_back(UINT64_MAX - scores[order], order);
+            }
+            std::stable_sort(ranked.begin(), ranked.end());
+            std::vector<bool> offered(kPaletteOrderCount, false);
+            offered[ORDER_INPUT] = offered[ORDER_POPULARITY] = true;
+            for (size_t k = 0; k < ranked.size() && k < effort.rankedOrders; ++k)
+                offered[ranked[k].second] = true;
+            for (int32_t order = ORDER_INPUT; order < kPaletteOrderCount; ++order) {
+                if (!offered[order])
+                    continue;
                 Layout layout;
                 layout.kind = LAYOUT_PALETTE;
                 layout.order = order;
-                layout.palette = paletteOrder(facts, picture, order);
+                layout.palette.resize(colours);
                 layout.paletteIndex.assign(colours, 0);
                 for (size_t entry = 0; entry < colours; ++entry) {
-                    const auto at = std::find(facts.colours.begin(), facts.colours.end(),
-                                              layout.palette[entry]);
-                    layout.paletteIndex[at - facts.colours.begin()] = static_cast<uint8_t>(entry);
+                    layout.palette[entry] = facts.colours[orders[order][entry]];
+                    layout.paletteIndex[orders[order][entry]] = static_cast<uint8_t>(entry);
                 }
                 for (int32_t depth : {smallest, 8}) {
                     if (depth == 8 && smallest == 8 && !layouts.empty() &&

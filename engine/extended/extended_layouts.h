@@ -72,16 +72,29 @@ struct Layout {
 // times depth for grey+alpha, RGB and RGBA (16, 24, 32 at 8 bits).
 uint32_t layoutBitsPerPixel(const Layout& layout);
 
-// The palette entries in an order: a permutation of facts.colours.
+// The palette entries in an order: a permutation of facts.colours. Throws
+// std::bad_alloc when memory is short.
 std::vector<uint32_t> paletteOrder(const ColourFacts& facts, const ExactPicture& picture,
                                    int32_t order);
 
-// Every exact layout of the picture, palettes in every order at their
-// smallest depth and at 8 bits. A 16-bit picture's layouts are all 16-bit:
-// grey, grey with a key, grey+alpha, RGB, RGB with a key, RGBA, as its
-// colours allow. Fails only when memory is short.
-bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts,
-                  std::vector<Layout>& layouts);
+// What exactLayouts spends on palette orders.
+struct OrderEffort {
+    size_t rankedOrders = kPaletteOrderCount;   // orders offered beside ORDER_INPUT and ORDER_POPULARITY
+    uint32_t refineReach = 256;                 // ORDER_REFINED swaps entries at most this far apart
+};
+
+class WorkerPool;
+
+// Every exact layout of the picture, palettes at their smallest depth and at
+// 8 bits: in ORDER_INPUT, ORDER_POPULARITY (the shortest tRNS) and the
+// effort's rankedOrders other orders of the highest residualScore
+// (palette_orders.h; every order by default), in PaletteOrder order. A
+// 16-bit picture's layouts are all 16-bit: grey, grey with a key,
+// grey+alpha, RGB, RGB with a key, RGBA, as its colours allow. The orders are
+// made on pool's workers when a pool is given (the layouts are the same
+// without). Fails only when memory is short.
+bool exactLayouts(const ExactPicture& picture, const ColourFacts& facts, std::vector<Layout>& layouts,
+                  const OrderEffort& effort = OrderEffort(), WorkerPool* pool = nullptr);
 
 // The picture in a layout as unfiltered PNG rows: height rows of stride
 // bytes, each a 0 type byte and the packed samples (16-bit samples most

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/shared_flag.h"
+#include "core/size_limits.h"
 #include "engine/extended/extended_encoders.h"
 #include "engine/extended/extended_filters.h"
 #include "engine/extended/extended_layouts.h"
@@ -25,11 +26,11 @@ void stageEnded(const char* stage)
         stageObserver(stage, stageObserverContext);
 }
 
-// Every (layout, filter) pair is first screened at a fast zlib level; only
-// the best few (the finalists) are then ranked by libdeflate level 12, which
-// orders them as zopfli does where zlib level 9 does not. Layouts whose rows
-// exceed kLargeRowsBytes get a faster screening and fewer finalists
-// (LevelPolicy).
+// Every (layout, filter) pair is first screened by a fast compression
+// (libdeflate's or zlib's, as the level says); only the best few (the
+// finalists) are then ranked by libdeflate level 12, which orders them as
+// zopfli does where zlib level 9 does not. Layouts whose rows exceed
+// kLargeRowsBytes get a faster screening and fewer finalists (LevelPolicy).
 constexpr uint64_t kLargeRowsBytes = 512u << 10;
 // Rows up to kSmallRowsBytes are screened at kSmallRowsScreeningLevel at
 // every level: it costs milliseconds there, and zlib's faster levels
@@ -38,12 +39,11 @@ constexpr uint64_t kLargeRowsBytes = 512u << 10;
 constexpr uint64_t kSmallRowsBytes = 64u << 10;
 constexpr int kSmallRowsScreeningLevel = 6;
 // The row-by-row plans (their row trials cost several compressions of the
-// image each) are made for the layouts of the best kCompressedPlanCount
-// screened pairs (1 when a layout's rows exceed kLargeRowsBytes), and never
+// image each) are made for the layouts of the best screened pairs, as many as
+// the level says (1 when a layout's rows exceed kLargeRowsBytes), and never
 // for rows above kCompressedPlanMaxBytes (FILTER_COMPRESSED) or
 // kLibdeflatePlanMaxBytes (FILTER_LIBDEFLATE, the dearer one). The libdeflate
 // plan skips screening: zlib's order is the one it is meant to correct.
-constexpr size_t kCompressedPlanCount = 2;
 constexpr uint64_t kCompressedPlanMaxBytes = 1u << 20;
 constexpr uint64_t kLibdeflatePlanMaxBytes = 256u << 10;
 // zlib's Huffman-only strategy beats libdeflate on some tiny images only: it
@@ -62,20 +62,36 @@ constexpr uint64_t kFullIterationBytes = 192u << 10;
 // plasma photos lose at 5. How well libdeflate compresses is no guide
 // either: a blurred photo keeps 20% of its data, as drawings do, and loses.
 constexpr uint32_t kProbeBytes = 128u << 10;
+// Data libdeflate 12 keeps at most this share of (in thousandths) is taken
+// for a drawing, where zopfli gains (on every such image of the bench corpus,
+// 2% to 17%), and runs zopfli without the probe. Above it, as the blurred
+// photo at 20% shows, only the probe can tell.
+constexpr uint64_t kDrawingPerMille = 180;
 constexpr uint32_t kProbeParts = 2;
 constexpr uint32_t kProbeGainPerMille = 1;
 
 // What one level spends, indexed by level - 1. Levels share the stages; they
 // differ in which run, how many pairs reach each one and zopfli's effort.
-// Level 1: the screening at zlib level 3, no row plans, no zopfli, zlib 9
-// beside libdeflate 12. Level 2: zopfli on the leader, and on a close second
-// where the data is small enough that both run side by side. Level 3: more finalists, zopfli on up
-// to six close pairs at few iterations, then on the best of them at four
-// times level 2's, photos included.
+// Level 1: the default search on small pictures only, two palette orders
+// beside the input's and the popularity order, every pair screened by
+// libdeflate's fastest level, no row plans, no zopfli: the best screened
+// pair by libdeflate 12 and zlib 9 side by side. Level 2: the same default
+// search, three ranked orders, no row plans (libdeflate 12 ranks the
+// compressed-length plan first where zopfli does better without it, as on
+// terminal-anim and logo-palette), two finalists and zopfli on the leader
+// (a probe first on data that is not plainly a drawing). Level 3: the
+// default search always, every palette order, zlib's screening, both row
+// plans, more finalists, zopfli on up to six close pairs at few iterations,
+// then on the best of them at four times level 2's, photos included.
 struct LevelPolicy {
-    int screeningLevel;          // zlib's level for the screening of rows above kSmallRowsBytes
-    int largeScreeningLevel;     // the same for rows above kLargeRowsBytes
-    bool rowPlans;               // FILTER_COMPRESSED and FILTER_LIBDEFLATE plans on the leading layouts
+    uint64_t defaultSearchPixels;   // the default search runs first on pictures of at most this many pixels
+    OrderEffort orders;          // the palette orders screened
+    bool filterPlainOrders;      // ORDER_INPUT and ORDER_POPULARITY with every filter, else with none alone
+    int libdeflateScreening;     // libdeflate's level for the screening of rows above kSmallRowsBytes; 0: zlib's
+    uint64_t screeningSample;    // libdeflate screens bands of about this many bytes of the largest layout (0: all)
+    int screeningLevel;          // without libdeflateScreening, zlib's level for rows above kSmallRowsBytes
+    int largeScreeningLevel;     // ... and for rows above kLargeRowsBytes
+    size_t planLayouts;          // layouts of the best screened pairs given both row plans (1 above kLargeRowsBytes)
     bool zlibFinalists;          // each finalist also by zlib level 9, which beats libdeflate 12 on some drawings
     size_t finalists;            // pairs ranked by libdeflate 12
     size_t largeFinalists;       // the same when the leading layout's rows exceed kLargeRowsBytes
@@ -89,10 +105,12 @@ struct LevelPolicy {
     bool probe;                  // data above kProbeBytes runs zopfli only when a probe shows it gaining
 };
 constexpr LevelPolicy kLevelPolicies[kMaxExtendedLevel] = {
-    {3, 3, false, true, 2, 1, 0, 0, 0, 0, 0, 0, 0, false},
-    {6, 4, true, false, 6, 3, 2, 10, 128u << 10, kMostZopfliIterations, kLeastZopfliIterations, 128u << 10, 0, true},
-    {6, 4, true, false, 8, 4, 6, 30, UINT64_MAX, 4 * kMostZopfliIterations, 2 * kLeastZopfliIterations,
-     128u << 10, kLeastZopfliIterations, false},
+    {kSmallPictureDefaultSearchPixels, {2, 32}, false, 1, 1u << 20, 0, 0, 0, true, 1, 1, 0, 0, 0, 0, 0, 0, 0,
+     false},
+    {kSmallPictureDefaultSearchPixels, {3, 256}, false, 4, 512u << 10, 0, 0, 0, false, 2, 2, 1, 0, 0,
+     kMostZopfliIterations, kLeastZopfliIterations, 256u << 10, 0, true},
+    {UINT64_MAX, {kPaletteOrderCount, 256}, true, 0, 0, 6, 4, 2, false, 8, 4, 6, 30, UINT64_MAX,
+     4 * kMostZopfliIterations, 2 * kLeastZopfliIterations, 128u << 10, kLeastZopfliIterations, false},
 };
 
 // most iterations up to kFullIterationBytes, fewer in proportion above, at least least.
@@ -102,6 +120,34 @@ int32_t zopfliIterations(uint64_t dataBytes, int32_t most, int32_t least)
         return most;
     const uint64_t iterations = most * kFullIterationBytes / dataBytes;
     return iterations < uint64_t(least) ? least : static_cast<int32_t>(iterations);
+}
+
+// Rows of a band of the sampled screening: each band's first row is filtered
+// against the true row above it, as in the whole image.
+constexpr uint32_t kSampleBandRows = 64;
+
+// The libdeflate stream length at `level` of the image filtered by plan,
+// estimated from every step-th band of kSampleBandRows rows (all rows for
+// step 1) in proportion to the rows: the same rows of every layout. 0 on
+// failure.
+uint32_t sampledLength(const PackedRows& image, const std::vector<uint8_t>& plan, uint32_t step, int level)
+{
+    std::vector<uint8_t> filtered, stream;
+    uint32_t sampledRows = 0;
+    try {
+        for (uint32_t first = 0; first < image.height; first += step * kSampleBandRows)
+            for (uint32_t row = first; row < std::min(image.height, first + kSampleBandRows); ++row) {
+                filtered.resize(filtered.size() + image.stride);
+                filterPlannedRow(image, plan, row, filtered.data() + filtered.size() - image.stride);
+                ++sampledRows;
+            }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    if (!libdeflateEncode(filtered.data(), static_cast<uint32_t>(filtered.size()), stream, level))
+        return 0;
+    const uint64_t length = (uint64_t(stream.size()) * image.height + sampledRows / 2) / sampledRows;
+    return length > kMaxBlockBytes ? 0 : static_cast<uint32_t>(std::max<uint64_t>(length, 1));
 }
 
 struct Candidate {
@@ -157,7 +203,9 @@ private:
     // The finalists' streams: libdeflate 12 for each pair, zlib's
     // Huffman-only strategy too for small rows.
     bool measureFinalists(const std::vector<std::pair<size_t, int32_t>>& pairs);
-    bool zopfliPays(const std::vector<uint8_t>& filtered);
+    // Whether zopfli runs on the leader's filtered rows, whose libdeflate 12
+    // stream holds libdeflateBytes.
+    bool zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateBytes);
     bool sizeFile(Measured& m) const;
     // Sizes each trial's file as its task (group's i-th for trials[i]) ends;
     // false on a failure or a cancel.
@@ -178,6 +226,7 @@ private:
     ExactPicture picture_;
     ColourFacts facts_;
     std::vector<Candidate> candidates_;
+    uint32_t sampleStep_ = 1;          // libdeflate screens every sampleStep_-th band of kSampleBandRows rows
     std::vector<Measured> screened_;   // every screening result, in order
     std::vector<Measured> measured_;   // every finalist's result, in submission order (no streams)
     Measured best_;
@@ -187,24 +236,34 @@ bool ExtendedSearch::prepareCandidates()
 {
     std::vector<Layout> layouts;
     if (!exactPicture(request_, picture_) || !analyseColours(picture_, facts_) ||
-        !exactLayouts(picture_, facts_, layouts))
+        !exactLayouts(picture_, facts_, layouts, policy_.orders, pool_.get()))
         return false;
     try {
         candidates_.resize(layouts.size());
+        std::vector<char> packed(layouts.size(), 0);
+        TaskGroup group(pool_.get());
         for (size_t i = 0; i < layouts.size(); ++i) {
-            Candidate& candidate = candidates_[i];
-            candidate.layout = std::move(layouts[i]);
-            uint32_t stride = 0;
-            if (!packLayout(picture_, facts_, candidate.layout, candidate.rows, stride))
-                return false;
-            candidate.packed = {candidate.rows.data(), stride, picture_.height,
-                                filterBytesPerPixel(static_cast<int32_t>(layoutBitsPerPixel(candidate.layout)))};
-            ExtendedChoice& file = candidate.file;
-            file.layout = candidate.layout.kind;
-            file.depth = candidate.layout.depth;
-            file.paletteOrder = candidate.layout.order;
-            layoutChunks(candidate.layout, facts_, file.palette, file.transparency);
+            Candidate* candidate = &candidates_[i];
+            candidate->layout = std::move(layouts[i]);
+            char* done = &packed[i];
+            group.submit([this, candidate, done] {
+                uint32_t stride = 0;
+                if (!packLayout(picture_, facts_, candidate->layout, candidate->rows, stride))
+                    return;
+                candidate->packed = {candidate->rows.data(), stride, picture_.height,
+                                     filterBytesPerPixel(static_cast<int32_t>(layoutBitsPerPixel(candidate->layout)))};
+                *done = 1;
+            });
+            ExtendedChoice& file = candidate->file;
+            file.layout = candidate->layout.kind;
+            file.depth = candidate->layout.depth;
+            file.paletteOrder = candidate->layout.order;
+            layoutChunks(candidate->layout, facts_, file.palette, file.transparency);
         }
+        for (size_t i = 0; i < layouts.size(); ++i)
+            group.wait();
+        if (std::count(packed.begin(), packed.end(), 0) > 0)
+            return false;
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -219,14 +278,30 @@ bool ExtendedSearch::prepareCandidates()
 bool ExtendedSearch::plan(const std::vector<std::pair<size_t, int32_t>>& pairs)
 {
     TaskGroup group(pool_.get());
+    size_t tasks = 0;
     for (const auto& pair : pairs) {
         Candidate* c = &candidates_[pair.first];
         const int32_t strategy = pair.second;
+        // One pass over the rows makes both the min-sum and the entropy plan.
+        const auto asked = [&](int32_t s) {
+            return std::find(pairs.begin(), pairs.end(), std::pair<size_t, int32_t>(pair.first, s)) != pairs.end();
+        };
+        const bool both = asked(FILTER_MIN_SUM) && asked(FILTER_ENTROPY);
+        if (both && strategy == FILTER_ENTROPY)
+            continue;
+        ++tasks;
+        if (both && strategy == FILTER_MIN_SUM) {
+            group.submit([c] {
+                c->planned[FILTER_MIN_SUM] = c->planned[FILTER_ENTROPY] =
+                    planRowHeuristics(c->packed, &c->plans[FILTER_MIN_SUM], &c->plans[FILTER_ENTROPY]);
+            });
+            continue;
+        }
         group.submit([c, strategy] {
             c->planned[strategy] = planFilters(c->packed, strategy, c->plans[strategy]);
         });
     }
-    for (size_t i = 0; i < pairs.size(); ++i) {
+    for (size_t i = 0; i < tasks; ++i) {
         group.wait();
         if (cancelled())
             return false;
@@ -260,9 +335,15 @@ bool ExtendedSearch::screen(std::vector<Measured>& trials)
         const int level = rows > kLargeRowsBytes     ? policy_.largeScreeningLevel
                           : rows > kSmallRowsBytes ? policy_.screeningLevel
                                                    : kSmallRowsScreeningLevel;
-        group.submit([trial, candidate, stop, level] {
-            trial->length = zlibPlannedLength(candidate->packed, candidate->plans[trial->strategy],
-                                              trial->encoder, level, *stop);
+        const int libdeflateLevel = rows > kSmallRowsBytes ? policy_.libdeflateScreening : 0;
+        const uint32_t step = sampleStep_;
+        group.submit([trial, candidate, stop, level, libdeflateLevel, step] {
+            const std::vector<uint8_t>& plan = candidate->plans[trial->strategy];
+            if (libdeflateLevel == 0) {
+                trial->length = zlibPlannedLength(candidate->packed, plan, trial->encoder, level, *stop);
+                return;
+            }
+            trial->length = sampledLength(candidate->packed, plan, step, libdeflateLevel);
         });
     }
     if (!collectMeasurements(group, trials))
@@ -348,11 +429,22 @@ std::vector<std::pair<size_t, int32_t>> ExtendedSearch::bestPairs(const std::vec
 bool ExtendedSearch::rank()
 {
     // Screening: every candidate with the filters that cost one pass over the
-    // rows each, at a fast zlib level (faster still for large rows).
+    // rows each, by a fast compression. The input and popularity orders are
+    // for unfiltered rows: a filter's differences of indices placed with no
+    // regard to their colours scatter.
     std::vector<std::pair<size_t, int32_t>> pairs;
-    for (size_t c = 0; c < candidates_.size(); ++c)
+    uint64_t largestRows = 0;
+    for (size_t c = 0; c < candidates_.size(); ++c) {
+        const int32_t order = candidates_[c].layout.order;
+        const bool plain = order == ORDER_INPUT || order == ORDER_POPULARITY;
         for (int32_t strategy = 0; strategy < FILTER_COMPRESSED; ++strategy)
-            pairs.emplace_back(c, strategy);
+            if (strategy == FILTER_NONE || !plain || policy_.filterPlainOrders)
+                pairs.emplace_back(c, strategy);
+        largestRows = std::max<uint64_t>(largestRows, candidates_[c].rows.size());
+    }
+    sampleStep_ = policy_.screeningSample == 0 || largestRows <= policy_.screeningSample
+                      ? 1
+                      : static_cast<uint32_t>((largestRows + policy_.screeningSample - 1) / policy_.screeningSample);
     std::vector<Measured> trials;
     for (const auto& pair : pairs)
         trials.push_back({pair.first, pair.second, ENCODER_ZLIB, 0, 0, 0, 0, {}});
@@ -364,7 +456,7 @@ bool ExtendedSearch::rank()
     const std::vector<std::pair<size_t, int32_t>> leaders = bestPairs(screened_, screened_.size());
     const bool large = candidates_[leaders.front().first].rows.size() > kLargeRowsBytes;
     std::vector<size_t> layouts;
-    const size_t planLayouts = !policy_.rowPlans ? 0 : large ? 1 : kCompressedPlanCount;
+    const size_t planLayouts = large ? std::min<size_t>(policy_.planLayouts, 1) : policy_.planLayouts;
     for (const auto& pair : leaders)
         if (layouts.size() < planLayouts &&
             std::find(layouts.begin(), layouts.end(), pair.first) == layouts.end())
@@ -395,9 +487,10 @@ bool ExtendedSearch::rank()
     return true;
 }
 
-bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered)
+bool ExtendedSearch::zopfliPays(const std::vector<uint8_t>& filtered, uint32_t libdeflateBytes)
 {
-    if (!policy_.probe || request_.extendedIterations > 0 || filtered.size() <= kProbeBytes)
+    if (!policy_.probe || request_.extendedIterations > 0 || filtered.size() <= kProbeBytes ||
+        uint64_t(libdeflateBytes) * 1000 <= filtered.size() * kDrawingPerMille)
         return true;
     const uint8_t* middle = filtered.data() + (filtered.size() - kProbeBytes) / 2;
     std::vector<uint8_t> zopfli, libdeflate;
@@ -438,7 +531,7 @@ bool ExtendedSearch::encodeBest()
         const uint32_t size = static_cast<uint32_t>(trial.input.size());
         if (trials.size() == 1) {
             // Photos gain nothing from zopfli: the leader's probe decides for all.
-            const bool pays = zopfliPays(trial.input);
+            const bool pays = zopfliPays(trial.input, ranking->length);
             stageEnded("probe");
             if (!step() || !pays)
                 return !cancelled();
@@ -548,14 +641,14 @@ bool ExtendedSearch::run(unsigned threads)
 {
     choice_ = ExtendedChoice();
     stageEnded("default search");
-    if (!step() || !prepareCandidates())
-        return false;
-    stageEnded("layouts");
     if (threads > 1)
         pool_ = sharedWorkerPool(threads);   // the default search's workers, or those of runs beside it
     bool ok = false;
     try {
-        ok = rank() && encodeBest();
+        ok = step() && prepareCandidates();
+        if (ok)
+            stageEnded("layouts");
+        ok = ok && rank() && encodeBest();
         if (ok && best_.fileSize > 0 && best_.fileSize < request_.fileSize)
             ok = choose(best_);
     } catch (const std::bad_alloc&) {
@@ -603,6 +696,12 @@ int32_t requestedExtendedLevel(const ConvertRequest& request)
 {
     const int32_t level = request.extendedLevel;
     return level >= kMinExtendedLevel && level <= kMaxExtendedLevel ? level : kDefaultExtendedLevel;
+}
+
+bool runsDefaultSearch(const ConvertRequest& request, uint64_t pixels)
+{
+    return !(request.options & OPT_EXTENDED_SEARCH) ||
+           pixels <= kLevelPolicies[requestedExtendedLevel(request) - 1].defaultSearchPixels;
 }
 
 int32_t automaticZopfliIterations(uint64_t dataBytes)

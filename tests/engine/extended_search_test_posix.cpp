@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -15,10 +16,14 @@
 #include <tuple>
 
 #include "core/shared_flag.h"
+#include "core/dib_image.h"
+#include "core/image_loader.h"
 #include "engine/extended/extended_layouts.h"
 #include "engine/extended/extended_search.h"
+#include "engine/extended/palette_orders.h"
 #include "engine/png_file.h"
 #include "engine/png_optimizer.h"
+#include "services/conversion.h"
 #include "services/extended_report.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/thread_setting.h"
@@ -184,11 +189,38 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ExtendedLayoutTest,
                              return name + "_level" + std::to_string(std::get<1>(info.param));
                          });
 
-// Every layout exactLayouts offers for a picture, written plainly (rows
-// unfiltered, zlib) around its own header and chunks, decodes to the picture.
+// A layout of the picture written plainly (rows unfiltered, zlib) around its
+// own header and chunks, decoded by libpng.
+void decodeLayout(const ExactPicture& exact, const ColourFacts& facts, const Layout& layout, RgbaImage& decoded)
+{
+    std::vector<uint8_t> rows;
+    uint32_t stride = 0;
+    ASSERT_TRUE(packLayout(exact, facts, layout, rows, stride));
+    std::vector<uint8_t> header(13, 0);
+    for (int shift = 0; shift < 32; shift += 8) {
+        header[3 - shift / 8] = static_cast<uint8_t>(exact.width >> shift);
+        header[7 - shift / 8] = static_cast<uint8_t>(exact.height >> shift);
+    }
+    layoutHeader(layout.kind, layout.depth, header[8], header[9]);
+    std::vector<uint8_t> plte, trns;
+    layoutChunks(layout, facts, plte, trns);
+    uLongf packedSize = compressBound(rows.size());
+    std::vector<uint8_t> idat(packedSize);
+    ASSERT_EQ(compress(idat.data(), &packedSize, rows.data(), rows.size()), Z_OK);
+    idat.resize(packedSize);
+    std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    for (const auto& part : {chunk("IHDR", header), plte.empty() ? std::vector<uint8_t>() : chunk("PLTE", plte),
+                             trns.empty() ? std::vector<uint8_t>() : chunk("tRNS", trns), chunk("IDAT", idat),
+                             chunk("IEND", {})})
+        file.insert(file.end(), part.begin(), part.end());
+    ASSERT_TRUE(decodePngBytesWithLibpng(file, decoded));
+}
+
+// Every layout exactLayouts offers for a picture, written plainly, decodes to the picture.
 TEST(ExtendedSearchTest, EveryOfferedLayoutRoundTrips)
 {
     size_t offered[kExtendedLayoutCount] = {};
+    size_t orders[kPaletteOrderCount] = {};
     for (const LayoutCase& c : kLayoutCases) {
         TestPicture picture(c.width, c.height);
         c.paint(picture);
@@ -200,26 +232,9 @@ TEST(ExtendedSearchTest, EveryOfferedLayoutRoundTrips)
         ASSERT_TRUE(exactLayouts(exact, facts, layouts));
         for (const Layout& layout : layouts) {
             ++offered[layout.kind];
-            std::vector<uint8_t> rows;
-            uint32_t stride = 0;
-            ASSERT_TRUE(packLayout(exact, facts, layout, rows, stride));
-            std::vector<uint8_t> header(13, 0);
-            header[3] = static_cast<uint8_t>(c.width);
-            header[7] = static_cast<uint8_t>(c.height);
-            layoutHeader(layout.kind, layout.depth, header[8], header[9]);
-            std::vector<uint8_t> plte, trns;
-            layoutChunks(layout, facts, plte, trns);
-            uLongf packedSize = compressBound(rows.size());
-            std::vector<uint8_t> idat(packedSize);
-            ASSERT_EQ(compress(idat.data(), &packedSize, rows.data(), rows.size()), Z_OK);
-            idat.resize(packedSize);
-            std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-            for (const auto& part : {chunk("IHDR", header), plte.empty() ? std::vector<uint8_t>() : chunk("PLTE", plte),
-                                     trns.empty() ? std::vector<uint8_t>() : chunk("tRNS", trns),
-                                     chunk("IDAT", idat), chunk("IEND", {})})
-                file.insert(file.end(), part.begin(), part.end());
+            ++orders[layout.order];
             RgbaImage decoded;
-            ASSERT_TRUE(decodePngBytesWithLibpng(file, decoded)) << c.name << " " << layout.kind;
+            decodeLayout(exact, facts, layout, decoded);
             EXPECT_TRUE(sameRgba(picture.expectedDecoded(c.transparent, c.hasAlpha), decoded))
                 << c.name << " layout " << layout.kind << " depth " << layout.depth << " order "
                 << layout.order;
@@ -227,6 +242,59 @@ TEST(ExtendedSearchTest, EveryOfferedLayoutRoundTrips)
     }
     for (int kind = LAYOUT_PALETTE; kind < kExtendedLayoutCount; ++kind)
         EXPECT_GT(offered[kind], 0u) << kind;
+    for (int order = ORDER_INPUT; order < kPaletteOrderCount; ++order)
+        EXPECT_GT(orders[order], 0u) << order;
+}
+
+// Over PngSuite's pictures of 256 colours or fewer: the palette in every
+// order decodes to the picture, colours under alpha 0 included, and the
+// refinement never leaves the filters' differences less predictable than the
+// chain it starts from.
+TEST(ExtendedSearchTest, PaletteOrdersOfPngSuiteRoundTrip)
+{
+    size_t palettes = 0;
+    for (const std::string& name : listFiles(corpusPath("pngsuite/png"), ".png")) {
+        SCOPED_TRACE(name);
+        DibImage image;
+        int32_t transparentColour = -1;
+        if (!loadImageFile(image, (corpusPath("pngsuite/png") + "/" + name).c_str(), transparentColour))
+            continue;   // the damaged files
+        ConvertRequest request;
+        fillConvertRequest(request, image, transparentColour, 0, nullptr);
+        ExactPicture exact;
+        ColourFacts facts;
+        std::vector<Layout> layouts;
+        ASSERT_TRUE(exactPicture(request, exact));
+        ASSERT_TRUE(analyseColours(exact, facts));
+        if (facts.colours.empty())
+            continue;
+        ++palettes;
+        ASSERT_TRUE(exactLayouts(exact, facts, layouts));
+        for (const Layout& layout : layouts) {
+            if (layout.kind != LAYOUT_PALETTE)
+                continue;
+            RgbaImage decoded;
+            decodeLayout(exact, facts, layout, decoded);
+            ASSERT_EQ(decoded.pixels.size(), exact.rgba.size() * 4);
+            bool same = true;
+            for (size_t i = 0; i < exact.rgba.size() && same; ++i)
+                for (int k = 0; k < 4; ++k)
+                    same = same && decoded.pixels[4 * i + k] == uint8_t(exact.rgba[i] >> (24 - 8 * k));
+            EXPECT_TRUE(same) << "order " << layout.order << " depth " << layout.depth;
+        }
+        ColourPairs pairs;
+        ASSERT_TRUE(colourPairs(facts.indices, exact.width, exact.height, uint32_t(facts.colours.size()), pairs));
+        const auto indicesOf = [&](int32_t order) {
+            std::vector<uint32_t> indices;
+            for (uint32_t entry : paletteOrder(facts, exact, order))
+                indices.push_back(uint32_t(std::find(facts.colours.begin(), facts.colours.end(), entry) -
+                                           facts.colours.begin()));
+            return indices;
+        };
+        EXPECT_GE(residualScore(pairs, indicesOf(ORDER_REFINED)),
+                  residualScore(pairs, indicesOf(ORDER_CONNECTED_CHAIN)));
+    }
+    EXPECT_GT(palettes, 50u);
 }
 
 TEST(ExtendedSearchTest, TheDefaultSearchRunsFirstUnchanged)

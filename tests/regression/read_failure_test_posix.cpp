@@ -1,10 +1,12 @@
-// A converter run whose reads or seeks in the input fail part-way must not pass
-// off the part it read as the picture: converting in place, that would replace
-// the file with a damaged one. The failure is made by a seccomp filter in a
-// child process that fails every read of one chosen length, or every seek by
-// one chosen distance, with EIO; the file is laid out so that only the reads
-// of one IDAT chunk, or only the skip over one chunk between two IDAT chunks,
-// have that length.
+// A converter run whose read of the input fails must not pass off the part it
+// read as the picture: converting in place, that would replace the file with
+// a damaged one. The console reads a PNG whole, at once; the file loader
+// (the desktop program's) reads it chunk by chunk, and a read or seek that
+// fails part-way must fail the load. The failure is made by a seccomp filter
+// in a child process that fails every read of one chosen length, or every
+// seek by one chosen distance, with EIO; the file is laid out so that only
+// the reads of one IDAT chunk, or only the skip over one chunk between two
+// IDAT chunks, have that length.
 
 #include <gtest/gtest.h>
 
@@ -19,9 +21,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 
 #include "console/console_program.h"
 #include "console/console_run.h"
+#include "core/dib_image.h"
+#include "core/image_loader.h"
 #include "tests/readers/reader_test_support.h"
 
 namespace {
@@ -103,17 +108,14 @@ struct ChildRun {
     int status = -1;
 };
 
-// Runs the console on commandLine in a child whose matching calls fail.
-ChildRun runWithFailingCalls(const std::string& commandLine, const FailingCall& call)
+// Runs work in a child whose matching calls fail, with work's result as its
+// exit status (99: the filter could not be set).
+ChildRun runWithFailingCalls(const std::function<int()>& work, const FailingCall& call)
 {
     std::fflush(nullptr);
     const pid_t child = fork();
-    if (child == 0) {
-        FILE* out = std::fopen("/dev/null", "w");
-        if (out == nullptr || !failCalls(call))
-            _exit(99);
-        _exit(runConsole(2, commandLine.c_str(), out));
-    }
+    if (child == 0)
+        _exit(failCalls(call) ? work() : 99);
     ChildRun run;
     int status = 0;
     if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
@@ -121,6 +123,29 @@ ChildRun runWithFailingCalls(const std::string& commandLine, const FailingCall& 
         run.status = WEXITSTATUS(status);
     }
     return run;
+}
+
+// The console on commandLine, its output discarded.
+ChildRun runWithFailingCalls(const std::string& commandLine, const FailingCall& call)
+{
+    return runWithFailingCalls(
+        [&] {
+            FILE* out = std::fopen("/dev/null", "w");
+            return out ? runConsole(2, commandLine.c_str(), out) : 99;
+        },
+        call);
+}
+
+// The file loader on path: 0 when the load succeeded, 1 when it failed.
+ChildRun loadWithFailingCalls(const std::string& path, const FailingCall& call)
+{
+    return runWithFailingCalls(
+        [&] {
+            DibImage image;
+            int32_t transparentColour = -1;
+            return loadImageFile(image, path.c_str(), transparentColour) ? 0 : 1;
+        },
+        call);
 }
 
 // Converts original in place with the call failing; the run must fail and
@@ -139,17 +164,37 @@ void expectFailedRunKeepsTheInput(const Bytes& original, const FailingCall& call
     EXPECT_EQ(listFiles(dir.path(), ".tlvtmp").size(), 0u);
 }
 
-TEST(ReadFailure, InsideImageDataKeepsTheInputInPlace)
+TEST(ReadFailure, WholeInputReadKeepsTheInputInPlace)
 {
-    // The second IDAT chunk, and only it, is read with 1001-byte reads.
-    expectFailedRunKeepsTheInput(storedPng(48, 500, 1001), readsOf(1001));
+    // The console reads all but the 8 signature bytes in one read.
+    const Bytes original = storedPng(48, 500, 1001);
+    expectFailedRunKeepsTheInput(original, readsOf(uint32_t(original.size() - 8)));
 }
 
-TEST(ReadFailure, SeekPastAChunkBetweenImageDataKeepsTheInputInPlace)
+// The file loader on a file whose reads or seeks fail part-way.
+void expectFailedLoad(const Bytes& original, const FailingCall& call)
+{
+    TempDir dir;
+    const std::string path = dir.file("picture.png");
+    ASSERT_TRUE(writeFileBytes(path, original));
+    const ChildRun run = loadWithFailingCalls(path, call);
+    ASSERT_TRUE(run.exited);
+    ASSERT_NE(run.status, 99) << "seccomp is not available";
+    EXPECT_EQ(run.status, 1) << "a load that lost part of the image data succeeded";
+    EXPECT_EQ(loadWithFailingCalls(path, readsOf(77777)).status, 0) << "the file itself loads";
+}
+
+TEST(ReadFailure, InsideImageDataFailsTheFileLoad)
+{
+    // The second IDAT chunk, and only it, is read with 1001-byte reads.
+    expectFailedLoad(storedPng(48, 500, 1001), readsOf(1001));
+}
+
+TEST(ReadFailure, SeekPastAChunkBetweenImageDataFailsTheFileLoad)
 {
     // The skip over the 777-byte tEXt chunk after the first IDAT chunk fails:
     // the chunk search must not take that for the end of the image data.
-    expectFailedRunKeepsTheInput(storedPng(48, 500, 1001, 777), seeksBy(777));
+    expectFailedLoad(storedPng(48, 500, 1001, 777), seeksBy(777));
 }
 
 TEST(ReadFailure, UntouchedReadsStillConvertInPlace)

@@ -1,7 +1,7 @@
 // The extended search's level through the conversion service: each level
-// reaches the request, the report line names it, level 1 without the default
-// search leaves that search's fields at 0, and level 0 converts as the
-// default level.
+// reaches the request, the report line names it, levels 1 and 2 without the
+// default search leave that search's fields at 0, and level 0 converts as
+// the default level.
 
 #include <gtest/gtest.h>
 
@@ -43,8 +43,8 @@ bool endsWith(const std::string& text, const std::string& end)
 TEST(ExtendedLevel, EachLevelReachesTheRequestAndItsReportLine)
 {
     const RgbaImage small = bandedRamp(23, 14);
-    const RgbaImage large = bandedRamp(131, 128);   // above kFastLevelDefaultSearchPixels
-    ASSERT_GT(uint64_t(large.width) * large.height, kFastLevelDefaultSearchPixels);
+    const RgbaImage large = bandedRamp(131, 128);   // above kSmallPictureDefaultSearchPixels
+    ASSERT_GT(uint64_t(large.width) * large.height, kSmallPictureDefaultSearchPixels);
     struct Case {
         int32_t level;           // ConversionSettings::extendedLevel
         const RgbaImage* picture;
@@ -56,7 +56,9 @@ TEST(ExtendedLevel, EachLevelReachesTheRequestAndItsReportLine)
         {EXTENDED_LEVEL_FAST, &small, EXTENDED_LEVEL_FAST, ", レベル1"},
         {EXTENDED_LEVEL_FAST, &large, EXTENDED_LEVEL_FAST, ", レベル1"},
         {EXTENDED_LEVEL_BALANCED, &small, EXTENDED_LEVEL_BALANCED, ", レベル2"},
+        {EXTENDED_LEVEL_BALANCED, &large, EXTENDED_LEVEL_BALANCED, ", レベル2"},
         {EXTENDED_LEVEL_MAX, &small, EXTENDED_LEVEL_MAX, ", レベル3"},
+        {EXTENDED_LEVEL_MAX, &large, EXTENDED_LEVEL_MAX, ", レベル3"},
     };
     std::vector<uint8_t> defaultLevelPng;
     for (const Case& c : cases) {
@@ -75,10 +77,9 @@ TEST(ExtendedLevel, EachLevelReachesTheRequestAndItsReportLine)
         ASSERT_EQ(report.status, ConversionStatus::Converted);
         const ConvertRequest& result = report.result;
         EXPECT_EQ(requestedExtendedLevel(result), c.searched);
-        // Level 1 runs the default search only on small pictures; without it
-        // its four fields are 0 and the extended search's file stands.
-        const bool defaultSearch = c.searched != EXTENDED_LEVEL_FAST ||
-                                   uint64_t(c.picture->width) * c.picture->height <= kFastLevelDefaultSearchPixels;
+        // Levels 1 and 2 run the default search only on small pictures;
+        // without it its four fields are 0 and the extended search's file stands.
+        const bool defaultSearch = c.searched == EXTENDED_LEVEL_MAX || c.picture == &small;
         EXPECT_EQ(hasDefaultEncoding(result), defaultSearch);
         if (!defaultSearch) {
             EXPECT_NE(result.extendedLayout, LAYOUT_DEFAULT);
@@ -93,7 +94,7 @@ TEST(ExtendedLevel, EachLevelReachesTheRequestAndItsReportLine)
         ASSERT_TRUE(decodePngBytesWithLibpng(bytes, decoded));
         EXPECT_EQ(decoded.width, c.picture->width);
         EXPECT_TRUE(decoded.pixels == c.picture->pixels);
-        if (c.searched == kDefaultExtendedLevel) {
+        if (c.searched == kDefaultExtendedLevel && c.picture == &small) {
             // 0 is the default level, not a level of its own.
             if (defaultLevelPng.empty())
                 defaultLevelPng = bytes;
