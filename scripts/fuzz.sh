@@ -10,6 +10,9 @@
 #       The tree is not changed. Prints executions and findings per target and
 #       exits 1 on any finding, printing the reproducer (base64) to keep under
 #       fuzz/regressions/<target>/.
+#   bash scripts/fuzz.sh --slowest
+#       Runs every committed input of every target once and prints each
+#       target's slowest, the figure the time limits below are set from.
 #   bash scripts/fuzz.sh --refresh [SECONDS]
 #       For developers: adds seeds (the images of testdata/, the images the
 #       regression suite generates, a few texts), runs every target for
@@ -25,10 +28,11 @@ cd "$root"
 corpus_root="$root/testdata"
 
 refresh=0
-if [ "${1:-}" = "--refresh" ]; then
-    refresh=1
-    shift
-fi
+slowest=0
+case "${1:-}" in
+    --refresh) refresh=1; shift ;;
+    --slowest) slowest=1; shift ;;
+esac
 seconds="${1:-$([ "$refresh" = 1 ] && echo 600 || echo 60)}"
 targets="${TOLVARINX_FUZZ_TARGETS:-png gif bmp animation convert settings cmdline}"
 parallel="${TOLVARINX_FUZZ_JOBS:-2}"
@@ -44,6 +48,32 @@ cmake --build "$build" -j 2 --target "${fuzzers[@]}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tolvarinx-fuzz.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
+
+# Seconds one unit may take per target: about ten times the slowest committed
+# input on an idle 2-core machine (--slowest: convert 6.2 s, gif 1.05 s, png
+# 0.69 s, the others below 0.2 s), at least 10, so that only a real
+# regression trips it on a loaded machine. A unit above it is a finding
+# (slow-unit); one above twice it a hang (timeout). Conversions run zopfli,
+# whose many 200 KiB allocations the sanitizer maps and unmaps one by one:
+# such a unit slows down most when the machine is busy.
+slow_unit_seconds() {
+    case "$1" in
+        convert) echo 60 ;;
+        *) echo 10 ;;
+    esac
+}
+
+if [ "$slowest" = 1 ]; then
+    for t in $targets; do
+        inputs=("$root/fuzz/corpus/$t"/* "$root/fuzz/regressions/$t"/*)
+        existing=()
+        for f in "${inputs[@]}"; do [ -f "$f" ] && existing+=("$f"); done
+        "$build/fuzz/fuzz_$t" -rss_limit_mb=2048 -timeout=600 "${existing[@]}" 2>&1 |
+            awk -v t="$t" '/^Executed / { ms = $(NF - 1) + 0; if (ms >= max) { max = ms; name = $2 } }
+                END { n = split(name, part, "/"); printf "fuzz %s: slowest input %s, %.2f s\n", t, part[n], max / 1000 }'
+    done
+    exit 0
+fi
 
 # Seeds beyond the committed corpus, for --refresh.
 collect_seeds() {
@@ -77,10 +107,9 @@ run_target() {
     local inputs=("$dir/corpus")
     [ -d "$root/fuzz/regressions/$t" ] && inputs+=("$root/fuzz/regressions/$t")
     [ "$refresh" = 1 ] && inputs+=("$work/seeds/$t")
-    # A file of a few bytes may claim a picture of millions of pixels, which
-    # takes a second or two to refuse under the sanitizers; half a minute for
-    # one input is a finding (slow-unit), a minute a hang (timeout).
-    local options=(-max_total_time="$seconds" -timeout=60 -report_slow_units=30 -rss_limit_mb=2048
+    local slow
+    slow="$(slow_unit_seconds "$t")"
+    local options=(-max_total_time="$seconds" -timeout=$((2 * slow)) -report_slow_units="$slow" -rss_limit_mb=2048
                    -print_final_stats=1 -artifact_prefix="$dir/artifacts/")
     [ -f "$root/fuzz/dict/$t.dict" ] && options+=(-dict="$root/fuzz/dict/$t.dict")
     set +e
