@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 
 #include "fuzz/fuzz_checks.h"
 #include "tests/common/test_support.h"
@@ -22,13 +21,11 @@ constexpr double kMaxSecondsPerReproducer = 15;
 class CommittedInputs : public ::testing::TestWithParam<const char*> {};
 
 // Replays every input of the folder through the target's check; a bound of 0
-// leaves the inputs' time unchecked. Prints the slowest input.
+// leaves the inputs' time unchecked.
 size_t replayFolder(const FuzzTarget& target, const std::string& folder, double maxSeconds)
 {
     const std::string path = fuzzInputFolder(folder, target.name);
     const std::vector<std::string> names = listFiles(path, "");
-    double slowest = 0;
-    std::string slowestName;
     for (const std::string& name : names) {
         const std::vector<uint8_t> bytes = readFileBytes(path + "/" + name);
         const auto start = std::chrono::steady_clock::now();
@@ -37,13 +34,7 @@ size_t replayFolder(const FuzzTarget& target, const std::string& folder, double 
         if (maxSeconds > 0) {
             EXPECT_LT(seconds, maxSeconds) << folder << "/" << target.name << "/" << name;
         }
-        if (seconds > slowest) {
-            slowest = seconds;
-            slowestName = name;
-        }
     }
-    if (!names.empty())
-        std::printf("%s/%s: slowest input %s, %.2f s\n", folder.c_str(), target.name, slowestName.c_str(), slowest);
     return names.size();
 }
 
