@@ -8,11 +8,13 @@
 
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "engine/png_optimizer.h"
 #include "services/image_conversion.h"
 #include "tests/common/animation_builders.h"
 #include "tests/common/animation_compositor.h"
+#include "tests/common/memory_conversion.h"
 
 namespace {
 
@@ -162,15 +164,10 @@ Converted convert(const std::vector<uint8_t>& input, bool animateGif, bool exten
     settings.options = options;
     settings.extendedLevel = extended ? EXTENDED_LEVEL_FAST : 0;
     settings.animateGif = animateGif;
-    AppendBuffer memory;
-    ConversionOutput output;
-    output.memory = &memory;
-    PngOptimizer optimizer;
-    const ConversionReport& report = conversion.convert(optimizer, output, settings);
-    converted.status = report.status;
-    converted.frames = report.frames;
-    if (memory.data)
-        converted.png.assign(memory.data, memory.data + memory.used);
+    MemoryConversion result = convertToMemory(conversion, settings);
+    converted.status = result.report.status;
+    converted.frames = result.report.frames;
+    converted.png = std::move(result.png);
     return converted;
 }
 

@@ -9,6 +9,7 @@
 #include "app/logic/main_window_rules.h"
 #include "services/image_conversion.h"
 #include "tests/common/keep_option_cases.h"
+#include "tests/common/memory_conversion.h"
 #include "tests/common/test_support.h"
 
 TEST(AppKeepOptions, EveryCaseOfTheTableThroughTheSettingsFile)
@@ -28,12 +29,9 @@ TEST(AppKeepOptions, EveryCaseOfTheTableThroughTheSettingsFile)
         EXPECT_EQ(settings.keepChunks.empty(), !c.accepted || !*c.list) << c.list;
         ImageConversion conversion;
         ASSERT_TRUE(conversion.loadMemory(input.data(), uint32_t(input.size()), settings.options));
-        AppendBuffer png;
-        ConversionOutput output;
-        output.memory = &png;
-        PngOptimizer optimizer;
-        ASSERT_EQ(conversion.convert(optimizer, output, settings).status, ConversionStatus::Converted);
-        const std::vector<uint8_t> written(png.data, png.data + png.used);
+        const MemoryConversion converted = convertToMemory(conversion, settings);
+        ASSERT_EQ(converted.report.status, ConversionStatus::Converted);
+        const std::vector<uint8_t>& written = converted.png;
         EXPECT_EQ(ancillaryChunkNames(written), c.accepted ? c.kept : std::vector<std::string>{}) << c.list;
         EXPECT_EQ(invisibleColoursMerged(written), c.cleanAlpha) << c.list;
     }

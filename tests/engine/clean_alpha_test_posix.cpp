@@ -11,6 +11,7 @@
 
 #include "services/image_conversion.h"
 #include "tests/common/image_file_builders.h"
+#include "tests/common/memory_conversion.h"
 #include "tests/common/test_support.h"
 
 namespace {
@@ -23,14 +24,10 @@ std::vector<uint8_t> convertedBytes(const std::vector<uint8_t>& input, uint16_t 
     ConversionSettings settings;
     settings.options = options;
     settings.extendedLevel = EXTENDED_LEVEL_FAST;
-    AppendBuffer png;
-    ConversionOutput output;
-    output.memory = &png;
-    PngOptimizer optimizer;
-    const ConversionReport& report = conversion.convert(optimizer, output, settings);
-    EXPECT_FALSE(report.failed());
-    EXPECT_EQ(report.cleanAlpha, (options & OPT_CLEAN_ALPHA) != 0);
-    return std::vector<uint8_t>(png.data, png.data + png.used);
+    const MemoryConversion converted = convertToMemory(conversion, settings);
+    EXPECT_FALSE(converted.report.failed());
+    EXPECT_EQ(converted.report.cleanAlpha, (options & OPT_CLEAN_ALPHA) != 0);
+    return converted.png;
 }
 
 // Checks the property for one input; returns whether it has invisible pixels.

@@ -17,6 +17,7 @@
 #include "core/png_bytes.h"
 #include "services/image_conversion.h"
 #include "tests/common/image_file_builders.h"
+#include "tests/common/memory_conversion.h"
 #include "tests/common/test_support.h"
 
 namespace {
@@ -191,16 +192,13 @@ TEST_P(KeptChunks, ReadBackEqualInTheirPlace)
     settings.extendedLevel = EXTENDED_LEVEL_FAST;
     std::string bad;
     ASSERT_TRUE(parseChunkSelection(c.keep, settings.keepChunks, bad)) << bad;
-    AppendBuffer png;
-    ConversionOutput output;
-    output.memory = &png;
-    PngOptimizer optimizer;
-    const ConversionReport& report = conversion.convert(optimizer, output, settings);
+    const MemoryConversion converted = convertToMemory(conversion, settings);
+    const ConversionReport& report = converted.report;
     ASSERT_EQ(report.status, ConversionStatus::Converted);
     EXPECT_EQ(report.keptChunks, c.kept);
     EXPECT_EQ(report.droppedChunks, c.dropped);
 
-    const std::vector<uint8_t> written(png.data, png.data + png.used);
+    const std::vector<uint8_t>& written = converted.png;
     RgbaImage before, after;
     ASSERT_TRUE(decodePngBytesWithLibpng(input, before));
     ASSERT_TRUE(decodePngBytesWithLibpng(written, after));
@@ -239,16 +237,13 @@ TEST_P(KeptSuiteChunks, KeptOnesReadBackEqual)
     ConversionSettings settings;
     std::string bad;
     ASSERT_TRUE(parseChunkSelection("all", settings.keepChunks, bad));
-    AppendBuffer png;
-    ConversionOutput output;
-    output.memory = &png;
-    PngOptimizer optimizer;
-    const ConversionReport& report = conversion.convert(optimizer, output, settings);
+    const MemoryConversion converted = convertToMemory(conversion, settings);
+    const ConversionReport& report = converted.report;
     ASSERT_FALSE(report.failed());
     ChunkFacts in, out;
     if (!readChunkFacts(input, in))
         GTEST_SKIP() << "libpng refuses it";
-    ASSERT_TRUE(readChunkFacts(std::vector<uint8_t>(png.data, png.data + png.used), out));
+    ASSERT_TRUE(readChunkFacts(converted.png, out));
     for (const std::string& name : report.keptChunks)
         EXPECT_EQ(out[chunkFactKey(name)], in[chunkFactKey(name)]) << name;
     for (const auto& [fact, value] : in) {
