@@ -41,6 +41,7 @@ bool libdeflateEncode(const uint8_t* data, uint32_t size, std::vector<uint8_t>& 
         const size_t written = libdeflate_zlib_compress(compressor, data, size, out.data(), out.size());
         ok = written > 0 && written <= kMaxBlockBytes;
         out.resize(written);
+        out.shrink_to_fit();   // the bound is about the input's size; callers keep streams
     } catch (const std::bad_alloc&) {
         ok = false;
     }

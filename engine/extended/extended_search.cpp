@@ -385,7 +385,7 @@ bool ExtendedSearch::measureFinalists(const std::vector<std::pair<size_t, int32_
     for (Measured& m : trials) {
         if (best_.fileSize == 0 || better(m, best_))
             best_ = m;
-        m.stream.clear();
+        m.stream = std::vector<uint8_t>();   // frees it: best_ holds its own copy
         measured_.push_back(std::move(m));
     }
     return true;
@@ -567,7 +567,7 @@ bool ExtendedSearch::encodeBest()
                 best_ = trial.result;
         ZopfliTrial chosen = std::move(trials[first]);
         chosen.result.iterations = full[first];
-        chosen.result.stream.clear();
+        chosen.result.stream = std::vector<uint8_t>();
         chosen.result.length = chosen.result.fileSize = 0;
         trials.clear();
         trials.push_back(std::move(chosen));
