@@ -11,6 +11,7 @@ extern "C" {   // the header declares C functions without saying so
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "core/size_limits.h"
 #include "engine/worker_pool.h"
@@ -58,20 +59,31 @@ uint32_t zopfliPartStart(uint32_t size, uint32_t parts, uint32_t index)
 
 namespace {
 
-// True when deflate (raw, no framing) inflates to exactly data.
+// True when deflate (raw, no framing) inflates to exactly data. Inflates
+// through a small window, so the check holds no copy of data's size.
 bool inflatesTo(const std::vector<uint8_t>& deflate, const uint8_t* data, uint32_t size)
 {
     z_stream z = {};
     if (inflateInit2(&z, -15) != Z_OK)
         return false;
-    std::vector<uint8_t> out(size + 1u);
+    uint8_t window[64 * 1024];
     z.next_in = const_cast<Bytef*>(deflate.data());
     z.avail_in = static_cast<uInt>(deflate.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int result = inflate(&z, Z_FINISH);
-    const bool same = result == Z_STREAM_END && z.total_out == size && z.avail_in == 0 &&
-                      std::equal(data, data + size, out.data());
+    uint64_t compared = 0;
+    int result = Z_OK;
+    bool same = true;
+    while (same && result == Z_OK) {
+        z.next_out = window;
+        z.avail_out = sizeof window;
+        result = inflate(&z, Z_NO_FLUSH);
+        const uint64_t produced = sizeof window - z.avail_out;
+        same = (result == Z_OK || result == Z_STREAM_END) && compared + produced <= size &&
+               std::equal(window, window + produced, data + compared);
+        compared += produced;
+        if (result == Z_OK && produced == 0 && z.avail_in == 0)
+            same = false;   // the stream ends early
+    }
+    same = same && result == Z_STREAM_END && compared == size && z.avail_in == 0;
     inflateEnd(&z);
     return same;
 }
@@ -123,11 +135,12 @@ bool zopfliDeflateAt(const uint8_t* data, uint32_t size, int32_t iterations, con
                 });
             }
             uint64_t bits = 0;
-            for (const PartStream& part : streams) {
+            for (PartStream& part : streams) {
                 group.wait();
                 if (!part.bytes || part.size == 0 || bits + part.bitCount() > uint64_t(kMaxBlockBytes) * 8)
                     return false;
                 appendBits(deflate, bits, part);
+                std::free(std::exchange(part.bytes, nullptr));   // joined: not needed again
             }
         }
         // A part encoded from bit 0 is valid at any bit offset unless it holds
