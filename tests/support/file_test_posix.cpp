@@ -23,6 +23,20 @@ TEST(FileHelpers, HardLinkIsTheSameFile)
     EXPECT_TRUE(isSameFile(a.c_str(), dir.file("hard.png").c_str()));
 }
 
+// A file beyond 4 GiB reports its whole size, not the size modulo 2^32
+// (a sparse file: no disk space is used).
+TEST(FileHandle, SizeBeyondFourGibibytes)
+{
+    TempDir dir;
+    const std::string path = dir.file("large.png");
+    ASSERT_TRUE(writeFileBytes(path, {1, 2, 3}));
+    const uint64_t size = (uint64_t(1) << 32) + 7;
+    ASSERT_EQ(truncate(path.c_str(), off_t(size)), 0);
+    FileHandle file;
+    ASSERT_TRUE(file.openRead(path.c_str()));
+    EXPECT_EQ(file.size(), size);
+}
+
 // A write that the system cuts short (file-size limit) must fail and leave the
 // target as it was, with no temporary file behind. Runs in a child process so
 // the limit does not reach the test runner.
